@@ -1,0 +1,160 @@
+#include "plugin/memory.h"
+
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "plugin/host_api.h"
+
+namespace zel::memory {
+namespace {
+
+// The six process-wide counters. Totals are exact atomic sums; the two peak
+// values are plain atomic stores and may lag when threads allocate at once.
+struct Counters {
+  std::atomic<std::uint64_t> peakLiveBytes{0};
+  std::atomic<std::uint64_t> liveAllocationsAtPeak{0};
+  std::atomic<std::uint64_t> bytesAllocated{0};
+  std::atomic<std::uint64_t> allocations{0};
+  std::atomic<std::uint64_t> bytesFreed{0};
+  std::atomic<std::uint64_t> frees{0};
+};
+
+constinit Counters counters;
+constinit std::atomic<std::uint64_t> failCountdown{0};
+
+std::size_t runtimeUsableSize(const void* block) noexcept {
+  if (block == nullptr) return 0;
+#if defined(_WIN32)
+  return _msize(const_cast<void*>(block));
+#else
+  return malloc_usable_size(const_cast<void*>(block));
+#endif
+}
+
+// True when the failure-injection hook says this allocation must fail.
+bool injectedFailure() noexcept {
+  std::uint64_t left = failCountdown.load(std::memory_order_relaxed);
+  while (left != 0) {
+    if (failCountdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
+      return left == 1;
+    }
+  }
+  return false;
+}
+
+void updatePeak() noexcept {
+  const std::uint64_t allocated = counters.bytesAllocated.load(std::memory_order_relaxed);
+  const std::uint64_t freed = counters.bytesFreed.load(std::memory_order_relaxed);
+  const std::uint64_t live = allocated - freed;
+  if (live > counters.peakLiveBytes.load(std::memory_order_relaxed)) {
+    counters.peakLiveBytes.store(live, std::memory_order_relaxed);
+    counters.liveAllocationsAtPeak.store(counters.allocations.load(std::memory_order_relaxed) -
+                                             counters.frees.load(std::memory_order_relaxed),
+                                         std::memory_order_relaxed);
+  }
+}
+
+void countAllocation(std::size_t bytes) noexcept {
+  counters.bytesAllocated.fetch_add(bytes, std::memory_order_relaxed);
+  counters.allocations.fetch_add(1, std::memory_order_relaxed);
+  updatePeak();
+}
+
+void countFree(std::size_t bytes) noexcept {
+  counters.bytesFreed.fetch_add(bytes, std::memory_order_relaxed);
+  counters.frees.fetch_add(1, std::memory_order_relaxed);
+}
+
+void* countingAllocate(void*, std::size_t size) noexcept {
+  void* block = injectedFailure() ? nullptr : std::malloc(size);
+  countAllocation(runtimeUsableSize(block));
+  return block;
+}
+
+void countingRelease(void*, void* block) noexcept {
+  if (block == nullptr) return;
+  const std::size_t size = runtimeUsableSize(block);
+  std::free(block);
+  countFree(size);
+}
+
+void* countingReallocate(void*, void* block, std::size_t size) noexcept {
+  const std::size_t oldSize = runtimeUsableSize(block);
+  void* result = injectedFailure() ? nullptr : std::realloc(block, size);
+  // A failed reallocation leaves the old block alive: count it as kept.
+  if (result == nullptr && block != nullptr && size != 0) {
+    counters.allocations.fetch_add(1, std::memory_order_relaxed);
+    counters.frees.fetch_add(1, std::memory_order_relaxed);
+    return nullptr;
+  }
+  countFree(oldSize);
+  countAllocation(runtimeUsableSize(result));
+  return result;
+}
+
+char* countingDuplicateString(void*, const char* text) noexcept {
+  if (text == nullptr) return nullptr;
+  const std::size_t length = std::strlen(text);
+  char* copy = injectedFailure() ? nullptr : static_cast<char*>(std::malloc(length + 1));
+  if (copy != nullptr) std::memcpy(copy, text, length + 1);
+  countAllocation(runtimeUsableSize(copy));
+  return copy;
+}
+
+std::size_t countingUsableSize(void*, const void* block) noexcept { return runtimeUsableSize(block); }
+
+// Constant-initialised, so it is in place before any allocation is served,
+// whatever the order of static initialisation.
+constinit const AllocationTable table{countingAllocate, countingRelease, countingReallocate,
+                                      countingDuplicateString, countingUsableSize, nullptr};
+
+}  // namespace
+
+const AllocationTable& allocationTable() noexcept { return table; }
+
+void* allocate(std::size_t size) noexcept {
+  return table.allocate ? table.allocate(table.context, size) : std::malloc(size);
+}
+
+void release(void* block) noexcept {
+  if (table.release) {
+    table.release(table.context, block);
+  } else {
+    std::free(block);
+  }
+}
+
+void* reallocate(void* block, std::size_t size) noexcept {
+  return table.reallocate ? table.reallocate(table.context, block, size) : std::realloc(block, size);
+}
+
+char* duplicateString(const char* text) noexcept {
+  return table.duplicateString ? table.duplicateString(table.context, text) : strdup(text);
+}
+
+std::size_t usableSize(const void* block) noexcept {
+  return table.usableSize ? table.usableSize(table.context, block) : runtimeUsableSize(block);
+}
+
+void readStats(MemoryStats& stats) noexcept {
+  stats.peakLiveBytes = counters.peakLiveBytes.load(std::memory_order_relaxed);
+  stats.liveAllocationsAtPeak = counters.liveAllocationsAtPeak.load(std::memory_order_relaxed);
+  stats.bytesAllocated = counters.bytesAllocated.load(std::memory_order_relaxed);
+  stats.allocations = counters.allocations.load(std::memory_order_relaxed);
+  stats.bytesFreed = counters.bytesFreed.load(std::memory_order_relaxed);
+  stats.frees = counters.frees.load(std::memory_order_relaxed);
+  stats.reserved[0] = 0;
+  stats.reserved[1] = 0;
+}
+
+std::int64_t liveBytes() noexcept {
+  return static_cast<std::int64_t>(counters.bytesAllocated.load(std::memory_order_relaxed) -
+                                   counters.bytesFreed.load(std::memory_order_relaxed));
+}
+
+void failAllocationForTest(std::uint64_t nth) noexcept { failCountdown.store(nth, std::memory_order_relaxed); }
+
+}  // namespace zel::memory

@@ -1,0 +1,87 @@
+// PluginBase: the base class of every plugin object. It holds the plugin's
+// names, the host's version and connection, the API registry into which the
+// plugin declares its types and routes, and the log target that forwards log
+// lines to the host; it wraps each host entry in a virtual operation so the
+// rest of the SDK talks to the host only through the plugin object.
+//
+//   class MapsService : public PluginBase {
+//     void registerApi() override;   // declare types and routes
+//     bool start() override;         // subscribe, load
+//   };
+//
+// The plugin object owns everything it holds from load until shutdown, when
+// it destroys itself.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/api_description.h"
+#include "plugin/plugin_core.h"
+#include "plugin/plugin_names.h"
+#include "plugin/plugin_version.h"
+
+namespace zel {
+
+class PluginLogTarget;
+
+class PluginBase : public PluginCore {
+ public:
+  PluginBase();
+  ~PluginBase() override;
+
+  std::int32_t hostSendRequest(HostResponse* response, const HostRequest* request) override;
+  std::int32_t hostReserved1(std::uint32_t a, std::uint32_t b) override;
+  std::int32_t hostSendEvent(const HostEvent* event) override;
+  std::int32_t hostSubscribe(const char* eventName, std::uint32_t pluginHandle,
+                             HostEventCallback callback, void* context, std::uint32_t flag) override;
+  std::int32_t hostUnsubscribe(const char* eventName, std::uint32_t pluginHandle) override;
+  std::int32_t hostReserved5(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint64_t d,
+                             std::uint32_t e) override;
+  std::int32_t hostYield() override;
+  std::int32_t hostBeginWait(const char* label, std::uint32_t flags) override;
+  std::int32_t hostEndWait() override;
+  // Does nothing here; a plugin declares its records and routes.
+  void registerApi() override {}
+  // Returns true here; a plugin subscribes and loads what it needs.
+  bool start() override { return true; }
+
+  // The load handshake: names, tags and the API name prefix from the short
+  // name, and the host's version.
+  void setIdentity(const std::string& shortName, const PluginKind& kind,
+                   const PluginApiVersion& hostVersion);
+
+  // The attach sequence: log target, user agent, connection, start.
+  bool attach(HostConnection* connection);
+
+  const PluginNames& names() const noexcept { return names_; }
+  const std::string& apiPrefix() const noexcept { return apiPrefix_; }
+  const std::vector<std::string>& tags() const noexcept { return tags_; }
+  const PluginApiVersion& hostVersion() const noexcept { return hostVersion_; }
+  TypeRegistry& registry() noexcept { return *registry_; }
+  HostConnection* connection() const noexcept { return connection_; }
+  PluginEntryPoints* entryPoints() noexcept { return &entryPoints_; }
+  ApiDescription* apiDescription() noexcept { return &apiDescription_; }
+
+  // The entry points handed to the host; each catches everything.
+  static std::uint8_t attachEntry(void* plugin, HostConnection* connection) noexcept;
+  static void shutdownEntry(void* plugin) noexcept;
+  static void getMemoryStatsEntry(void* ignored, MemoryStats* stats) noexcept;
+
+ private:
+  void installLogTarget();
+  HostApi* hostApi() const noexcept { return connection_ != nullptr ? connection_->api : nullptr; }
+
+  PluginApiVersion hostVersion_;
+  std::unique_ptr<PluginLogTarget> logTarget_;
+  PluginNames names_;
+  std::string apiPrefix_;
+  std::vector<std::string> tags_;
+  std::unique_ptr<TypeRegistry> registry_;
+  HostConnection* connection_ = nullptr;
+  PluginEntryPoints entryPoints_{};
+  ApiDescription apiDescription_{};
+};
+
+}  // namespace zel
