@@ -48,6 +48,12 @@ std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName, PluginFactory
     // The handshake still succeeds; a plugin whose declarations failed simply
     // offers fewer functions.
   }
+  try {
+    *plugin->apiDescription() = buildApiDescription(plugin->registry());
+  } catch (...) {
+    // Without memory for the records the host is told of no function.
+    *plugin->apiDescription() = ApiDescription{};
+  }
 
   info->major = ours.major;
   info->minor = ours.minor;

@@ -12,5 +12,6 @@ inline constexpr const char kUnknownPluginKind[] =
     "GetFullNameFromShortNameAndType(\"%1\", \"%2\") called with an unknown type";
 inline constexpr const char kPluginManagerLine[] = "            Plugin Manager| %s";
 inline constexpr const char kUserAgent[] = "TavikClient/%1 (%2)";
+inline constexpr const char kPluginLineTemplate[] = "#D| #L| #G| #M";
 
 }  // namespace zel::messages

@@ -13,11 +13,14 @@
 // it destroys itself.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "api/api_description.h"
+#include "plugin/outgoing_request.h"
 #include "plugin/plugin_core.h"
 #include "plugin/plugin_names.h"
 #include "plugin/plugin_version.h"
@@ -63,6 +66,22 @@ class PluginBase : public PluginCore {
   HostConnection* connection() const noexcept { return connection_; }
   PluginEntryPoints* entryPoints() noexcept { return &entryPoints_; }
   ApiDescription* apiDescription() noexcept { return &apiDescription_; }
+
+  // Requests to other plugins through the host (plugin/outgoing_request.h);
+  // each blocks until the answer is complete. requestRaw leaves the caller's
+  // response filled for the caller to release; the others release it.
+  [[nodiscard]] RequestResult<void> requestRaw(HttpMethod method, const char* url,
+                                               HostResponse& response);
+  template <typename T>
+  [[nodiscard]] RequestResult<T> request(HttpMethod method, const char* url) {
+    return requests::request<T>(*this, registry_.get(), method, url);
+  }
+  [[nodiscard]] RequestResult<void> requestWithParameters(
+      HttpMethod method, const char* url, std::span<const RequestArgument> parameters);
+  [[nodiscard]] RequestResult<void> requestWithParameters(
+      HttpMethod method, const char* url, std::initializer_list<RequestArgument> parameters) {
+    return requestWithParameters(method, url, std::span(parameters.begin(), parameters.size()));
+  }
 
   // The entry points handed to the host; each catches everything.
   static std::uint8_t attachEntry(void* plugin, HostConnection* connection) noexcept;

@@ -24,7 +24,7 @@ PluginNames PluginNames::derive(const std::string& shortName, const PluginKind& 
     prefix = "plx-fe-";
   } else {
     const std::string message = formatPositional(messages::kUnknownPluginKind, shortName, kind.name);
-    logMessage(kLevelError, kMaskDbg, messages::kPluginManagerLine, message.c_str());
+    logMessage(kLogError, kTagDbg, messages::kPluginManagerLine, message.c_str());
   }
   return PluginNames{prefix + shortName, shortName, kind.name, kind.detail};
 }

@@ -1,0 +1,128 @@
+#include "plugin/plugin_base.h"
+
+#include "api/function_name.h"
+#include "binding/type_registry.h"
+#include "diagnostics/format.h"
+#include "diagnostics/console_log_targets.h"
+#include "diagnostics/logger.h"
+#include "plugin/memory.h"
+#include "plugin/messages.h"
+#include "plugin/plugin_log_target.h"
+
+namespace zel {
+
+PluginBase::PluginBase() : registry_(std::make_unique<TypeRegistry>()) {
+  logger::acquire();
+  entryPoints_ = PluginEntryPoints{&PluginBase::attachEntry, &PluginBase::shutdownEntry,
+                                   &PluginBase::getMemoryStatsEntry};
+}
+
+PluginBase::~PluginBase() {
+  logTarget_.reset();
+  logger::release();
+}
+
+void PluginBase::setIdentity(const std::string& shortName, const PluginKind& kind,
+                             const PluginApiVersion& hostVersion) {
+  hostVersion_ = hostVersion;
+  names_ = PluginNames::derive(shortName, kind);
+  tags_ = {"Plugins", "Plugin " + shortName};
+  apiPrefix_ = deriveName("", shortName);
+}
+
+bool PluginBase::attach(HostConnection* connection) {
+  connection_ = connection;
+  installLogTarget();
+  const std::string userAgent =
+      formatPositional(messages::kUserAgent, hostVersion_, names_.shortName);
+  connect(connection != nullptr ? connection->pluginHandle : 0, names_.shortName, userAgent,
+          registry_.get(), this);
+  return start();
+}
+
+void PluginBase::installLogTarget() {
+  if (connection_ == nullptr || logger::findTarget(PluginLogTarget::kName) != nullptr) return;
+  // From now on the plugin's lines go to the host only.
+  if (auto* target = logger::stdErrTarget()) target->detach();
+  if (auto* target = logger::stdOutTarget()) target->detach();
+  if (auto* target = logger::debuggerTarget()) target->detach();
+  logger::setMinimumLevel(kLogOkay);
+  logger::setMuteMask(kTagXtr);
+  logTarget_ = std::make_unique<PluginLogTarget>(connection_->api);
+  logTarget_->configure(logger::minimumLevel(), 0, 0, messages::kPluginLineTemplate);
+}
+
+std::int32_t PluginBase::hostSendRequest(HostResponse* response, const HostRequest* request) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->sendRequest(api, response, request) : 0;
+}
+
+std::int32_t PluginBase::hostReserved1(std::uint32_t a, std::uint32_t b) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->reserved1(api, a, b) : 0;
+}
+
+std::int32_t PluginBase::hostSendEvent(const HostEvent* event) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->sendEvent(api, event) : 0;
+}
+
+std::int32_t PluginBase::hostSubscribe(const char* eventName, std::uint32_t pluginHandle,
+                                       HostEventCallback callback, void* context,
+                                       std::uint32_t flag) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->subscribe(api, eventName, pluginHandle, callback, context, flag) : 0;
+}
+
+std::int32_t PluginBase::hostUnsubscribe(const char* eventName, std::uint32_t pluginHandle) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->unsubscribe(api, eventName, pluginHandle) : 0;
+}
+
+std::int32_t PluginBase::hostReserved5(std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                       std::uint64_t d, std::uint32_t e) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->reserved5(api, a, b, c, d, e) : 0;
+}
+
+std::int32_t PluginBase::hostYield() {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->yield(api) : 0;
+}
+
+std::int32_t PluginBase::hostBeginWait(const char* label, std::uint32_t flags) {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->beginWait(api, label, flags) : 0;
+}
+
+std::int32_t PluginBase::hostEndWait() {
+  HostApi* api = hostApi();
+  return api != nullptr ? api->endWait(api) : 0;
+}
+
+std::uint8_t PluginBase::attachEntry(void* plugin, HostConnection* connection) noexcept {
+  if (plugin == nullptr) return 0;
+  try {
+    return static_cast<PluginBase*>(plugin)->attach(connection) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+void PluginBase::shutdownEntry(void* plugin) noexcept {
+  if (plugin == nullptr) return;
+  auto* self = static_cast<PluginBase*>(plugin);
+  try {
+    self->shuttingDown_ = 1;
+    self->stop();
+  } catch (...) {
+    // The object goes away whatever stop managed to do.
+  }
+  delete self;
+}
+
+void PluginBase::getMemoryStatsEntry(void*, MemoryStats* stats) noexcept {
+  if (stats != nullptr) memory::readStats(*stats);
+}
+
+}  // namespace zel

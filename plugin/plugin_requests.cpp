@@ -1,0 +1,17 @@
+// The request members of PluginBase; the work is in plugin/outgoing_request.cpp.
+#include "plugin/outgoing_request.h"
+#include "plugin/plugin_base.h"
+
+namespace zel {
+
+RequestResult<void> PluginBase::requestRaw(HttpMethod method, const char* url,
+                                           HostResponse& response) {
+  return requests::send(*this, method, url, response, nullptr, 0);
+}
+
+RequestResult<void> PluginBase::requestWithParameters(HttpMethod method, const char* url,
+                                                      std::span<const RequestArgument> parameters) {
+  return requests::sendWithArguments(*this, registry_.get(), method, url, parameters);
+}
+
+}  // namespace zel
