@@ -1,0 +1,89 @@
+#include "maps/map_catalogue.h"
+
+#include <utility>
+
+namespace zel::maps {
+namespace {
+
+void collect(const MapVariants& variants, MapsList* defaults, MapsList* all) {
+  for (const auto& entry : variants) {
+    for (const MapsResource& variant : entry.second) {
+      if (defaults != nullptr && variant.isDefault) defaults->push_back(variant);
+      if (all != nullptr) all->push_back(variant);
+    }
+  }
+}
+
+}  // namespace
+
+MapsList MapCatalogue::defaultVariants() const {
+  MapsList defaults;
+  std::lock_guard lock(mutex_);
+  collect(variants_, &defaults, nullptr);
+  return defaults;
+}
+
+MapsList MapCatalogue::allVariants() const {
+  MapsList all;
+  std::lock_guard lock(mutex_);
+  collect(variants_, nullptr, &all);
+  return all;
+}
+
+void MapCatalogue::lists(MapsList& defaults, MapsList& all) const {
+  defaults.clear();
+  all.clear();
+  std::lock_guard lock(mutex_);
+  collect(variants_, &defaults, &all);
+}
+
+std::optional<MapsResource> MapCatalogue::findDefault(std::int64_t id) const {
+  std::lock_guard lock(mutex_);
+  const auto found = variants_.find(id);
+  if (found == variants_.end()) return std::nullopt;
+  for (const MapsResource& variant : found->second) {
+    if (variant.isDefault) return variant;
+  }
+  return MapsResource{};
+}
+
+std::optional<MapsResource> MapCatalogue::findVariant(std::int64_t id, std::string_view gameMode,
+                                                      std::string_view gameMutator) const {
+  std::lock_guard lock(mutex_);
+  const auto found = variants_.find(id);
+  if (found == variants_.end()) return std::nullopt;
+  const MapsResource* lastDefault = nullptr;
+  const MapsResource* lastOfMode = nullptr;
+  for (const MapsResource& variant : found->second) {
+    if (variant.isDefault) lastDefault = &variant;
+    if (variant.gameMode != gameMode) continue;
+    if (variant.gameMutator == gameMutator) return variant;
+    if (variant.gameMutator.empty()) lastOfMode = &variant;
+  }
+  if (lastOfMode != nullptr) return *lastOfMode;
+  if (lastDefault != nullptr) return *lastDefault;
+  return MapsResource{};
+}
+
+void MapCatalogue::update(const MapsResource& record) {
+  std::lock_guard lock(mutex_);
+  MapsList& list = variants_[record.id];
+  for (MapsResource& variant : list) {
+    if (variant.gameMode == record.gameMode && variant.gameMutator == record.gameMutator) {
+      variant = record;
+      return;
+    }
+  }
+  list.push_back(record);
+}
+
+void MapCatalogue::replace(MapVariants variants) {
+  MapVariants old;
+  {
+    std::lock_guard lock(mutex_);
+    old = std::exchange(variants_, std::move(variants));
+  }
+  // The old catalogue is dropped outside the lock.
+}
+
+}  // namespace zel::maps
