@@ -1,0 +1,46 @@
+// Reading one printf-style specification out of a message template: the
+// numbered form "%N", the POSIX form "%N$...", flags, width, precision, length
+// modifier and conversion. Shared by the positional formatter and the
+// named-template compiler, so both read a template the same way.
+//
+//   SpecificationText parsed;
+//   const char* next = readSpecification(percent, argumentCount, parsed);
+//
+// The parsed text lives in the caller's SpecificationText (on its stack).
+#pragma once
+
+#include <cstddef>
+
+namespace zel::internal {
+
+// The specification buffer: 64 bytes, of which a specification may use 59.
+inline constexpr std::size_t kSpecificationBufferSize = 64;
+inline constexpr std::size_t kMaxSpecificationLength = 59;
+
+// An argument number that can never be served: an explicit "0$".
+inline constexpr std::size_t kNoSuchArgument = static_cast<std::size_t>(-1);
+
+struct SpecificationText {
+  // "%", flags, width, precision, length modifier and conversion as written,
+  // without the "N$" argument numbers; zero-terminated when it fits.
+  char text[kSpecificationBufferSize];
+  // Characters of the specification, which may exceed what text holds.
+  std::size_t length;
+  // Argument of the conversion and of each "*" field (width, then precision);
+  // 0 means "the next sequential argument".
+  std::size_t argumentIndex;
+  std::size_t starIndexes[2];
+  std::size_t starCount;
+
+  bool tooLong() const { return length > kMaxSpecificationLength; }
+  // The numbered placeholder "%N" (and a "%" at the end of the template).
+  bool bare() const { return length == 1; }
+};
+
+// Reads the specification that starts at percent (a '%' that is not part of
+// "%%"), with argumentCount arguments available for the "%N" forms; returns
+// the first template character after it.
+const char* readSpecification(const char* percent, std::size_t argumentCount,
+                              SpecificationText& parsed) noexcept;
+
+}  // namespace zel::internal
