@@ -1,0 +1,441 @@
+// Conversion between native objects and binding values, by native type.
+// NativeType<T> knows the type kind of T, its element kind, the structure or
+// enum it names, and how to move a T in both directions; NativeConverter<T>
+// is the FieldConverter of a field of type T.
+//
+//   ConversionStatus status;
+//   MapsResource map;
+//   toNative(status, map, input, "<value>", &registry);   // status.errorMessage() on failure
+//   BindingValue value = toValue(map, &registry);          // an error result on failure
+//
+// Native types and their kinds:
+//   bool; 8/16/32/64-bit signed and unsigned integers; float; double;
+//   std::string (string); BindingValue (object, any value); Blob, a vector of
+//   bytes (blob); BindingCallback (callback); a 32-bit enum type (enum);
+//   std::vector<E> of any of these but bytes (vector); std::unordered_map
+//   from std::string to E (map); any other class (struct, registered).
+// Structures and enums are found through their TypeIdentity in the registry;
+// a native type not listed here does not compile.
+//
+// Nothing here keeps references: paths and values are used during the call.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "binding/convert_rules.h"
+#include "binding/type_descriptor.h"
+#include "binding/type_identity.h"
+#include "binding/type_kind.h"
+#include "binding/value.h"
+
+namespace zel {
+
+// The native form of a blob.
+using Blob = std::vector<std::uint8_t>;
+
+// The native form of a callback argument: the id by which the caller knows
+// the callback; calls to it are reported with the OnCallback event.
+struct BindingCallback {
+  std::uint32_t id = 0;
+  friend bool operator==(const BindingCallback&, const BindingCallback&) = default;
+};
+
+namespace internal {
+
+enum class NativeCategory {
+  Unsupported,
+  Bool,
+  Signed,
+  Unsigned,
+  Floating,
+  Text,
+  Object,
+  Blob,
+  Callback,
+  Enum,
+  Vector,
+  Map,
+  Struct,
+};
+
+template <typename T>
+struct IsVector : std::false_type {};
+template <typename E, typename A>
+struct IsVector<std::vector<E, A>> : std::true_type {};
+
+template <typename T>
+struct IsTextMap : std::false_type {};
+template <typename E, typename H, typename Q, typename A>
+struct IsTextMap<std::unordered_map<std::string, E, H, Q, A>> : std::true_type {};
+
+template <typename T>
+constexpr NativeCategory nativeCategory() {
+  if constexpr (std::is_same_v<T, bool>) {
+    return NativeCategory::Bool;
+  } else if constexpr (std::is_integral_v<T> && sizeof(T) <= 8) {
+    return std::is_signed_v<T> ? NativeCategory::Signed : NativeCategory::Unsigned;
+  } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
+    return NativeCategory::Floating;
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    return NativeCategory::Text;
+  } else if constexpr (std::is_same_v<T, BindingValue>) {
+    return NativeCategory::Object;
+  } else if constexpr (std::is_same_v<T, Blob>) {
+    return NativeCategory::Blob;
+  } else if constexpr (std::is_same_v<T, BindingCallback>) {
+    return NativeCategory::Callback;
+  } else if constexpr (std::is_enum_v<T> && sizeof(T) == 4) {
+    return NativeCategory::Enum;
+  } else if constexpr (IsVector<T>::value) {
+    return NativeCategory::Vector;
+  } else if constexpr (IsTextMap<T>::value) {
+    return NativeCategory::Map;
+  } else if constexpr (std::is_class_v<T>) {
+    return NativeCategory::Struct;
+  } else {
+    return NativeCategory::Unsupported;
+  }
+}
+
+template <typename T>
+constexpr TypeKind integerKind() {
+  constexpr bool kSigned = std::is_signed_v<T>;
+  switch (sizeof(T)) {
+    case 1:
+      return kSigned ? TypeKind::Int8 : TypeKind::UInt8;
+    case 2:
+      return kSigned ? TypeKind::Int16 : TypeKind::UInt16;
+    case 4:
+      return kSigned ? TypeKind::Int32 : TypeKind::UInt32;
+    default:
+      return kSigned ? TypeKind::Int64 : TypeKind::UInt64;
+  }
+}
+
+// Kinds and named type shared by every category without elements.
+template <TypeKind K, typename Named = void>
+struct ScalarType {
+  static constexpr TypeKind kKind = K;
+  static constexpr TypeKind kElementKind = TypeKind::None;
+  using NamedType = Named;
+};
+
+}  // namespace internal
+
+template <typename T, internal::NativeCategory C = internal::nativeCategory<T>()>
+struct NativeType {
+  static_assert(C != internal::NativeCategory::Unsupported,
+                "this native type has no binding conversion");
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Bool> : internal::ScalarType<TypeKind::Bool> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
+    bool value = false;
+    if (convert::toBool(status, input, path, value)) target = value;
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setBool(native);
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Signed>
+    : internal::ScalarType<internal::integerKind<T>()> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
+    static constexpr convert::SignedTarget kTarget{std::numeric_limits<T>::min(),
+                                                   std::numeric_limits<T>::max(),
+                                                   typeKindName(internal::integerKind<T>())};
+    std::int64_t value = 0;
+    if (convert::toSigned(status, input, path, kTarget, value)) target = static_cast<T>(value);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setSigned(static_cast<std::int64_t>(native));
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Unsigned>
+    : internal::ScalarType<internal::integerKind<T>()> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
+    static constexpr convert::UnsignedTarget kTarget{std::numeric_limits<T>::max(),
+                                                     typeKindName(internal::integerKind<T>())};
+    std::uint64_t value = 0;
+    if (convert::toUnsigned(status, input, path, kTarget, value)) target = static_cast<T>(value);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setUnsigned(static_cast<std::uint64_t>(native));
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Floating>
+    : internal::ScalarType<sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
+    // The finite range of the type.
+    static constexpr convert::FloatTarget kTarget{
+        -static_cast<double>(std::numeric_limits<T>::max()),
+        static_cast<double>(std::numeric_limits<T>::max()),
+        typeKindName(sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double)};
+    double value = 0.0;
+    if (convert::toFloating(status, input, path, kTarget, value)) target = static_cast<T>(value);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setFloat(static_cast<double>(native));
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Text> : internal::ScalarType<TypeKind::String> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry* registry) {
+    convert::toText(status, input, path, registry, target);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setString(std::string_view(native));
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Object> : internal::ScalarType<TypeKind::Object> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char*,
+                       const TypeDescriptor*, const TypeRegistry*) {
+    convert::toObject(status, input, target);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output = static_cast<const ValueNode&>(native);
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Blob> : internal::ScalarType<TypeKind::Blob> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
+    convert::toBlob(status, input, path, target);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setBlob(native.data(), native.size());
+  }
+};
+
+// A callback crosses as its 32-bit id.
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Callback>
+    : internal::ScalarType<TypeKind::Callback> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
+    static constexpr convert::UnsignedTarget kTarget{std::numeric_limits<std::uint32_t>::max(),
+                                                     typeKindName(TypeKind::Callback)};
+    std::uint64_t value = 0;
+    if (convert::toUnsigned(status, input, path, kTarget, value)) {
+      target.id = static_cast<std::uint32_t>(value);
+    }
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setUnsigned(native.id);
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Enum> : internal::ScalarType<TypeKind::Enum, T> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor* type, const TypeRegistry*) {
+    std::int32_t value = 0;
+    if (convert::toEnum(status, input, path, type, value)) target = static_cast<T>(value);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
+                      const TypeRegistry*, ConversionStatus&) {
+    output.setEnum(static_cast<std::int32_t>(native), typeIdentity<T>().id());
+  }
+};
+
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Struct> : internal::ScalarType<TypeKind::Struct, T> {
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
+    convert::toStructure(status, &target, input, path, type, registry);
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor* type,
+                      const TypeRegistry* registry, ConversionStatus& status) {
+    convert::fromStructure(output, &native, type, registry, status);
+  }
+};
+
+// Elements share the vector's path and its named type.
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Vector> {
+  using Element = typename T::value_type;
+  using ElementType = NativeType<Element>;
+  static constexpr TypeKind kKind = TypeKind::Vector;
+  static constexpr TypeKind kElementKind = ElementType::kKind;
+  using NamedType = typename ElementType::NamedType;
+
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
+    target.clear();
+    if (!convert::checkCollection(status, input, path)) return;
+    const auto elements = input.elements();
+    target.resize(elements.size());
+    for (std::size_t i = 0; i < elements.size() && status.ok(); ++i) {
+      if (elements[i].isEmpty()) continue;  // the slot stays default
+      if constexpr (std::is_same_v<Element, bool>) {
+        bool value = false;
+        ElementType::toNative(status, value, elements[i], path, type, registry);
+        target[i] = value;
+      } else {
+        ElementType::toNative(status, target[i], elements[i], path, type, registry);
+      }
+    }
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor* type,
+                      const TypeRegistry* registry, ConversionStatus& status) {
+    output.reset();
+    output.makeCollection();
+    output.reserve(native.size());
+    for (std::size_t i = 0; i < native.size() && status.ok(); ++i) {
+      if constexpr (std::is_same_v<Element, bool>) {
+        const bool value = native[i];
+        ElementType::toValue(output.element(i), value, type, registry, status);
+      } else {
+        ElementType::toValue(output.element(i), native[i], type, registry, status);
+      }
+    }
+  }
+};
+
+// Entries share the map's path and its named type.
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Map> {
+  using Element = typename T::mapped_type;
+  using ElementType = NativeType<Element>;
+  static constexpr TypeKind kKind = TypeKind::Map;
+  static constexpr TypeKind kElementKind = ElementType::kKind;
+  using NamedType = typename ElementType::NamedType;
+
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
+    target.clear();
+    target.rehash(0);
+    if (!convert::checkMapStructure(status, input, path)) return;
+    const auto fields = input.fields();
+    target.reserve(fields.size());
+    for (const Field& field : fields) {
+      if (field.value().isEmpty()) continue;
+      ElementType::toNative(status, target[std::string(field.key())], field.value(), path, type,
+                            registry);
+      if (!status.ok()) return;
+    }
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor* type,
+                      const TypeRegistry* registry, ConversionStatus& status) {
+    output.reset();
+    output.makeStructure();
+    for (const auto& [key, element] : native) {
+      ElementType::toValue(output.field(std::string_view(key)), element, type, registry, status);
+      if (!status.ok()) return;
+    }
+  }
+};
+
+// The FieldConverter of a field of native type T.
+template <typename T>
+class NativeConverter final : public FieldConverter {
+ public:
+  void toNative(ConversionStatus& status, void* native, const ValueNode& input, const char* path,
+                const TypeDescriptor* type, const TypeRegistry* registry) const override {
+    NativeType<T>::toNative(status, *static_cast<T*>(native), input, path, type, registry);
+  }
+  void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
+               const TypeRegistry* registry, ConversionStatus& status) const override {
+    if (!status.ok()) return;
+    NativeType<T>::toValue(output, *static_cast<const T*>(native), type, registry, status);
+  }
+};
+
+template <typename T>
+[[nodiscard]] std::unique_ptr<FieldConverter> makeConverter() {
+  return std::make_unique<NativeConverter<T>>();
+}
+
+// The registered structure or enum that T names (T itself, or its elements'),
+// or null.
+template <typename T>
+[[nodiscard]] const TypeDescriptor* namedTypeOf(const TypeRegistry* registry) {
+  using Named = typename NativeType<T>::NamedType;
+  if constexpr (std::is_void_v<Named>) {
+    return nullptr;
+  } else {
+    return findRegisteredType(registry, typeIdentity<Named>());
+  }
+}
+
+// The TypeRef of native type T; void gives the no-type reference.
+template <typename T>
+[[nodiscard]] TypeRef typeRefOf(const TypeRegistry& registry) {
+  if constexpr (std::is_void_v<T>) {
+    return TypeRef{};
+  } else {
+    return TypeRef{NativeType<T>::kKind, NativeType<T>::kElementKind, namedTypeOf<T>(&registry)};
+  }
+}
+
+// Value to native with an explicit descriptor of the named type: does nothing
+// when status has already failed; the first failure is stored in status.
+template <typename T>
+void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
+              const TypeDescriptor* type, const TypeRegistry* registry) {
+  NativeType<T>::toNative(status, target, input, path, type, registry);
+}
+
+// Value to native, the named type looked up in registry by its identity.
+template <typename T>
+void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
+              const TypeRegistry* registry) {
+  NativeType<T>::toNative(status, target, input, path, namedTypeOf<T>(registry), registry);
+}
+
+// Native to value with an explicit descriptor: output is reset, its ok flag
+// set, and on failure it becomes an error result with the message.
+template <typename T>
+void toValue(BindingValue& output, const T& native, const TypeDescriptor* type,
+             const TypeRegistry* registry) {
+  output.reset();
+  output.setOk(true);
+  ConversionStatus status;
+  NativeType<T>::toValue(output, native, type, registry, status);
+  if (!status.ok()) output.setError(status.errorMessage());
+}
+
+// Native to value, the named type looked up in registry by its identity.
+template <typename T>
+void toValue(BindingValue& output, const T& native, const TypeRegistry* registry) {
+  toValue(output, native, namedTypeOf<T>(registry), registry);
+}
+
+template <typename T>
+[[nodiscard]] BindingValue toValue(const T& native, const TypeRegistry* registry) {
+  BindingValue output;
+  toValue(output, native, registry);
+  return output;
+}
+
+}  // namespace zel

@@ -1,0 +1,216 @@
+#include "binding/internal/cell_pools.h"
+
+#include <cstring>
+#include <new>
+
+#include "binding/internal/page_pool.h"
+#include "plugin/memory.h"
+
+namespace zel::binding::internal {
+
+// The header at the start of every area and page.
+struct CellPools::PageHeader {
+  PageHeader* previous;  // neighbours on the pool's list of pages with free cells
+  PageHeader* next;
+  std::uint16_t pageSize;   // kAreaBytes or a page; 0 while an area is not laid out
+  std::uint16_t firstFree;  // index of the first free cell; 0 when the page is full
+  std::uint16_t used;       // cells in use
+  std::uint8_t listed;      // on the list of pages with free cells
+  std::uint8_t reserved;
+};
+
+struct CellPools::Pool {
+  PageHeader* available;  // head of the list of pages with free cells
+  std::uint32_t pages;    // pages held, the area not counted
+  alignas(8) unsigned char area[kAreaBytes];
+};
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(CellPools::PageHeader) == 16);
+#endif
+
+namespace {
+
+using Header = CellPools::PageHeader;
+
+constexpr std::size_t kHeaderBytes = sizeof(Header);
+
+constexpr std::size_t poolIndex(std::size_t cellSize) noexcept {
+  return cellSize / CellPools::kCellStep - 1;
+}
+
+// Cells start at the first index past the header.
+constexpr std::uint16_t firstCellIndex(std::size_t cellSize) noexcept {
+  return static_cast<std::uint16_t>((kHeaderBytes + cellSize - 1) / cellSize);
+}
+
+std::uint16_t loadIndex(const unsigned char* cell) noexcept {
+  std::uint16_t index;
+  std::memcpy(&index, cell, sizeof(index));
+  return index;
+}
+
+void storeIndex(unsigned char* cell, std::uint16_t index) noexcept {
+  std::memcpy(cell, &index, sizeof(index));
+}
+
+unsigned char* bytesOf(Header* page) noexcept {
+  return reinterpret_cast<unsigned char*>(page);
+}
+
+// Chains every cell of a fresh area or page into its free list.
+Header* layOut(void* memory, std::size_t pageSize, std::size_t cellSize) noexcept {
+  auto* page = static_cast<Header*>(memory);
+  const std::uint16_t first = firstCellIndex(cellSize);
+  const auto end = static_cast<std::uint16_t>(pageSize / cellSize);
+  for (std::uint16_t i = first; i < end; ++i) {
+    storeIndex(bytesOf(page) + i * cellSize, i + 1 < end ? static_cast<std::uint16_t>(i + 1) : 0);
+  }
+  page->previous = nullptr;
+  page->next = nullptr;
+  page->pageSize = static_cast<std::uint16_t>(pageSize);
+  page->firstFree = first < end ? first : 0;
+  page->used = 0;
+  page->listed = 0;
+  page->reserved = 0;
+  return page;
+}
+
+void link(Header*& head, Header* page) noexcept {
+  page->previous = nullptr;
+  page->next = head;
+  if (head != nullptr) head->previous = page;
+  head = page;
+  page->listed = 1;
+}
+
+void unlink(Header*& head, Header* page) noexcept {
+  if (page->previous != nullptr) {
+    page->previous->next = page->next;
+  } else {
+    head = page->next;
+  }
+  if (page->next != nullptr) page->next->previous = page->previous;
+  page->previous = nullptr;
+  page->next = nullptr;
+  page->listed = 0;
+}
+
+}  // namespace
+
+CellPools::~CellPools() {
+  if (table_ == nullptr) return;
+  // The values of the context are gone; pages still listed go back anyway.
+  for (std::size_t i = 0; i < kPoolCount; ++i) {
+    Pool& pool = table_[i];
+    for (Header* page = pool.available; page != nullptr;) {
+      Header* next = page->next;
+      if (bytesOf(page) != pool.area) PagePool::instance().give(page);
+      page = next;
+    }
+  }
+  memory::release(table_);
+}
+
+void CellPools::createTable() {
+  void* table = memory::allocate(kPoolCount * sizeof(Pool));
+  if (table == nullptr) throw std::bad_alloc();
+  table_ = static_cast<Pool*>(table);
+  // Only the bookkeeping: an area is laid out when its pool is first used.
+  for (std::size_t i = 0; i < kPoolCount; ++i) {
+    table_[i].available = nullptr;
+    table_[i].pages = 0;
+    reinterpret_cast<Header*>(table_[i].area)->pageSize = 0;
+  }
+}
+
+void* CellPools::allocate(std::size_t bytes) {
+  const std::size_t cellSize = cellSizeFor(bytes);
+  if (cellSize == 0 || !pooled_) {
+    void* block = memory::allocate(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+  }
+  if (table_ == nullptr) createTable();
+  Pool& pool = table_[poolIndex(cellSize)];
+  Header* page = pool.available;
+  if (page == nullptr) {
+    auto* area = reinterpret_cast<Header*>(pool.area);
+    if (area->pageSize == 0) {
+      page = layOut(area, kAreaBytes, cellSize);
+    } else {
+      void* memory = PagePool::instance().take();
+      if (memory == nullptr) throw std::bad_alloc();
+      page = layOut(memory, PagePool::kPageBytes, cellSize);
+      ++pool.pages;
+    }
+    link(pool.available, page);
+  }
+  unsigned char* cell = bytesOf(page) + page->firstFree * cellSize;
+  page->firstFree = loadIndex(cell);
+  ++page->used;
+  if (page->firstFree == 0) unlink(pool.available, page);
+  return cell;
+}
+
+void CellPools::release(void* cell, std::size_t bytes) noexcept {
+  if (cell == nullptr) return;
+  const std::size_t cellSize = cellSizeFor(bytes);
+  if (cellSize == 0 || !pooled_) {
+    memory::release(cell);
+    return;
+  }
+  Pool& pool = table_[poolIndex(cellSize)];
+  Header* page = pageOf(pool, cell);
+  auto* bytesOfCell = static_cast<unsigned char*>(cell);
+  storeIndex(bytesOfCell, page->firstFree);
+  page->firstFree = static_cast<std::uint16_t>((bytesOfCell - bytesOf(page)) / cellSize);
+  --page->used;
+  if (page->listed == 0) link(pool.available, page);
+  if (page->used == 0 && bytesOf(page) != pool.area) {
+    unlink(pool.available, page);
+    --pool.pages;
+    PagePool::instance().give(page);
+  }
+}
+
+CellPools::PageHeader* CellPools::pageOf(Pool& pool, void* cell) const noexcept {
+  const auto address = reinterpret_cast<std::uintptr_t>(cell);
+  const auto area = reinterpret_cast<std::uintptr_t>(pool.area);
+  if (address >= area && address < area + kAreaBytes) return reinterpret_cast<Header*>(pool.area);
+  return reinterpret_cast<Header*>(address &
+                                   ~static_cast<std::uintptr_t>(PagePool::kPageBytes - 1));
+}
+
+std::size_t CellPools::pageCountForTest(std::size_t cellBytes) const noexcept {
+  const std::size_t cellSize = cellSizeFor(cellBytes);
+  if (table_ == nullptr || cellSize == 0) return 0;
+  return table_[poolIndex(cellSize)].pages;
+}
+
+std::size_t CellPools::cellsInUseForTest(std::size_t cellBytes) const noexcept {
+  const std::size_t cellSize = cellSizeFor(cellBytes);
+  if (table_ == nullptr || cellSize == 0) return 0;
+  const Pool& pool = table_[poolIndex(cellSize)];
+  const std::size_t perPage = PagePool::kPageBytes / cellSize - firstCellIndex(cellSize);
+  const auto* area = reinterpret_cast<const Header*>(pool.area);
+  // Full pages are on no list: count every page as full, then take off the
+  // free cells of the listed ones. The area keeps its own count.
+  std::size_t inUse = pool.pages * perPage;
+  for (const Header* page = pool.available; page != nullptr; page = page->next) {
+    if (page != area) inUse -= perPage - page->used;
+  }
+  if (area->pageSize != 0) inUse += area->used;
+  return inUse;
+}
+
+bool CellPools::inAreaForTest(const void* cell, std::size_t bytes) const noexcept {
+  const std::size_t cellSize = cellSizeFor(bytes);
+  if (table_ == nullptr || cellSize == 0) return false;
+  const Pool& pool = table_[poolIndex(cellSize)];
+  const auto address = reinterpret_cast<std::uintptr_t>(cell);
+  const auto area = reinterpret_cast<std::uintptr_t>(pool.area);
+  return address >= area && address < area + kAreaBytes;
+}
+
+}  // namespace zel::binding::internal

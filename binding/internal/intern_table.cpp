@@ -1,0 +1,106 @@
+#include "binding/internal/intern_table.h"
+
+#include <cstring>
+#include <new>
+
+#include "plugin/memory.h"
+
+namespace zel::binding::internal {
+namespace {
+
+constexpr std::uint32_t kInitialSlots = 16;
+
+struct EmptyRecordStorage {
+  StringRecord record;
+  char text[4];
+};
+constinit EmptyRecordStorage emptyRecord{{fnv1aHash({}), 0, 0}, {0, 0, 0, 0}};
+static_assert(offsetof(EmptyRecordStorage, text) == sizeof(StringRecord));
+
+void* allocateOrThrow(std::size_t bytes) {
+  void* block = memory::allocate(bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+}  // namespace
+
+StringRecord* emptyStringRecord() noexcept {
+  return &emptyRecord.record;
+}
+
+InternTable::~InternTable() {
+  // Every value of the context has released its texts by now; anything left
+  // is freed with the table rather than leaked.
+  for (std::uint32_t i = 0; i < capacity_; ++i) {
+    if (slots_[i] != nullptr) memory::release(slots_[i]);
+  }
+  memory::release(slots_);
+}
+
+StringRecord* InternTable::intern(std::string_view text) {
+  if (text.empty()) return emptyStringRecord();
+  const std::uint32_t hash = fnv1aHash(text);
+  if (capacity_ != 0) {
+    for (std::uint32_t i = hash & mask();; i = (i + 1) & mask()) {
+      StringRecord* record = slots_[i];
+      if (record == nullptr) break;
+      if (record->hash == hash && record->view() == text) {
+        ++record->references;
+        return record;
+      }
+    }
+  }
+  if ((count_ + 1) * 4 > capacity_ * 3) grow();
+
+  auto* record =
+      static_cast<StringRecord*>(allocateOrThrow(sizeof(StringRecord) + text.size() + 1));
+  record->hash = hash;
+  record->references = 1;
+  record->length = static_cast<std::uint32_t>(text.size());
+  std::memcpy(record->text(), text.data(), text.size());
+  record->text()[text.size()] = '\0';
+
+  std::uint32_t i = hash & mask();
+  while (slots_[i] != nullptr) i = (i + 1) & mask();
+  slots_[i] = record;
+  ++count_;
+  return record;
+}
+
+void InternTable::release(StringRecord* record) noexcept {
+  if (record->isShared() || --record->references != 0) return;
+  std::uint32_t hole = record->hash & mask();
+  while (slots_[hole] != record) hole = (hole + 1) & mask();
+  // Shift back every record of the run that would no longer be reachable
+  // across the hole.
+  for (std::uint32_t i = (hole + 1) & mask(); slots_[i] != nullptr; i = (i + 1) & mask()) {
+    const std::uint32_t home = slots_[i]->hash & mask();
+    const bool reachable = hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
+    if (!reachable) {
+      slots_[hole] = slots_[i];
+      hole = i;
+    }
+  }
+  slots_[hole] = nullptr;
+  --count_;
+  memory::release(record);
+}
+
+void InternTable::grow() {
+  const std::uint32_t capacity = capacity_ == 0 ? kInitialSlots : capacity_ * 2;
+  auto** slots = static_cast<StringRecord**>(allocateOrThrow(capacity * sizeof(StringRecord*)));
+  std::memset(slots, 0, capacity * sizeof(StringRecord*));
+  for (std::uint32_t j = 0; j < capacity_; ++j) {
+    StringRecord* record = slots_[j];
+    if (record == nullptr) continue;
+    std::uint32_t i = record->hash & (capacity - 1);
+    while (slots[i] != nullptr) i = (i + 1) & (capacity - 1);
+    slots[i] = record;
+  }
+  memory::release(slots_);
+  slots_ = slots;
+  capacity_ = capacity;
+}
+
+}  // namespace zel::binding::internal

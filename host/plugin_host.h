@@ -1,0 +1,81 @@
+// PluginHost: drives one plugin through its boundary the way the platform's
+// host does: load_zel_maps with a chosen plugin API version, then attach with
+// a HostConnection, getMemoryStats, and shutdown.
+//
+//   PluginHost host(PluginLibrary::open(ZEL_PLUGIN_PATH));
+//   if (!host.load({18, 0, 0})) puts(host.error().c_str());
+//   RecordingHostApi api;
+//   host.attach(api.api(), 7);
+//   MemoryStats stats = host.memoryStats();
+//   host.shutdown();
+//
+// Owns the library and the HostConnection the plugin keeps a pointer to; the
+// destructor shuts a still loaded plugin down before the library unloads.
+// The HostApi given to attach must outlive the shutdown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/api_version.h"
+#include "host/plugin_library.h"
+#include "plugin/host_api.h"
+
+namespace zel::host {
+
+class PluginHost {
+ public:
+  enum class State { Unloaded, Loaded, Attached, ShutDown };
+
+  explicit PluginHost(PluginLibrary library);
+  ~PluginHost();
+  PluginHost(const PluginHost&) = delete;
+  PluginHost& operator=(const PluginHost&) = delete;
+
+  // Calls load_zel_maps with the version in words 0-2. A plugin that finds
+  // the version incompatible ends the process here. False when the library
+  // is not open, the plugin is loaded already, or the plugin left any of
+  // words 3-6 (or an entry point) empty.
+  bool load(ApiVersion version);
+
+  // Calls attach with a connection of api and pluginHandle; returns the
+  // plugin's answer. Only once, after load.
+  bool attach(HostApi* api, std::uint32_t pluginHandle);
+
+  // Calls shutdown, which destroys the plugin object: the object, its entry
+  // point table, its short name text and its description are gone afterwards.
+  void shutdown();
+
+  // Calls getMemoryStats (first argument null, as it is ignored). The record
+  // is filled with the byte 0xA5 first, so words the plugin leaves alone show.
+  // Works after shutdown too: the counters are the library's.
+  MemoryStats memoryStats() const;
+
+  State state() const { return state_; }
+  const std::string& error() const { return error_; }
+  const PluginLibrary& library() const { return library_; }
+
+  // Words 0-6 as the plugin left them on return from load_zel_maps.
+  const HostLoadInfo& loadInfo() const { return loadInfo_; }
+  ApiVersion pluginVersion() const;
+  // A copy of word 5, valid after shutdown.
+  const std::string& shortName() const { return shortName_; }
+  void* plugin() const { return loadInfo_.plugin; }
+  const PluginEntryPoints* entryPoints() const { return loadInfo_.entryPoints; }
+  const ApiDescription* description() const { return loadInfo_.description; }
+
+ private:
+  bool fail(std::string text);
+
+  PluginLibrary library_;
+  State state_ = State::Unloaded;
+  std::string error_;
+  HostLoadInfo loadInfo_{};
+  // Copied at load: getMemoryStats stays callable once the object is gone.
+  PluginEntryPoints entries_{};
+  std::string shortName_;
+  HostConnection connection_{};
+};
+
+}  // namespace zel::host

@@ -1,0 +1,50 @@
+// Turns a ScriptedResponse into a filled HostResponse record whose memory the
+// host owns until the plugin calls the record's release function; the record's
+// stream functions play the scripted reads.
+//
+//   auto journal = std::make_shared<ResponseJournal>();
+//   fillResponse(response, ScriptedResponse::withBody(HostValue::makeSigned(1)), journal);
+//   response.release(&response);    // what the plugin does when it is done
+//
+// Each filled record owns a state object, found again on release by the
+// record's reason pointer (which every filled record sets); the journal is
+// shared so that counting stays safe whoever goes first.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/scripted_response.h"
+#include "plugin/host_messages.h"
+
+namespace zel::host {
+
+// What happened to the responses one host handed out.
+struct ResponseJournal {
+  std::atomic<std::uint32_t> given{0};
+  std::atomic<std::uint32_t> released{0};
+  std::atomic<std::uint32_t> streamReads{0};
+  std::atomic<std::uint32_t> streamCloses{0};
+
+  void addFault(std::string text);
+  std::vector<std::string> faults() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> faults_;
+};
+
+// Overwrites all 62 bytes of response. May throw std::bad_alloc, leaving the
+// record untouched.
+void fillResponse(HostResponse& response, const ScriptedResponse& script,
+                  const std::shared_ptr<ResponseJournal>& journal);
+
+// Releases of records that no longer belonged to any response of this host
+// (a copy released twice, or a record from elsewhere), process-wide.
+std::uint32_t strayResponseReleases();
+
+}  // namespace zel::host

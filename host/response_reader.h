@@ -1,0 +1,48 @@
+// Reading a HostResponse that the plugin filled (the answer of one of its
+// functions): a plain copy for assertions, draining its body stream, and
+// handing the record back through its own release function.
+//
+//   HostReply reply = readReply(response);     // body, error, status, headers
+//   releaseResponse(response);                 // the plugin frees what it owns
+//
+// readReply copies; the record stays the plugin's until released.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/host_value.h"
+#include "plugin/host_messages.h"
+
+namespace zel::host {
+
+struct HostReply {
+  HostValue body;
+  std::optional<std::string> error;
+  std::uint8_t errorOwned = 0;
+  std::uint8_t passThrough = 0;
+  std::uint32_t passThroughCode = 0;
+  std::uint32_t status = 0;
+  std::optional<std::string> reason;  // none: the pointer was null
+  std::vector<std::pair<std::string, std::string>> headers;
+  bool streamed = false;  // a stream read function is set
+  std::uint64_t sizeHint = 0;
+  bool hasRelease = false;
+};
+
+HostReply readReply(const HostResponse& response);
+
+// Pulls the whole body stream in reads of bufferSize bytes, then closes it.
+// None when the response has no stream, or a read fails (the stream is still
+// closed). A read that brings nothing while more is announced is retried, up
+// to maxEmptyReads times in a row.
+std::optional<std::string> drainStream(HostResponse& response, std::uint32_t bufferSize = 4096,
+                                       std::uint32_t maxEmptyReads = 1000);
+
+// Calls the record's release function once, if it has one; returns whether it did.
+bool releaseResponse(HostResponse& response);
+
+}  // namespace zel::host
