@@ -2,6 +2,9 @@
 
 #include <cctype>
 
+#include "api/messages.h"
+#include "diagnostics/format.h"
+
 namespace zel {
 namespace {
 
@@ -34,6 +37,15 @@ std::string deriveName(std::string_view prefix, std::string_view text) {
   appendWalked(out, prefix, capitalise);
   appendWalked(out, text, capitalise);
   return out;
+}
+
+std::string functionName(HttpMethod method, std::string_view urlTemplate) {
+  const std::string_view name = httpMethodName(method);
+  if (name.empty()) return deriveName("", urlTemplate);
+  std::string rest(name.substr(1));
+  for (char& c : rest) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return deriveName(formatPositional(api::messages::kMethodPrefix, name.front(), rest),
+                    urlTemplate);
 }
 
 }  // namespace zel

@@ -43,6 +43,7 @@ std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName, PluginFactory
 
   try {
     plugin->setIdentity(shortName, backendKind(), host);
+    plugin->registerPlatformApi(plugin->registry());
     plugin->registerApi();
   } catch (...) {
     // The handshake still succeeds; a plugin whose declarations failed simply

@@ -4,7 +4,8 @@
 // yield to the host ("Wait: yield") while no data has arrived yet.
 //
 //   RequestResult<std::vector<BindingValue>> maps =
-//       plugin.request<std::vector<BindingValue>>(HttpMethod::Get, "/zel-game-data/assets/v1/maps.json");
+//       plugin.request<std::vector<BindingValue>>(HttpMethod::Get,
+//       "/zel-game-data/assets/v1/maps.json");
 //   if (maps.failed()) log(maps.error().message);   // "Error response for GET /...: ..."
 //
 //   RequestResult<void> sent = plugin.requestWithParameters(

@@ -8,6 +8,7 @@
 #include "plugin/memory.h"
 #include "plugin/messages.h"
 #include "plugin/plugin_log_target.h"
+#include "plugin/telemetry.h"
 
 namespace zel {
 
@@ -36,7 +37,7 @@ bool PluginBase::attach(HostConnection* connection) {
   const std::string userAgent =
       formatPositional(messages::kUserAgent, hostVersion_, names_.shortName);
   connect(connection != nullptr ? connection->pluginHandle : 0, names_.shortName, userAgent,
-          registry_.get(), this);
+          registry_.get(), this, std::make_unique<PluginTelemetrySender>(*this));
   return start();
 }
 

@@ -1,17 +1,40 @@
 // PluginCore: the event and service-proxy machinery under every plugin
-// object, and the abstract host operations that PluginBase implements. The
-// core owns its handler tables; the plugin object owns the core (it is its
-// base) from load until the host calls shutdown.
+// object, and the abstract host operations that PluginBase implements:
+// typed subscriptions and their dispatchers, counted subscriptions to the
+// JSON-API event of a URI, resource listeners, resource publication, the
+// service-proxy tables and the telemetry sender.
+//
+//   subscribe<BindingValue>("OnRegionLocaleChanged", [this](const BindingValue&) { reload(); });
+//   subscribeEvent("/zel-maps/v1/maps");    // counted; "OnJsonApiEvent_zel-maps_v1_maps"
+//   publishResource(PluginResourceEventType::Update, "/zel-maps/v1/maps", maps);
+//
+// The core owns its tables, the handlers in them and the telemetry sender;
+// the plugin object owns the core (it is its base) from load until the host
+// calls shutdown. The handler, count and listener tables share one mutex,
+// held only to read or change them: handlers run after it is released, so
+// they may subscribe and unsubscribe. The service-proxy tables have their
+// own mutex (plugin/service_proxy.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
-#include <vector>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
+#include "binding/convert_native.h"
+#include "binding/value.h"
+#include "plugin/events.h"
+#include "plugin/events_messages.h"
+#include "plugin/events_text_table.h"
 #include "plugin/host_api.h"
+#include "plugin/plugin_manager_types.h"
+#include "plugin/resource_listeners.h"
+#include "plugin/service_proxy.h"
+#include "plugin/telemetry.h"
 
 namespace zel {
 
@@ -26,15 +49,26 @@ class PluginInterface {
 
 class PluginCore : public PluginInterface {
  public:
-  // A handler of one event name, called with each delivered event.
-  using EventHandler = std::function<void(const HostEvent&)>;
+  // A handler of the events of one name, called with the converted payload.
+  template <typename T>
+  using EventHandler = std::function<void(const T&)>;
 
-  PluginCore() = default;
+  PluginCore();
   PluginCore(const PluginCore&) = delete;
   PluginCore& operator=(const PluginCore&) = delete;
-  ~PluginCore() override = default;
 
-  // Unsubscribes every event name that has a handler, then clears the tables.
+  // Counted subscription to the JSON-API event of the URI: the first one for
+  // an event name subscribes the resource-event handler with the host, the
+  // one that brings its count back to 0 unsubscribes it. An unsubscription
+  // of a name whose count is already 0 changes nothing.
+  virtual void subscribeEvent(std::string_view uri);
+  virtual void unsubscribeEvent(std::string_view uri);
+
+  ~PluginCore() override;
+
+  // Unsubscribes every event name that has a handler, each once, then
+  // empties the handler, service-proxy and listener tables. The
+  // subscription counts stay.
   virtual void stop();
 
   virtual std::int32_t hostSendRequest(HostResponse* response, const HostRequest* request) = 0;
@@ -52,26 +86,129 @@ class PluginCore : public PluginInterface {
   virtual void registerApi() = 0;
   virtual bool start() = 0;
 
+  // Stores the handler under the exact event name (replacing the previous
+  // one) and subscribes dispatch<T> with the host, the plugin object as
+  // context. flag is 0 for ordinary subscriptions, 1 for the service proxy's.
+  template <typename T>
+  void subscribe(std::string_view eventName, std::type_identity_t<EventHandler<T>> handler,
+                 std::uint32_t flag = 0);
+
+  // Publishes the resource as a PluginResourceEvent: once under the URI's
+  // JSON-API event name, then once as "OnJsonApiEvent". Publishes nothing
+  // when the resource or the event does not convert.
+  template <typename T>
+  void publishResource(PluginResourceEventType type, std::string_view uri, const T& resource);
+
+  // The callback handed to the host for events with payload T. Finds the
+  // plugin object in the event's context and the handler by the event's
+  // name; an event without a handler of T, or whose payload does not
+  // convert to T, is dropped. Nothing it meets escapes to the host.
+  // Returns 1 when a handler ran to its end, else 0.
+  template <typename T>
+  static std::int32_t dispatch(const HostEvent* event) noexcept;
+
+  // Resource events of subscribed URIs reach these listeners; see
+  // plugin/resource_listeners.h. An empty callable is refused (false).
+  bool addResourceListener(std::string_view uri, ResourceListener listener);
+  bool addResourcePatternListener(std::string_view pattern, ResourceListener listener);
+  bool removeResourceListener(std::string_view uri);
+  bool removeResourcePatternListener(std::string_view pattern);
+
+  // The load step that declares the platform's types and events in the
+  // plugin's registry, which resource publication uses until attach.
+  void registerPlatformApi(TypeRegistry& registry);
+
+  ServiceProxy& serviceProxy() noexcept { return serviceProxy_; }
+  // Null until attach.
+  TelemetrySender* telemetry() const noexcept { return telemetry_.get(); }
+
+  [[nodiscard]] bool hasEventHandler(std::string_view eventName) const;
+  // The count of counted subscriptions of a JSON-API event name (0 when
+  // never subscribed).
+  [[nodiscard]] std::int32_t subscriptionCount(std::string_view jsonApiEventName) const;
+
   std::uint32_t pluginHandle() const noexcept { return pluginHandle_; }
   const std::string& userAgent() const noexcept { return userAgent_; }
   bool shuttingDown() const noexcept { return shuttingDown_ != 0; }
 
  protected:
-  // Called by attach with what the connection and the plugin object give.
+  // Called by attach with what the connection and the plugin object give;
+  // takes over the telemetry sender (destroying any earlier one) and
+  // subscribes the three service-proxy events.
   void connect(std::uint32_t pluginHandle, const std::string& shortName,
-               const std::string& userAgent, TypeRegistry* registry, PluginBase* owner);
+               const std::string& userAgent, TypeRegistry* registry, PluginBase* owner,
+               std::unique_ptr<TelemetrySender> telemetry = nullptr);
 
-  TypeRegistry* conversionRegistry_ = nullptr;  // copied at attach
-  PluginBase* owner_ = nullptr;                 // set at attach
-  TypeRegistry* apiRegistry_ = nullptr;
+  std::uint8_t shuttingDown_ = 0;
+
+ private:
+  using SharedHandler = std::shared_ptr<const events::EventHandlerRecord>;
+
+  void storeHandler(std::string_view eventName, SharedHandler record);
+  [[nodiscard]] SharedHandler findHandler(const char* eventName) const;
+  [[nodiscard]] const TypeRegistry* conversionRegistry() const noexcept {
+    return conversionRegistry_ != nullptr ? conversionRegistry_ : apiRegistry_;
+  }
+  // The resource-event handler: the event with its URI "/" prefixed goes
+  // to the exact listener of the URI, then to every matching pattern's.
+  void deliverResourceEvent(const PluginResourceEvent& event);
+  void notifyResourceListeners(const PluginResourceEvent& event);
+  void publishResourceValue(PluginResourceEventType type, std::string_view uri,
+                            BindingValue&& data);
+
+  const TypeRegistry* conversionRegistry_ = nullptr;  // copied at attach
+  mutable std::mutex tablesMutex_;                    // handlers, counts and listeners
+  ResourceListeners resourceListeners_;
+  PluginBase* owner_ = nullptr;                // set at attach
+  const TypeRegistry* apiRegistry_ = nullptr;  // set at load
   std::uint32_t pluginHandle_ = 0;
   std::string shortName_;
   std::string userAgent_;
-  std::unordered_map<std::string, std::vector<EventHandler>> eventHandlers_;
-  std::unordered_map<std::string, std::uint32_t> subscriptionCounts_;  // kept across stop
-  std::mutex serviceProxyMutex_;
-  std::mutex tablesMutex_;
-  std::uint8_t shuttingDown_ = 0;
+  std::unique_ptr<TelemetrySender> telemetry_;
+  events::TextTable<SharedHandler> eventHandlers_;
+  events::TextTable<std::int32_t> subscriptionCounts_;  // kept across stop
+  ServiceProxy serviceProxy_{shortName_};
 };
+
+template <typename T>
+void PluginCore::subscribe(std::string_view eventName,
+                           std::type_identity_t<EventHandler<T>> handler, std::uint32_t flag) {
+  const std::string name(eventName);
+  storeHandler(name, std::make_shared<const events::TypedEventHandler<T>>(std::move(handler)));
+  hostSubscribe(name.c_str(), pluginHandle_, &PluginCore::dispatch<T>, this, flag);
+}
+
+template <typename T>
+void PluginCore::publishResource(PluginResourceEventType type, std::string_view uri,
+                                 const T& resource) {
+  BindingValue data;
+  toValue(data, resource, conversionRegistry());
+  if (!data.ok()) return;
+  publishResourceValue(type, uri, std::move(data));
+}
+
+template <typename T>
+std::int32_t PluginCore::dispatch(const HostEvent* event) noexcept {
+  if (event == nullptr || event->name == nullptr || event->context == nullptr) return 0;
+  try {
+    const PluginCore& plugin = *static_cast<const PluginCore*>(event->context);
+    const SharedHandler record = plugin.findHandler(event->name);
+    // A name re-subscribed with another payload type may still be delivered
+    // to this dispatcher: its record is not ours to run.
+    if (!record || record->payloadTypeId() != typeIdentity<T>().id()) return 0;
+
+    BindingValue value;
+    if (!events::payloadToValue(event->payload, value)) return 0;
+    ConversionStatus status;
+    T payload{};
+    toNative(status, payload, value, events::messages::kPayloadPath, plugin.conversionRegistry());
+    if (!status.ok()) return 0;
+
+    static_cast<const events::TypedEventHandler<T>&> (*record)(payload);
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
 
 }  // namespace zel

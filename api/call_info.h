@@ -1,0 +1,43 @@
+// CallInfo: what a handler of a call-info form learns about the call beyond
+// its arguments: request id, registry, start time, method, path, the
+// argument vector and the request headers.
+//
+//   Outcome<Status> getStatus(const CallInfo& call) {
+//     auto agent = call.headers.find("user-agent");
+//     ...
+//   }
+//
+// Built by the invocation layer for one call; the texts view the host's
+// request record and the argument vector is the call's own, so nothing of it
+// may be kept beyond the handler's return.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+
+#include "api/http_method.h"
+#include "binding/value.h"
+
+namespace zel {
+
+class TypeRegistry;
+
+struct CallInfo {
+  std::uint32_t requestId = 0;
+  const TypeRegistry* registry = nullptr;
+  // 100-nanosecond ticks since 1970-01-01 UTC, taken when the record is filled.
+  std::int64_t startTime = 0;
+  HttpMethod method = HttpMethod::None;
+  std::string_view customMethod;  // set when the method is Custom
+  std::string_view path;          // with any "?" and query
+  std::span<const BindingValue> arguments;
+  // Every request header; a later header of the same name wins.
+  std::unordered_map<std::string_view, std::string_view> headers;
+};
+
+// The current time as CallInfo::startTime counts it.
+[[nodiscard]] std::int64_t currentTimeTicks() noexcept;
+
+}  // namespace zel

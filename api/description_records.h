@@ -1,0 +1,178 @@
+// The host-facing records that describe the plugin's API at load: one per
+// function, type and event of the registry, with nested records for a
+// function's arguments, a structure's fields and an enum's enumerators, and
+// the FunctionRecord that adds a routed function's callback, invocation
+// context and routing data. Byte-packed, 32-bit little-endian integers and
+// pointers; texts are zero-terminated UTF-8, never null (an absent text is "").
+//
+//   const auto* record = static_cast<const FunctionRecord*>(description->functions);
+//   for (; record != nullptr; record = record->function.next) { record->function.name; }
+//
+// Every array is also a linked list through its first word, 0 in the last
+// record. The plugin owns all of it until the library is unloaded. The
+// records depend on nothing but the boundary headers, so the host side may
+// include this file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "plugin/host_messages.h"
+
+namespace zel {
+
+#pragma pack(push, 1)
+
+// 25 bytes.
+struct ArgumentDescription {
+  const ArgumentDescription* next;
+  const char* name;
+  const char* description;
+  std::uint32_t kind;         // type kind code 1 to 19, 0 otherwise
+  std::uint32_t elementKind;  // element kind of vectors and maps
+  const char* typeName;       // the named type of kinds 15, 16, 17, 19; else ""
+  std::uint8_t optional;
+};
+
+// 61 bytes.
+struct FunctionDescription {
+  const void* next;  // the next description; in FunctionRecords the next record
+  std::uint32_t reserved;
+  const void* context;  // 0; in FunctionRecords the invocation context
+  const char* name;
+  const char* nameSpace;
+  const ArgumentDescription* arguments;
+  std::uint32_t argumentCount;
+  std::uint32_t resultKind;  // 0 and 0 for a function without result
+  std::uint32_t resultElementKind;
+  const char* resultTypeName;
+  const char* description;
+  const char* help;
+  std::uint8_t threadSafe;
+  const char* asyncResultTypeName;  // the result's named type when the function is async
+  const char* const* tags;
+  std::uint32_t tagCount;
+};
+
+// 29 bytes.
+struct FieldDescription {
+  const FieldDescription* next;
+  const char* name;
+  const char* description;
+  std::uint32_t offset;  // of the field in the native record
+  std::uint32_t kind;
+  std::uint32_t elementKind;
+  const char* typeName;
+  std::uint8_t reserved;
+};
+
+// 16 bytes.
+struct EnumeratorDescription {
+  const EnumeratorDescription* next;
+  const char* name;
+  const char* description;
+  std::int32_t value;
+};
+
+// 40 bytes.
+struct TypeDescription {
+  const TypeDescription* next;
+  const char* name;
+  const char* nameSpace;
+  std::uint32_t size;  // of the native record
+  const char* description;
+  const char* const* tags;
+  std::uint32_t tagCount;
+  const FieldDescription* fields;            // when the type has fields, else null
+  const EnumeratorDescription* enumerators;  // when it has none, else null
+  std::uint32_t count;                       // fields, or enumerators without fields
+};
+
+// 28 bytes.
+struct EventDescription {
+  const EventDescription* next;
+  const char* name;
+  const char* nameSpace;
+  const char* payloadTypeName;
+  const char* description;
+  const char* const* tags;
+  std::uint32_t tagCount;
+};
+
+// The callback the host calls for a function; its result carries nothing.
+using FunctionCallback = std::int32_t (*)(HostResponse* response, const HostRequest* request);
+
+// 8 bytes: one per argument, in argument order.
+struct ArgumentLocationNode {
+  const ArgumentLocationNode* next;
+  std::uint32_t location;  // 0 to 5
+};
+
+// 12 bytes: one per list of texts.
+struct TextListNode {
+  const TextListNode* next;
+  const char* const* texts;
+  std::uint32_t count;
+};
+
+// 90 bytes: one per routed function.
+struct FunctionRecord {
+  FunctionDescription function;  // next: the next FunctionRecord; context: the invocation context
+  FunctionCallback callback;
+  const ArgumentLocationNode* locations;
+  const char* urlTemplate;
+  std::uint32_t method;  // 1 to 8, else 0
+  std::uint8_t flag;
+  const TextListNode* textLists;
+  std::uint32_t textListCount;
+  const char* customMethod;
+};
+
+#pragma pack(pop)
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(ArgumentDescription) == 25);
+static_assert(offsetof(ArgumentDescription, kind) == 12);
+static_assert(offsetof(ArgumentDescription, typeName) == 20);
+static_assert(offsetof(ArgumentDescription, optional) == 24);
+static_assert(sizeof(FunctionDescription) == 61);
+static_assert(offsetof(FunctionDescription, context) == 8);
+static_assert(offsetof(FunctionDescription, name) == 12);
+static_assert(offsetof(FunctionDescription, arguments) == 20);
+static_assert(offsetof(FunctionDescription, resultKind) == 28);
+static_assert(offsetof(FunctionDescription, resultTypeName) == 36);
+static_assert(offsetof(FunctionDescription, help) == 44);
+static_assert(offsetof(FunctionDescription, threadSafe) == 48);
+static_assert(offsetof(FunctionDescription, asyncResultTypeName) == 49);
+static_assert(offsetof(FunctionDescription, tags) == 53);
+static_assert(offsetof(FunctionDescription, tagCount) == 57);
+static_assert(sizeof(FieldDescription) == 29);
+static_assert(offsetof(FieldDescription, offset) == 12);
+static_assert(offsetof(FieldDescription, kind) == 16);
+static_assert(offsetof(FieldDescription, typeName) == 24);
+static_assert(offsetof(FieldDescription, reserved) == 28);
+static_assert(sizeof(EnumeratorDescription) == 16);
+static_assert(offsetof(EnumeratorDescription, value) == 12);
+static_assert(sizeof(TypeDescription) == 40);
+static_assert(offsetof(TypeDescription, size) == 12);
+static_assert(offsetof(TypeDescription, tags) == 20);
+static_assert(offsetof(TypeDescription, fields) == 28);
+static_assert(offsetof(TypeDescription, enumerators) == 32);
+static_assert(offsetof(TypeDescription, count) == 36);
+static_assert(sizeof(EventDescription) == 28);
+static_assert(offsetof(EventDescription, payloadTypeName) == 12);
+static_assert(offsetof(EventDescription, tags) == 20);
+static_assert(sizeof(ArgumentLocationNode) == 8);
+static_assert(sizeof(TextListNode) == 12);
+static_assert(sizeof(FunctionRecord) == 90);
+static_assert(offsetof(FunctionRecord, callback) == 61);
+static_assert(offsetof(FunctionRecord, locations) == 65);
+static_assert(offsetof(FunctionRecord, urlTemplate) == 69);
+static_assert(offsetof(FunctionRecord, method) == 73);
+static_assert(offsetof(FunctionRecord, flag) == 77);
+static_assert(offsetof(FunctionRecord, textLists) == 78);
+static_assert(offsetof(FunctionRecord, textListCount) == 82);
+static_assert(offsetof(FunctionRecord, customMethod) == 86);
+#endif
+
+}  // namespace zel

@@ -1,0 +1,36 @@
+// HttpMethod: the method code shared with the host in both directions (routes
+// of the plugin, requests it sends), and the names messages print for it.
+//
+//   httpMethodName(HttpMethod::Get);        // "GET"
+//   httpMethodFromHost(42);                 // HttpMethod::None
+//
+// Names are static texts.
+#pragma once
+
+#include <cstdint>
+
+namespace zel {
+
+enum class HttpMethod : std::uint32_t {
+  None = 0,  // a route that accepts every method
+  Delete = 1,
+  Get = 2,
+  Head = 3,
+  Options = 4,
+  Patch = 5,
+  Post = 6,
+  Put = 7,
+  Custom = 8,  // the method's name travels as a text of its own
+};
+
+// "DELETE" to "PUT" for codes 1 to 7; the empty text for 0, 8 and any other code.
+[[nodiscard]] const char* httpMethodName(HttpMethod method) noexcept;
+
+// A code received from the host: codes outside 1 to 8 become None.
+[[nodiscard]] HttpMethod httpMethodFromHost(std::uint32_t code) noexcept;
+
+[[nodiscard]] constexpr std::uint32_t httpMethodCode(HttpMethod method) noexcept {
+  return static_cast<std::uint32_t>(method);
+}
+
+}  // namespace zel

@@ -1,0 +1,575 @@
+// Reading one realistic document (a map catalogue of a few MB: records of
+// about fifteen mixed fields, nested maps and lists, repeated and unique
+// strings) with our JSON, MessagePack and YAML readers, against their peers
+// in the same run: RapidJSON's DOM, msgpack-cxx's unpack and yaml-cpp's Load,
+// and the floors (RapidJSON's event reader with a do-nothing handler, libyaml
+// events only). Each reader builds and drops its whole result per iteration.
+// At the end the ratios of our readers to the peers and floors are printed.
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
+#include <yaml.h>
+
+#include <strings.h>
+#include <yaml-cpp/yaml.h>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <msgpack.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "formats/json_reader.h"
+#include "formats/msgpack_reader.h"
+#include "formats/yaml_reader.h"
+
+namespace {
+
+// --- The generated document -----------------------------------------------------------------
+
+// A plain tree the three encodings are written from.
+struct Doc {
+  enum class Kind { Null, Bool, Int, Float, Text, List, Map };
+  Kind kind = Kind::Null;
+  std::int64_t integer = 0;
+  double real = 0.0;
+  bool flag = false;
+  std::string text;
+  std::vector<Doc> list;
+  std::vector<std::pair<std::string, Doc>> map;
+
+  static Doc of(std::int64_t v) {
+    Doc d;
+    d.kind = Kind::Int;
+    d.integer = v;
+    return d;
+  }
+  static Doc of(double v) {
+    Doc d;
+    d.kind = Kind::Float;
+    d.real = v;
+    return d;
+  }
+  static Doc of(bool v) {
+    Doc d;
+    d.kind = Kind::Bool;
+    d.flag = v;
+    return d;
+  }
+  static Doc of(std::string v) {
+    Doc d;
+    d.kind = Kind::Text;
+    d.text = std::move(v);
+    return d;
+  }
+  static Doc of(const char* v) { return of(std::string(v)); }
+  static Doc list_() {
+    Doc d;
+    d.kind = Kind::List;
+    return d;
+  }
+  static Doc map_() {
+    Doc d;
+    d.kind = Kind::Map;
+    return d;
+  }
+  Doc& add(std::string key, Doc value) {
+    map.emplace_back(std::move(key), std::move(value));
+    return *this;
+  }
+  Doc& push(Doc value) {
+    list.push_back(std::move(value));
+    return *this;
+  }
+};
+
+// Deterministic pseudo-random numbers, so every run reads the same bytes.
+struct Random {
+  std::uint32_t state = 12345;
+  std::uint32_t next() {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  }
+  std::uint32_t below(std::uint32_t n) { return next() % n; }
+};
+
+Doc catalogue(std::size_t records) {
+  static const char* const kModes[] = {"MODE_A", "MODE_B", "MODE_C", "MODE_D", "MODE_E", "MODE_F"};
+  static const char* const kMutators[] = {"", "MUTATOR_WINTER", "MUTATOR_HARBOR", "MUTATOR_NIGHT"};
+  static const char* const kPlatforms[] = {"EU1", "NA1", "KR1", "BR1", "JP1", "OC1"};
+  static const char* const kTags[] = {"ranked",   "draft",  "blind",   "featured",
+                                      "rotating", "custom", "training"};
+  static const char* const kAssets[] = {"ambient-sound", "icon-active",  "icon-hover",
+                                        "icon-defeat",   "icon-victory", "preview-north",
+                                        "preview-south", "background"};
+  static const char* const kWords[] = {"river",  "forest", "bridge", "tower", "field",
+                                       "harbor", "canyon", "valley", "snow",  "desert",
+                                       "island", "ridge",  "meadow", "lake"};
+  Random random;
+  Doc root = Doc::map_();
+  Doc list = Doc::list_();
+  for (std::size_t i = 0; i < records; ++i) {
+    const std::int64_t id = 10 + static_cast<std::int64_t>(i);
+    const std::string idText = std::to_string(id);
+    const std::string mode = kModes[random.below(6)];
+    std::string description;
+    for (int w = 0; w < 14; ++w) {
+      if (w != 0) description += ' ';
+      description += kWords[random.below(14)];
+    }
+    description += ' ';
+    description += std::to_string(random.next());
+    Doc assets = Doc::map_();
+    for (const char* asset : kAssets) {
+      if (random.below(4) == 0) continue;
+      std::string path = "zel-game-data/assets/maps/";
+      path += mode;
+      path += "/img/";
+      path += asset;
+      path += '-';
+      path += idText;
+      path += ".png";
+      assets.add(asset, Doc::of(std::move(path)));
+    }
+    Doc tags = Doc::list_();
+    for (std::uint32_t t = 0, n = 1 + random.below(4); t < n; ++t)
+      tags.push(Doc::of(kTags[random.below(7)]));
+    Doc bundles = Doc::map_();
+    for (std::uint32_t b = 0, n = random.below(3); b < n; ++b) {
+      Doc bundle = Doc::map_();
+      bundle.add("fileType", Doc::of("png"))
+          .add("size", Doc::of(static_cast<std::int64_t>(random.below(1 << 20))))
+          .add("variants",
+               Doc::list_().push(Doc::of(std::int64_t{1})).push(Doc::of(std::int64_t{2})));
+      bundles.add("bundle" + std::to_string(b), std::move(bundle));
+    }
+    std::string name = kWords[random.below(14)];
+    name += " map ";
+    name += idText;
+    Doc record = Doc::map_();
+    record.add("id", Doc::of(id))
+        .add("mapStringId", Doc::of("MAP" + std::to_string(id % 40)))
+        .add("name", Doc::of(std::move(name)))
+        .add("description", Doc::of(std::move(description)))
+        .add("gameMode", Doc::of(mode))
+        .add("gameModeName", Doc::of(mode + " name"))
+        .add("gameModeShortName", Doc::of(mode))
+        .add("gameMutator", Doc::of(kMutators[random.below(4)]))
+        .add("platformId", Doc::of(kPlatforms[random.below(6)]))
+        .add("isRGM", Doc::of(random.below(5) == 0))
+        .add("isDefault", Doc::of(random.below(3) == 0))
+        .add("ratio", Doc::of(static_cast<double>(random.below(10000)) / 137.0))
+        .add("offset", Doc::of(-static_cast<std::int64_t>(random.below(70000))))
+        .add("tags", std::move(tags))
+        .add("assets", std::move(assets))
+        .add("properties", Doc::map_()
+                               .add("bundles", std::move(bundles))
+                               .add("hideSelection", Doc::of(random.below(2) == 0))
+                               .add("mapType", Doc::of(static_cast<std::int64_t>(random.below(4))))
+                               .add("note", Doc()));
+    list.push(std::move(record));
+  }
+  root.add("version", Doc::of("14.3.1")).add("count", Doc::of(static_cast<std::int64_t>(records)));
+  root.add("maps", std::move(list));
+  return root;
+}
+
+// --- Writers for the three encodings ---------------------------------------------------------
+
+void writeJsonText(std::string& out, const std::string& text) {
+  out += '"';
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char e[8];
+      std::snprintf(e, sizeof e, "\\u%04x", c);
+      out += e;
+    } else
+      out += c;
+  }
+  out += '"';
+}
+
+void writeJson(std::string& out, const Doc& doc) {
+  switch (doc.kind) {
+    case Doc::Kind::Null:
+      out += "null";
+      break;
+    case Doc::Kind::Bool:
+      out += doc.flag ? "true" : "false";
+      break;
+    case Doc::Kind::Int:
+      out += std::to_string(doc.integer);
+      break;
+    case Doc::Kind::Float: {
+      char n[32];
+      std::snprintf(n, sizeof n, "%.17g", doc.real);
+      out += n;
+      break;
+    }
+    case Doc::Kind::Text:
+      writeJsonText(out, doc.text);
+      break;
+    case Doc::Kind::List:
+      out += '[';
+      for (std::size_t i = 0; i < doc.list.size(); ++i) {
+        if (i) out += ',';
+        writeJson(out, doc.list[i]);
+      }
+      out += ']';
+      break;
+    case Doc::Kind::Map:
+      out += '{';
+      for (std::size_t i = 0; i < doc.map.size(); ++i) {
+        if (i) out += ',';
+        writeJsonText(out, doc.map[i].first);
+        out += ':';
+        writeJson(out, doc.map[i].second);
+      }
+      out += '}';
+      break;
+  }
+}
+
+void putBig(std::string& out, std::uint64_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+void writeMsgpackText(std::string& out, const std::string& text) {
+  const std::size_t n = text.size();
+  if (n < 32)
+    out += static_cast<char>(0xa0 | n);
+  else if (n < 256) {
+    out += '\xd9';
+    putBig(out, n, 1);
+  } else if (n < 65536) {
+    out += '\xda';
+    putBig(out, n, 2);
+  } else {
+    out += '\xdb';
+    putBig(out, n, 4);
+  }
+  out += text;
+}
+
+void writeMsgpackHeader(std::string& out, std::size_t n, unsigned fix, char b16, char b32) {
+  if (n < 16)
+    out += static_cast<char>(fix | n);
+  else if (n < 65536) {
+    out += b16;
+    putBig(out, n, 2);
+  } else {
+    out += b32;
+    putBig(out, n, 4);
+  }
+}
+
+void writeMsgpack(std::string& out, const Doc& doc) {
+  switch (doc.kind) {
+    case Doc::Kind::Null:
+      out += '\xc0';
+      break;
+    case Doc::Kind::Bool:
+      out += doc.flag ? '\xc3' : '\xc2';
+      break;
+    case Doc::Kind::Int:
+      if (doc.integer >= 0 && doc.integer < 128)
+        out += static_cast<char>(doc.integer);
+      else if (doc.integer >= -32 && doc.integer < 0)
+        out += static_cast<char>(doc.integer);
+      else if (doc.integer >= 0) {
+        out += '\xce';
+        putBig(out, static_cast<std::uint64_t>(doc.integer), 4);
+      } else {
+        out += '\xd2';
+        putBig(out, static_cast<std::uint32_t>(doc.integer), 4);
+      }
+      break;
+    case Doc::Kind::Float: {
+      std::uint64_t bits;
+      std::memcpy(&bits, &doc.real, sizeof bits);
+      out += '\xcb';
+      putBig(out, bits, 8);
+      break;
+    }
+    case Doc::Kind::Text:
+      writeMsgpackText(out, doc.text);
+      break;
+    case Doc::Kind::List:
+      writeMsgpackHeader(out, doc.list.size(), 0x90, '\xdc', '\xdd');
+      for (const Doc& element : doc.list) writeMsgpack(out, element);
+      break;
+    case Doc::Kind::Map:
+      writeMsgpackHeader(out, doc.map.size(), 0x80, '\xde', '\xdf');
+      for (const auto& [key, value] : doc.map) {
+        writeMsgpackText(out, key);
+        writeMsgpack(out, value);
+      }
+      break;
+  }
+}
+
+// Plain where the text cannot be mistaken for anything else, double-quoted otherwise.
+void writeYamlText(std::string& out, const std::string& text) {
+  bool plain =
+      !text.empty() && std::isalpha(static_cast<unsigned char>(text[0])) && text.back() != ' ';
+  for (char c : text) {
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '.' || c == '-' ||
+          c == '_' || c == '/'))
+      plain = false;
+  }
+  static const char* const kReserved[] = {"y",  "Y",   "n",    "N",     "yes", "no",
+                                          "on", "off", "true", "false", "null"};
+  for (const char* word : kReserved) {
+    if (strcasecmp(text.c_str(), word) == 0) plain = false;
+  }
+  if (plain) {
+    out += text;
+    return;
+  }
+  writeJsonText(out, text);
+}
+
+bool isScalar(const Doc& doc) {
+  return doc.kind != Doc::Kind::List && doc.kind != Doc::Kind::Map;
+}
+
+void writeYamlScalar(std::string& out, const Doc& doc) {
+  if (doc.kind == Doc::Kind::Null)
+    out += '~';
+  else if (doc.kind == Doc::Kind::Text)
+    writeYamlText(out, doc.text);
+  else
+    writeJson(out, doc);
+}
+
+void writeYamlBlock(std::string& out, const Doc& doc, int indent);
+
+// A value after "key:" or "- ": scalars and short scalar lists on the same line.
+void writeYamlValue(std::string& out, const Doc& value, int indent) {
+  if (isScalar(value)) {
+    out += ' ';
+    writeYamlScalar(out, value);
+    out += '\n';
+    return;
+  }
+  bool flow = value.kind == Doc::Kind::List;
+  for (const Doc& element : value.list) flow = flow && isScalar(element);
+  if (flow || (value.list.empty() && value.map.empty())) {
+    out += value.kind == Doc::Kind::List ? " [" : " {";
+    for (std::size_t i = 0; i < value.list.size(); ++i) {
+      if (i) out += ", ";
+      writeYamlScalar(out, value.list[i]);
+    }
+    out += value.kind == Doc::Kind::List ? "]\n" : "}\n";
+    return;
+  }
+  out += '\n';
+  writeYamlBlock(out, value, indent + 2);
+}
+
+void writeYamlBlock(std::string& out, const Doc& doc, int indent) {
+  const std::string pad(static_cast<std::size_t>(indent), ' ');
+  if (doc.kind == Doc::Kind::Map) {
+    for (const auto& [key, value] : doc.map) {
+      out += pad;
+      writeYamlText(out, key);
+      out += ':';
+      writeYamlValue(out, value, indent);
+    }
+  } else {
+    for (const Doc& element : doc.list) {
+      out += pad;
+      out += "-";
+      if (element.kind == Doc::Kind::Map && !element.map.empty()) {
+        // The first key shares the dash's line.
+        std::string nested;
+        writeYamlBlock(nested, element, indent + 2);
+        out += nested.substr(static_cast<std::size_t>(indent) + 1);
+      } else {
+        writeYamlValue(out, element, indent);
+      }
+    }
+  }
+}
+
+struct Inputs {
+  std::string json;
+  std::string msgpack;
+  std::string yaml;
+};
+
+const Inputs& inputs() {
+  static const Inputs kInputs = [] {
+    const Doc doc = catalogue(4000);
+    Inputs in;
+    writeJson(in.json, doc);
+    writeMsgpack(in.msgpack, doc);
+    writeYamlBlock(in.yaml, doc, 0);
+    return in;
+  }();
+  return kInputs;
+}
+
+// Our readers must read the whole document, or the timings say nothing.
+bool readsWhole(benchmark::State& state, const zel::BindingValue& value) {
+  if (!value.ok()) {
+    state.SkipWithError(std::string(value.errorMessage()).c_str());
+    return false;
+  }
+  if (value.find("maps").size() != 4000) {
+    state.SkipWithError("the value misses records");
+    return false;
+  }
+  return true;
+}
+
+// --- JSON ------------------------------------------------------------------------------------
+
+void BM_JsonZel(benchmark::State& state) {
+  const std::string& text = inputs().json;
+  if (!readsWhole(state, zel::readJson(text.c_str()))) return;
+  for (auto _ : state) {
+    zel::BindingValue value = zel::readJson(text.c_str());
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_JsonRapidJsonDom(benchmark::State& state) {
+  const std::string& text = inputs().json;
+  for (auto _ : state) {
+    rapidjson::Document document;
+    document.Parse(text.c_str());
+    benchmark::DoNotOptimize(document);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_JsonRapidJsonSaxFloor(benchmark::State& state) {
+  const std::string& text = inputs().json;
+  for (auto _ : state) {
+    rapidjson::Reader reader;
+    rapidjson::BaseReaderHandler<> handler;
+    rapidjson::StringStream stream(text.c_str());
+    benchmark::DoNotOptimize(reader.Parse(stream, handler));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// --- MessagePack -----------------------------------------------------------------------------
+
+void BM_MsgpackZel(benchmark::State& state) {
+  const std::string& bytes = inputs().msgpack;
+  zel::MessagePackReader check(bytes.data(), bytes.size());
+  if (!readsWhole(state, check.read())) return;
+  for (auto _ : state) {
+    zel::MessagePackReader reader(bytes.data(), bytes.size());
+    zel::BindingValue value = reader.read();
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
+void BM_MsgpackCxxUnpack(benchmark::State& state) {
+  const std::string& bytes = inputs().msgpack;
+  for (auto _ : state) {
+    msgpack::object_handle handle = msgpack::unpack(bytes.data(), bytes.size());
+    benchmark::DoNotOptimize(handle.get());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
+// --- YAML ------------------------------------------------------------------------------------
+
+void BM_YamlZel(benchmark::State& state) {
+  const std::string& text = inputs().yaml;
+  if (!readsWhole(state, zel::readYaml(text))) return;
+  for (auto _ : state) {
+    zel::BindingValue value = zel::readYaml(text);
+    benchmark::DoNotOptimize(value);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_YamlCppLoad(benchmark::State& state) {
+  const std::string& text = inputs().yaml;
+  for (auto _ : state) {
+    YAML::Node node = YAML::Load(text);
+    benchmark::DoNotOptimize(node);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_YamlLibyamlEventsFloor(benchmark::State& state) {
+  const std::string& text = inputs().yaml;
+  for (auto _ : state) {
+    yaml_parser_t parser;
+    yaml_parser_initialize(&parser);
+    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
+                                 text.size());
+    yaml_event_t event;
+    while (yaml_parser_parse(&parser, &event) != 0) {
+      const bool end = event.type == YAML_STREAM_END_EVENT;
+      yaml_event_delete(&event);
+      if (end) break;
+    }
+    yaml_parser_delete(&parser);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+BENCHMARK(BM_JsonZel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JsonRapidJsonDom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JsonRapidJsonSaxFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MsgpackZel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MsgpackCxxUnpack)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_YamlZel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_YamlCppLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_YamlLibyamlEventsFloor)->Unit(benchmark::kMillisecond);
+
+// The console report, remembering each benchmark's time per iteration.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (!run.error_occurred) times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void printRatio(const char* ours, const char* peer) const {
+    const auto a = times_.find(ours);
+    const auto b = times_.find(peer);
+    if (a == times_.end() || b == times_.end() || b->second <= 0) return;
+    std::printf("  %-22s / %-28s = %5.2f\n", ours, peer, a->second / b->second);
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const Inputs& in = inputs();
+  std::printf("document: JSON %zu bytes, MessagePack %zu bytes, YAML %zu bytes\n", in.json.size(),
+              in.msgpack.size(), in.yaml.size());
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\nCPU time ratios (ours / peer; below 1 is faster):\n");
+  reporter.printRatio("BM_JsonZel", "BM_JsonRapidJsonDom");
+  reporter.printRatio("BM_JsonZel", "BM_JsonRapidJsonSaxFloor");
+  reporter.printRatio("BM_MsgpackZel", "BM_MsgpackCxxUnpack");
+  reporter.printRatio("BM_YamlZel", "BM_YamlCppLoad");
+  reporter.printRatio("BM_YamlZel", "BM_YamlLibyamlEventsFloor");
+  benchmark::Shutdown();
+  return 0;
+}

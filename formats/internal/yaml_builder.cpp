@@ -1,0 +1,282 @@
+#include "formats/internal/yaml_builder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "diagnostics/format.h"
+#include "formats/internal/yaml_scalar.h"
+#include "formats/messages.h"
+
+namespace zel::formats::internal {
+namespace {
+
+namespace messages = formats::messages;
+
+// The step of the root slot, and of slots whose step is not recorded yet.
+constexpr std::size_t kRootStep = static_cast<std::size_t>(-1);
+constexpr std::size_t kNoStep = static_cast<std::size_t>(-2);
+
+const char* text(const yaml_char_t* chars) noexcept {
+  return reinterpret_cast<const char*>(chars);
+}
+
+}  // namespace
+
+YamlBuilder::YamlBuilder(BindingValue& result) : result_(result) {
+  slots_.reserve(16);
+  slots_.push_back(Slot{&result_, nullptr, 0, 0, 0, false, kRootStep});
+}
+
+bool YamlBuilder::take(const yaml_event_t& event) {
+  switch (event.type) {
+    case YAML_NO_EVENT:
+    case YAML_STREAM_START_EVENT:
+    case YAML_DOCUMENT_END_EVENT:
+    case YAML_STREAM_END_EVENT:
+      return true;
+    case YAML_DOCUMENT_START_EVENT:
+      // Only one document is read; a second one is refused even when the
+      // first was empty.
+      return ++documents_ == 1 || fail(messages::kYamlMultiDocument);
+    default:
+      break;
+  }
+  const Position at{event.start_mark.line + 1, event.start_mark.column + 1};
+
+  // The slot this event fills: a new element of an open sequence, the field
+  // of a pending key, or else the innermost open slot itself.
+  ValueNode& top = *slots_.back().node;
+  bool fresh = true;
+  if (top.kind() == ValueKind::Collection && event.type != YAML_SEQUENCE_END_EVENT) {
+    pushElement(top);
+  } else if (top.kind() == ValueKind::Structure && hasPendingKey_) {
+    pushField(top);
+  } else {
+    fresh = false;
+  }
+  ValueNode& slot = *slots_.back().node;
+  // An open mapping that is not given a fresh field is waiting for a key.
+  const bool awaitingKey = !fresh && slot.kind() == ValueKind::Structure;
+
+  switch (event.type) {
+    case YAML_SCALAR_EVENT:
+      return awaitingKey ? takeKey(event, at) : takeScalar(slot, event, at);
+    case YAML_SEQUENCE_START_EVENT:
+      return openContainer(slot, event.data.sequence_start.anchor, false, at);
+    case YAML_MAPPING_START_EVENT:
+      return openContainer(slot, event.data.mapping_start.anchor, true, at);
+    case YAML_SEQUENCE_END_EVENT:
+    case YAML_MAPPING_END_EVENT:
+      closeContainer();
+      return true;
+    case YAML_ALIAS_EVENT:
+      return takeAlias(slot, awaitingKey, event, at);
+    default:
+      return true;
+  }
+}
+
+void YamlBuilder::pushElement(ValueNode& collection) {
+  const std::size_t index = collection.size();
+  slots_.push_back(Slot{&collection.append(), nullptr, index, 0, 0, false, kNoStep});
+}
+
+void YamlBuilder::pushField(ValueNode& structure) {
+  slots_.push_back(Slot{&structure.field(pendingKey_), nullptr, 0, keys_.size(), pendingKey_.size(),
+                        true, kNoStep});
+  keys_ += pendingKey_;
+  hasPendingKey_ = false;
+}
+
+void YamlBuilder::popSlot() {
+  if (slots_.back().isField) keys_.resize(slots_.back().keyOffset);
+  slots_.pop_back();
+}
+
+bool YamlBuilder::takeKey(const yaml_event_t& event, Position at) {
+  const auto& scalar = event.data.scalar;
+  if (scalar.tag != nullptr && std::strcmp(text(scalar.tag), kYamlStringTag) != 0) {
+    return fail(formatPositional(messages::kYamlInvalidKey, at.line, at.column));
+  }
+  // An empty key is a key like any other.
+  pendingKey_.assign(text(scalar.value), scalar.length);
+  hasPendingKey_ = true;
+  // The key's anchor names its text; it is not an anchor of the mapping.
+  if (scalar.anchor == nullptr) return true;
+  Anchor* anchor = addAnchor(scalar.anchor, at);
+  if (anchor == nullptr) return false;
+  anchor->isKey = true;
+  anchor->keyText = pendingKey_;
+  return true;
+}
+
+bool YamlBuilder::takeScalar(ValueNode& slot, const yaml_event_t& event, Position at) {
+  const auto& scalar = event.data.scalar;
+  const bool quoted = scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE ||
+                      scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
+  if (!typeScalar(slot, std::string_view(text(scalar.value), scalar.length),
+                  scalar.tag != nullptr ? text(scalar.tag) : nullptr, quoted, error_)) {
+    return false;
+  }
+  if (scalar.anchor != nullptr) {
+    Anchor* anchor = addAnchor(scalar.anchor, at);
+    if (anchor == nullptr) return false;
+    anchor->step = currentStep();
+  }
+  popSlot();
+  return true;
+}
+
+bool YamlBuilder::openContainer(ValueNode& slot, const yaml_char_t* anchor, bool isMapping,
+                                Position at) {
+  if (slot.kind() == ValueKind::Structure) {
+    return fail(formatPositional(
+        isMapping ? messages::kYamlUnexpectedMapping : messages::kYamlUnexpectedSequence, at.line,
+        at.column));
+  }
+  if (depth_ == kMaxNestingDepth) {
+    return fail(formatPositional(messages::kYamlTooDeep, kMaxNestingDepth, at.line, at.column));
+  }
+  if (isMapping) {
+    slot.makeStructure();
+  } else {
+    slot.makeCollection();
+  }
+  ++depth_;
+  if (anchor != nullptr) {
+    Anchor* entered = addAnchor(anchor, at);
+    if (entered == nullptr) return false;
+    entered->step = currentStep();
+    entered->open = true;
+    slots_.back().anchor = entered;
+  }
+  return true;
+}
+
+void YamlBuilder::closeContainer() {
+  if (Anchor* anchor = slots_.back().anchor) anchor->open = false;
+  popSlot();
+  --depth_;
+}
+
+bool YamlBuilder::takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_t& event,
+                            Position at) {
+  const char* name = text(event.data.alias.anchor);
+  const auto found = anchors_.find(name);
+  if (found != anchors_.end() && found->second.open) {
+    return fail(formatPositional(messages::kYamlCyclicAlias, name, at.line, at.column));
+  }
+  if (found == anchors_.end()) {
+    return fail(formatPositional(messages::kYamlUndefinedAlias, name, at.line, at.column));
+  }
+  const Anchor& anchor = found->second;
+
+  if (awaitingKey) {
+    // An alias as a mapping key stands for the text it names.
+    std::string_view key = anchor.keyText;
+    if (!anchor.isKey) {
+      const ValueNode& source = resolve(anchor.step);
+      if (source.kind() != ValueKind::String) {
+        return fail(formatPositional(messages::kYamlInvalidKey, at.line, at.column));
+      }
+      key = source.asString();
+    }
+    if (!chargeAlias(0, key.size(), name, at)) return false;
+    pendingKey_ = key;
+    hasPendingKey_ = true;
+    return true;
+  }
+
+  if (anchor.isKey) {
+    if (!chargeAlias(1, anchor.keyText.size(), name, at)) return false;
+    slot.setString(anchor.keyText);
+  } else {
+    const ValueNode& source = resolve(anchor.step);
+    const auto [nodes, height] = measure(source, aliasNodesLeft_);
+    if (!chargeAlias(nodes, 0, name, at)) return false;
+    if (depth_ + height > kMaxNestingDepth) {
+      return fail(formatPositional(messages::kYamlTooDeep, kMaxNestingDepth, at.line, at.column));
+    }
+    slot = source;
+  }
+  popSlot();
+  return true;
+}
+
+bool YamlBuilder::chargeAlias(std::size_t nodes, std::size_t textBytes, const char* name,
+                              Position at) {
+  if (nodes > aliasNodesLeft_) {
+    return fail(formatPositional(messages::kYamlTooManyAliasNodes, kMaxAliasNodes, name, at.line,
+                                 at.column));
+  }
+  if (textBytes > aliasTextLeft_) {
+    return fail(formatPositional(messages::kYamlTooMuchAliasText, kMaxAliasTextBytes, name, at.line,
+                                 at.column));
+  }
+  aliasNodesLeft_ -= nodes;
+  aliasTextLeft_ -= textBytes;
+  return true;
+}
+
+YamlBuilder::Anchor* YamlBuilder::addAnchor(const yaml_char_t* name, Position at) {
+  const auto [entry, inserted] = anchors_.try_emplace(text(name));
+  if (!inserted) {
+    fail(formatPositional(messages::kYamlDuplicateAnchor, text(name), at.line, at.column));
+    return nullptr;
+  }
+  return &entry->second;
+}
+
+std::size_t YamlBuilder::currentStep() {
+  std::size_t first = slots_.size() - 1;
+  while (slots_[first].step == kNoStep) --first;  // the root slot always has its step
+  for (std::size_t i = first + 1; i < slots_.size(); ++i) {
+    Slot& slot = slots_[i];
+    steps_.push_back(Step{
+        slots_[i - 1].step, slot.index,
+        slot.isField ? keys_.substr(slot.keyOffset, slot.keyLength) : std::string(), slot.isField});
+    slot.step = steps_.size() - 1;
+  }
+  return slots_.back().step;
+}
+
+const ValueNode& YamlBuilder::resolve(std::size_t step) {
+  chain_.clear();
+  for (std::size_t at = step; at != kRootStep; at = steps_[at].parent) chain_.push_back(at);
+  const ValueNode* node = &result_;
+  for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
+    const Step& next = steps_[*at];
+    node = next.isField ? &node->find(next.key) : &node->at(next.index);
+  }
+  return *node;
+}
+
+std::pair<std::size_t, std::size_t> YamlBuilder::measure(const ValueNode& source,
+                                                         std::size_t limit) {
+  std::size_t nodes = 0;
+  std::size_t height = 0;
+  walk_.clear();
+  walk_.emplace_back(&source, 0);
+  while (!walk_.empty()) {
+    // Nodes counted plus nodes seen but not yet counted.
+    if (nodes + walk_.size() > limit) return {limit + 1, height};
+    const auto [node, depth] = walk_.back();
+    walk_.pop_back();
+    ++nodes;
+    if (node->kind() == ValueKind::Collection) {
+      height = std::max(height, depth + 1);
+      for (const ValueNode& element : node->elements()) walk_.emplace_back(&element, depth + 1);
+    } else if (node->kind() == ValueKind::Structure) {
+      height = std::max(height, depth + 1);
+      for (const Field& field : node->fields()) walk_.emplace_back(&field.value(), depth + 1);
+    }
+  }
+  return {nodes, height};
+}
+
+bool YamlBuilder::fail(std::string message) {
+  error_ = std::move(message);
+  return false;
+}
+
+}  // namespace zel::formats::internal

@@ -1,0 +1,116 @@
+// The consumer of libyaml's parse events that builds one BindingValue: the
+// stack of open slots, the anchors with the steps that reach their nodes, the
+// pending mapping key, and the bounds on nesting and on what aliases copy.
+//
+//   YamlBuilder builder(result);
+//   while (parse(&event) && builder.take(event)) ...;   // builder.error() on false
+//
+// The builder writes into the value it is given (the caller owns it). It keeps
+// pointers only to open containers of that tree, which stay valid because a
+// container is only written to while it is the innermost open one. Anchored
+// nodes are remembered by their path from the root (nodes move as their
+// containers grow) and looked up when an alias copies them.
+#pragma once
+
+#include <yaml.h>
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "binding/value.h"
+#include "formats/reader_limits.h"
+
+namespace zel::formats::internal {
+
+class YamlBuilder {
+ public:
+  explicit YamlBuilder(BindingValue& result);
+
+  // Takes one event; false once the read has failed, with the message in error().
+  [[nodiscard]] bool take(const yaml_event_t& event);
+  [[nodiscard]] const std::string& error() const noexcept { return error_; }
+
+ private:
+  // What an anchor names: the step that reaches an anchored node, or the
+  // text of an anchored mapping key. `open` while the anchored container is
+  // being read.
+  struct Anchor {
+    std::size_t step = 0;
+    std::string keyText;
+    bool isKey = false;
+    bool open = false;
+  };
+  // One step from a parent step (or the root) to an element or a field. Steps
+  // are recorded only for the paths of anchors and shared by every anchor
+  // below them, so an anchor costs one number however deep it lies.
+  struct Step {
+    std::size_t parent;
+    std::size_t index;  // of an element
+    std::string key;    // of a field
+    bool isField;
+  };
+  // One open slot: the node, the anchor of the container it holds (if any),
+  // how it is reached from the slot below (an element index, or a field key
+  // kept in keys_), and its recorded step once an anchor needed it.
+  struct Slot {
+    ValueNode* node;
+    Anchor* anchor;
+    std::size_t index;
+    std::size_t keyOffset;
+    std::size_t keyLength;
+    bool isField;
+    std::size_t step;
+  };
+  // Where the event stands, 1-based, for the messages.
+  struct Position {
+    std::size_t line;
+    std::size_t column;
+  };
+
+  void pushElement(ValueNode& collection);
+  void pushField(ValueNode& structure);
+  void popSlot();
+
+  bool takeKey(const yaml_event_t& event, Position at);
+  bool takeScalar(ValueNode& slot, const yaml_event_t& event, Position at);
+  bool openContainer(ValueNode& slot, const yaml_char_t* anchor, bool isMapping, Position at);
+  void closeContainer();
+  bool takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_t& event, Position at);
+
+  // Takes `nodes` nodes and `textBytes` bytes of copied text from what aliases
+  // may still produce; false (with the message) when that is exhausted.
+  bool chargeAlias(std::size_t nodes, std::size_t textBytes, const char* name, Position at);
+  // Enters an anchor; null (and the duplicate message) when the name is taken.
+  Anchor* addAnchor(const yaml_char_t* name, Position at);
+  // The recorded step of the innermost open slot, recording it (and the
+  // slots below it) first where needed.
+  std::size_t currentStep();
+  // The node a recorded step reaches, or the shared empty node when the tree
+  // no longer has one there.
+  [[nodiscard]] const ValueNode& resolve(std::size_t step);
+  // Counts the nodes of the tree under source (stopping once the count passes
+  // `limit`) and the number of nested containers it holds.
+  std::pair<std::size_t, std::size_t> measure(const ValueNode& source, std::size_t limit);
+
+  bool fail(std::string message);
+
+  BindingValue& result_;
+  std::vector<Slot> slots_;
+  std::string keys_;  // the keys of the open field slots, back to back
+  std::vector<Step> steps_;
+  std::vector<std::size_t> chain_;
+  std::unordered_map<std::string, Anchor> anchors_;
+  std::string pendingKey_;
+  bool hasPendingKey_ = false;
+  unsigned documents_ = 0;
+  std::size_t depth_ = 0;  // open containers
+  std::size_t aliasNodesLeft_ = kMaxAliasNodes;
+  std::size_t aliasTextLeft_ = kMaxAliasTextBytes;
+  std::vector<std::pair<const ValueNode*, std::size_t>> walk_;
+  std::string error_;
+};
+
+}  // namespace zel::formats::internal

@@ -1,0 +1,138 @@
+#include "formats/internal/yaml_scalar.h"
+
+#include <cfloat>
+#include <cstdint>
+#include <cstring>
+
+#include "binding/convert_number.h"
+#include "binding/messages.h"
+#include "diagnostics/format.h"
+#include "formats/internal/plain_number.h"
+#include "formats/messages.h"
+
+namespace zel::formats::internal {
+namespace {
+
+namespace messages = formats::messages;
+using convert::ParseOutcome;
+
+bool isOneOf(std::string_view text, std::initializer_list<std::string_view> texts) noexcept {
+  for (std::string_view candidate : texts) {
+    if (text == candidate) return true;
+  }
+  return false;
+}
+
+// The message of a tagged number that did not convert, as the value
+// conversions word it.
+std::string conversionError(ParseOutcome outcome, std::string_view text, const char* typeName) {
+  return formatPositional(outcome == ParseOutcome::Format
+                              ? binding::messages::kNumberIncorrectFormat
+                              : binding::messages::kNumberOutOfRange,
+                          text, messages::kYamlConversionPath, typeName);
+}
+
+bool typeInteger(ValueNode& node, std::string_view text, std::string& error) {
+  if (!text.empty() && text.front() == '-') {
+    std::int64_t value = 0;
+    const ParseOutcome outcome = convert::parseSigned(text, INT64_MIN, INT64_MAX, value);
+    if (outcome != ParseOutcome::Ok) {
+      error = conversionError(outcome, text, messages::kYamlSignedTypeName);
+      return false;
+    }
+    node.setSigned(value);
+    return true;
+  }
+  std::uint64_t value = 0;
+  const ParseOutcome outcome = convert::parseUnsigned(text, UINT64_MAX, value);
+  if (outcome != ParseOutcome::Ok) {
+    error = conversionError(outcome, text, messages::kYamlUnsignedTypeName);
+    return false;
+  }
+  node.setUnsigned(value);
+  return true;
+}
+
+bool typeFloat(ValueNode& node, std::string_view text, std::string& error) {
+  double value = 0.0;
+  const ParseOutcome outcome = convert::parseFloating(text, -DBL_MAX, DBL_MAX, value);
+  if (outcome != ParseOutcome::Ok) {
+    error = conversionError(outcome, text, messages::kYamlFloatTypeName);
+    return false;
+  }
+  node.setFloat(value);
+  return true;
+}
+
+void typePlain(ValueNode& node, std::string_view text) {
+  if (isNullText(text)) {
+    node.reset();
+    return;
+  }
+  const PlainNumber number = readPlainNumber(text);
+  switch (number.kind) {
+    case PlainNumber::Kind::Unsigned:
+      node.setUnsigned(number.unsignedValue);
+      return;
+    case PlainNumber::Kind::Signed:
+      node.setSigned(number.signedValue);
+      return;
+    case PlainNumber::Kind::Float:
+      node.setFloat(number.floatValue);
+      return;
+    case PlainNumber::Kind::None:
+      break;
+  }
+  if (isTrueText(text)) {
+    node.setBool(true);
+  } else if (isFalseText(text)) {
+    node.setBool(false);
+  } else {
+    node.setString(text);
+  }
+}
+
+}  // namespace
+
+bool isNullText(std::string_view text) noexcept {
+  return isOneOf(text, {"", "~", "null", "Null", "NULL"});
+}
+
+bool isTrueText(std::string_view text) noexcept {
+  return isOneOf(text, {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"});
+}
+
+bool isFalseText(std::string_view text) noexcept {
+  return isOneOf(text,
+                 {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"});
+}
+
+bool typeScalar(ValueNode& node, std::string_view text, const char* tag, bool quoted,
+                std::string& error) {
+  if (tag == nullptr) {
+    if (quoted) {
+      node.setString(text);
+    } else {
+      typePlain(node, text);
+    }
+    return true;
+  }
+  if (std::strcmp(tag, kYamlStringTag) == 0) {
+    node.setString(text);
+    return true;
+  }
+  if (std::strcmp(tag, kYamlIntTag) == 0) return typeInteger(node, text, error);
+  if (std::strcmp(tag, kYamlFloatTag) == 0) return typeFloat(node, text, error);
+  if (std::strcmp(tag, kYamlBoolTag) == 0) {
+    if (isTrueText(text)) {
+      node.setBool(true);
+    } else if (isFalseText(text)) {
+      node.setBool(false);
+    }
+    return true;
+  }
+  error = formatPositional(messages::kYamlUnsupportedTag, tag);
+  return false;
+}
+
+}  // namespace zel::formats::internal

@@ -1,0 +1,223 @@
+#include "formats/msgpack_reader.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+#include "diagnostics/format.h"
+#include "formats/messages.h"
+#include "formats/reader_limits.h"
+
+namespace zel {
+namespace {
+
+namespace messages = formats::messages;
+
+// Room for the usual nesting before the stack of open containers grows.
+constexpr std::size_t kInitialOpenContainers = 16;
+
+const char* truncatedNumberMessage(unsigned bytes) noexcept {
+  switch (bytes) {
+    case 1:
+      return messages::kMsgpackTruncated8;
+    case 2:
+      return messages::kMsgpackTruncated16;
+    case 4:
+      return messages::kMsgpackTruncated32;
+    default:
+      return messages::kMsgpackTruncated64;
+  }
+}
+
+// Sign-extends the low `bytes` bytes of value.
+std::int64_t signExtend(std::uint64_t value, unsigned bytes) noexcept {
+  switch (bytes) {
+    case 1:
+      return static_cast<std::int8_t>(value);
+    case 2:
+      return static_cast<std::int16_t>(value);
+    case 4:
+      return static_cast<std::int32_t>(value);
+    default:
+      return static_cast<std::int64_t>(value);
+  }
+}
+
+}  // namespace
+
+MessagePackReader::MessagePackReader(const void* data, std::size_t size) noexcept
+    : data_(static_cast<const std::uint8_t*>(data)), size_(data == nullptr ? 0 : size) {}
+
+bool MessagePackReader::recognise(const void* data, std::size_t size) noexcept {
+  if (data == nullptr || size == 0) return false;
+  const std::uint8_t first = *static_cast<const std::uint8_t*>(data);
+  return (first >= 0x80 && first <= 0x9f) || (first >= 0xdc && first <= 0xdf);
+}
+
+BindingValue MessagePackReader::read() {
+  BindingValue result;
+  position_ = 0;
+  open_.clear();
+  open_.reserve(kInitialOpenContainers);
+  if (size_ == 0) return result;
+
+  bool ok = readValue(result);
+  while (ok && position_ < size_ && !open_.empty()) {
+    OpenContainer& top = open_.back();
+    if (top.consumed == top.announced) {
+      open_.pop_back();
+      continue;
+    }
+    const std::uint64_t item = top.consumed++;
+    if (!top.isMap) {
+      ok = readValue(top.node->append());
+    } else if (item % 2 == 0) {
+      ok = readKey(top);
+    } else {
+      // A repeated key replaces the earlier value as a whole.
+      ValueNode& slot = top.node->field(top.key);
+      slot.reset();
+      ok = readValue(slot);
+    }
+  }
+  if (!ok) result.setError(error_);
+  return result;
+}
+
+bool MessagePackReader::readValue(ValueNode& node) {
+  const std::uint8_t type = data_[position_++];
+  if (type <= 0x7f) {
+    node.setSigned(static_cast<std::int64_t>(type));
+    return true;
+  }
+  if (type >= 0xe0) {
+    node.setSigned(static_cast<std::int64_t>(static_cast<std::int8_t>(type)));
+    return true;
+  }
+  if (type <= 0x8f) return openContainer(node, type & 0x0fu, true);
+  if (type <= 0x9f) return openContainer(node, type & 0x0fu, false);
+
+  std::uint64_t number = 0;
+  std::string_view bytes;
+  if (type <= 0xbf) {
+    if (!readBytes(type & 0x1fu, messages::kMsgpackStringTruncated, bytes)) return false;
+    node.setString(bytes);
+    return true;
+  }
+  switch (type) {
+    case 0xc0:  // nil: the element or field stays empty
+      return true;
+    case 0xc2:
+    case 0xc3:
+      node.setBool(type == 0xc3);
+      return true;
+    case 0xc4:
+    case 0xc5:
+    case 0xc6:
+      if (!readNumber(1u << (type - 0xc4), number) ||
+          !readBytes(number, messages::kMsgpackBinTruncated, bytes)) {
+        return false;
+      }
+      node.setBlob(bytes.data(), bytes.size());
+      return true;
+    case 0xca:
+      if (!readNumber(4, number)) return false;
+      node.setFloat(static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(number))));
+      return true;
+    case 0xcb:
+      if (!readNumber(8, number)) return false;
+      node.setFloat(std::bit_cast<double>(number));
+      return true;
+    case 0xcc:
+    case 0xcd:
+    case 0xce:
+    case 0xcf:
+      if (!readNumber(1u << (type - 0xcc), number)) return false;
+      node.setUnsigned(number);
+      return true;
+    case 0xd0:
+    case 0xd1:
+    case 0xd2:
+    case 0xd3: {
+      const unsigned width = 1u << (type - 0xd0);
+      if (!readNumber(width, number)) return false;
+      node.setSigned(signExtend(number, width));
+      return true;
+    }
+    case 0xd9:
+    case 0xda:
+    case 0xdb:
+      if (!readNumber(1u << (type - 0xd9), number) ||
+          !readBytes(number, messages::kMsgpackStringTruncated, bytes)) {
+        return false;
+      }
+      node.setString(bytes);
+      return true;
+    case 0xdc:
+    case 0xdd:
+      return readNumber(type == 0xdc ? 2 : 4, number) && openContainer(node, number, false);
+    case 0xde:
+    case 0xdf:
+      return readNumber(type == 0xde ? 2 : 4, number) && openContainer(node, number, true);
+    default:  // 0xc1 (never used), ext 8/16/32, fixext 1..16
+      return fail(formatPositional(messages::kMsgpackInvalidData, position_));
+  }
+}
+
+bool MessagePackReader::readKey(OpenContainer& map) {
+  const std::uint8_t type = data_[position_++];
+  std::uint64_t length = 0;
+  if (type >= 0xa0 && type <= 0xbf) {
+    length = type & 0x1fu;
+  } else if (type >= 0xd9 && type <= 0xdb) {
+    if (!readNumber(1u << (type - 0xd9), length)) return false;
+  } else {
+    return fail(formatPositional(messages::kMsgpackKeyNotString, position_));
+  }
+  return readBytes(length, messages::kMsgpackStringTruncated, map.key);
+}
+
+bool MessagePackReader::openContainer(ValueNode& node, std::uint64_t count, bool isMap) {
+  if (open_.size() == formats::kMaxNestingDepth) {
+    return fail(formatPositional(messages::kMsgpackTooDeep, position_, formats::kMaxNestingDepth));
+  }
+  if (isMap) {
+    node.makeStructure();
+  } else {
+    node.makeCollection();
+    // Every element takes at least one byte, so a count beyond the input
+    // left is not worth reserving for.
+    node.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position_)));
+  }
+  open_.push_back(OpenContainer{&node, isMap ? count * 2 : count, 0, {}, isMap});
+  return true;
+}
+
+bool MessagePackReader::readNumber(unsigned bytes, std::uint64_t& value) {
+  if (size_ - position_ < bytes) {
+    return fail(formatPositional(truncatedNumberMessage(bytes), position_));
+  }
+  std::uint64_t number = 0;
+  for (unsigned i = 0; i < bytes; ++i) number = (number << 8) | data_[position_ + i];
+  position_ += bytes;
+  value = number;
+  return true;
+}
+
+bool MessagePackReader::readBytes(std::uint64_t length, const char* truncatedMessage,
+                                  std::string_view& bytes) {
+  if (size_ - position_ < length) {
+    return fail(formatPositional(truncatedMessage, length, position_));
+  }
+  bytes = std::string_view(reinterpret_cast<const char*>(data_) + position_,
+                           static_cast<std::size_t>(length));
+  position_ += static_cast<std::size_t>(length);
+  return true;
+}
+
+bool MessagePackReader::fail(std::string message) {
+  error_ = std::move(message);
+  return false;
+}
+
+}  // namespace zel

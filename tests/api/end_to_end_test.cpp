@@ -1,0 +1,438 @@
+// Routing and invocation end to end: the tests' own plugin (tests/api/plugin)
+// is loaded through our host and called only through the boundary records:
+// the FunctionRecords of its ApiDescription, HostRequest and HostResponse.
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "api/api_description.h"
+#include "api/description_records.h"
+#include "host/api_description_view.h"
+#include "host/host_flat_value.h"
+#include "host/plugin_host.h"
+#include "host/recording_host_api.h"
+#include "host/response_reader.h"
+
+namespace zel::host {
+namespace {
+
+constexpr std::uint32_t kGet = 2;
+constexpr std::uint32_t kPost = 6;
+
+struct Call {
+  std::uint32_t method = kGet;
+  std::string url;
+  std::vector<std::pair<std::string, std::string>> headers = {};
+  // Named (with a name) and positional (without) host arguments.
+  std::vector<std::pair<std::optional<std::string>, HostValue>> arguments = {};
+  std::optional<std::string> contentType = {};
+  std::optional<std::string> body = {};
+  std::uint32_t requestId = 0;
+};
+
+struct Answer {
+  std::uint32_t status;
+  std::optional<std::string> error;
+  std::string body;  // HostValue::toText of the result
+};
+
+class TestPluginCalls : public testing::Test {
+ public:
+  void SetUp() override {
+    ASSERT_TRUE(host_.load(kDefaultHostVersion)) << host_.error();
+    ASSERT_TRUE(host_.attach(api_.api(), 11));
+  }
+
+  const FunctionRecord* record(std::string_view name) const {
+    const auto* record = static_cast<const FunctionRecord*>(host_.description()->functions);
+    for (; record != nullptr; record = static_cast<const FunctionRecord*>(record->function.next)) {
+      if (name == record->function.name) return record;
+    }
+    return nullptr;
+  }
+
+  // Calls the function's callback the way the platform's host does, reads
+  // the response and hands it back through its release function.
+  Answer call(std::string_view function, const Call& call) {
+    const FunctionRecord* target = record(function);
+    EXPECT_NE(target, nullptr) << function;
+    if (target == nullptr) return Answer{};
+
+    std::vector<const char*> headers;
+    for (const auto& [name, value] : call.headers) {
+      headers.push_back(name.c_str());
+      headers.push_back(value.c_str());
+    }
+    std::vector<HostFlatValue> values;
+    std::vector<RequestParameter> parameters;
+    values.reserve(call.arguments.size());
+    for (const auto& [name, value] : call.arguments) {
+      values.emplace_back(value);
+      parameters.push_back(RequestParameter{name ? name->c_str() : nullptr, values.back().value()});
+    }
+    HostRequest request{};
+    request.method = call.method;
+    request.url = call.url.c_str();
+    request.parameters = parameters.empty() ? nullptr : parameters.data();
+    request.parameterCount = static_cast<std::uint32_t>(parameters.size());
+    request.context = const_cast<void*>(target->function.context);
+    request.headers = headers.empty() ? nullptr : headers.data();
+    request.headerCount = static_cast<std::uint32_t>(call.headers.size());
+    request.contentType = call.contentType ? call.contentType->c_str() : nullptr;
+    request.body = call.body ? call.body->data() : nullptr;
+    request.bodyLength = call.body ? static_cast<std::uint32_t>(call.body->size()) : 0;
+    request.handleOrRequestId = call.requestId;
+
+    HostResponse response{};
+    target->callback(&response, &request);
+    const HostReply reply = readReply(response);
+    EXPECT_TRUE(reply.hasRelease);
+    EXPECT_TRUE(releaseResponse(response));
+    const HostResponse zero{};
+    EXPECT_EQ(std::memcmp(&response, &zero, sizeof(HostResponse)), 0)
+        << "release zeroes the record";
+    return Answer{reply.status, reply.error, reply.body.toText()};
+  }
+
+ protected:
+  RecordingHostApi api_;
+  PluginHost host_{PluginLibrary::open(ZEL_TEST_PLUGIN_PATH)};
+};
+
+struct Row {
+  int line;
+  const char* function;
+  Call call;
+  Answer expected;
+};
+
+void expectAnswers(TestPluginCalls& fixture, const std::vector<Row>& rows,
+                   Answer (TestPluginCalls::*call)(std::string_view, const Call&)) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const Answer answer = (fixture.*call)(row.function, row.call);
+    EXPECT_EQ(answer.status, row.expected.status);
+    EXPECT_EQ(answer.error, row.expected.error);
+    EXPECT_EQ(answer.body, row.expected.body);
+  }
+}
+
+#define EXPECT_ANSWERS(...) expectAnswers(*this, __VA_ARGS__, &TestPluginCalls::call)
+
+TEST_F(TestPluginCalls, DescriptionListsEveryRouteWithItsTemplateMethodAndLocations) {
+  const ApiDescriptionView view = ApiDescriptionView::read(host_.description());
+  EXPECT_EQ(view.functionCount(), 10u);
+  EXPECT_TRUE(view.linksMatchCounts());
+
+  const FunctionRecord* note = record("PostZelTestV1NoteById");
+  ASSERT_NE(note, nullptr);
+  EXPECT_STREQ(note->urlTemplate, "/zel-test/v1/note/{id}");
+  EXPECT_EQ(note->method, kPost);
+  EXPECT_EQ(note->function.argumentCount, 3u);
+  std::vector<std::uint32_t> locations;
+  for (const ArgumentLocationNode* node = note->locations; node != nullptr; node = node->next) {
+    locations.push_back(node->location);
+  }
+  EXPECT_EQ(locations, (std::vector<std::uint32_t>{2, 0, 0}));
+  EXPECT_STREQ(note->function.arguments[1].name, "text");
+  EXPECT_EQ(note->function.resultKind, 15u);         // vector
+  EXPECT_EQ(note->function.resultElementKind, 12u);  // of strings
+  ASSERT_EQ(note->function.tagCount, 2u);
+  EXPECT_STREQ(note->function.tags[0], "Plugins");
+  EXPECT_STREQ(note->function.tags[1], "Plugin zel-test");
+
+  const FunctionRecord* point = record("PostZelTestV1Point");
+  ASSERT_NE(point, nullptr);
+  EXPECT_EQ(point->function.arguments[0].kind, 17u);
+  EXPECT_STREQ(point->function.arguments[0].typeName, "ZelTestPoint");
+  EXPECT_EQ(point->locations->location, 5u);
+}
+
+TEST_F(TestPluginCalls, PathArgumentsConvertToTheirNativeTypes) {
+  EXPECT_ANSWERS({
+      {__LINE__, "GetZelTestV1DoubleByN", {.url = "/zel-test/v1/double/21"}, {0, {}, "42"}},
+      {__LINE__, "GetZelTestV1DoubleByN", {.url = "/zel-test/v1/double/-0x10"}, {0, {}, "-32"}},
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.url = "/zel-test/v1/double/abc"},
+       {0, "Value abc for 'n' of type int64 is in an incorrect format", "null"}},
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.url = "/zel-test/v1/double/"},
+       {0, "Expected value for argument 'n'.", "null"}},
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.url = "/zel-test/v1/double/4?x=1"},
+       {0, "Unknown argument 'x' for 'GetZelTestV1DoubleByN'.", "null"}},
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.url = "/zel-test/v1/double/4?n=1"},
+       {0, "Argument 'n' for 'GetZelTestV1DoubleByN' was specified in an invalid location.",
+        "null"}},
+      {__LINE__,
+       "GetZelTestV1ColourByColour",
+       {.url = "/zel-test/v1/colour/Red"},
+       {0, {}, "\"Green\""}},
+      {__LINE__,
+       "GetZelTestV1ColourByColour",
+       {.url = "/zel-test/v1/colour/2"},
+       {0, {}, "\"Blue\""}},
+      {__LINE__,
+       "GetZelTestV1ColourByColour",
+       {.url = "/zel-test/v1/colour/Blue"},
+       {409, "Blue is the last colour", "null"}},
+      {__LINE__,
+       "GetZelTestV1ColourByColour",
+       {.url = "/zel-test/v1/colour/red"},
+       {0, "red is not a valid ZelTestColour enumeration value for 'colour'.", "null"}},
+      {__LINE__,
+       "GetZelTestV1PointById",
+       {.url = "/zel-test/v1/point/7"},
+       {0, {}, "{\"colour\": \"Blue\", \"x\": 7, \"y\": -7}"}},
+      {__LINE__,
+       "GetZelTestV1PointById",
+       {.url = "/zel-test/v1/point/8"},
+       {404, "No point with id 8", "null"}},
+  });
+}
+
+TEST_F(TestPluginCalls, CallsThatFitNoRouteAreInvalidFunctions) {
+  EXPECT_ANSWERS({
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.method = kPost, .url = "/zel-test/v1/double/1"},
+       {404, "Invalid function", "null"}},
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.url = "/zel-test/v1/double/1/2"},
+       {404, "Invalid function", "null"}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost, .url = "/zel-test/v1/point/"},
+       {404, "Invalid function", "null"}},
+      {__LINE__,
+       "GetZelTestV1Whoami",
+       {.url = "/zel-test/v1/whoami?token=abc"},
+       {404, "Invalid function", "null"}},
+  });
+}
+
+TEST_F(TestPluginCalls, QueryValuesBindBoolsAndVectors) {
+  EXPECT_ANSWERS({
+      {__LINE__, "GetZelTestV1NotByQuery", {.url = "/zel-test/v1/not"}, {0, {}, "true"}},
+      {__LINE__, "GetZelTestV1NotByQuery", {.url = "/zel-test/v1/not?flag"}, {0, {}, "false"}},
+      {__LINE__, "GetZelTestV1NotByQuery", {.url = "/zel-test/v1/not?flag=0"}, {0, {}, "true"}},
+      {__LINE__,
+       "GetZelTestV1NotByQuery",
+       {.url = "/zel-test/v1/not?flag=yes"},
+       {0,
+        "Value yes for 'flag' of type bool is in an incorrect format. Options are \"true\", "
+        "\"false\", \"1\", \"0\".",
+        "null"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum?values=[1,2,%2039]"},
+       {0, {}, "{\"count\": 3, \"names\": [], \"total\": 42}"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum?values.0=5&values.2=0x7"},
+       {0, {}, "{\"count\": 3, \"names\": [], \"total\": 12}"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum?values="},
+       {0, {}, "{\"count\": 0, \"names\": [], \"total\": 0}"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum?values=1"},
+       {0, "Couldn't assign value to 'values' of type vector because the input not a collection.",
+        "null"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum?values=[1,"},
+       {0,
+        "Couldn't deserialize JSON value for parameter 'values' of 'GetZelTestV1SumByQuery': "
+        "Error: "
+        "Invalid value. at offset 3.",
+        "null"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum?other=1"},
+       {0, "Unknown argument 'other' for 'GetZelTestV1SumByQuery'.", "null"}},
+  });
+}
+
+TEST_F(TestPluginCalls, BodiesDecodeByContentType) {
+  const std::string json = R"({"x": 1, "y": 2, "colour": "Green"})";
+  const std::string msgpack("\x82\xa1x\x01\xa1y\x02", 7);
+  const std::string yaml = "x: 3\ny: 4\ncolour: 4\n";
+  const std::string mirrored12 = "{\"colour\": \"Green\", \"x\": 2, \"y\": 1}";
+  EXPECT_ANSWERS({
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost,
+        .url = "/zel-test/v1/point",
+        .contentType = "application/json; charset=utf-8",
+        .body = json},
+       {0, {}, mirrored12}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost,
+        .url = "/zel-test/v1/point",
+        .contentType = "Application/Vnd.Api+JSON",
+        .body = json},
+       {0, {}, mirrored12}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost,
+        .url = "/zel-test/v1/point",
+        .contentType = "application/x-msgpack",
+        .body = msgpack},
+       {0, {}, "{\"colour\": \"Red\", \"x\": 2, \"y\": 1}"}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost,
+        .url = "/zel-test/v1/point",
+        .contentType = "application/x-msgpack",
+        .body = msgpack + "\x01"},
+       {0, "Extra MessgePack data found in body", "null"}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost,
+        .url = "/zel-test/v1/point",
+        .contentType = "application/x-yaml",
+        .body = yaml},
+       {0, {}, "{\"colour\": \"Blue\", \"x\": 4, \"y\": 3}"}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost, .url = "/zel-test/v1/point", .contentType = "text/json", .body = json},
+       {0, "Unsupported body content type", "null"}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost, .url = "/zel-test/v1/point", .body = json},
+       {0, "Unsupported body content type", "null"}},
+      {__LINE__,
+       "PostZelTestV1Point",
+       {.method = kPost,
+        .url = "/zel-test/v1/point",
+        .contentType = "application/json",
+        .body = "{\"x\": 1"},
+       {0, "Error: Missing a comma or '}' after an object member. at offset 7.", "null"}},
+      {__LINE__,
+       "PostZelTestV1Groups",
+       {.method = kPost,
+        .url = "/zel-test/v1/groups",
+        .contentType = "application/json",
+        .body = R"({"a": [1, 2, 3], "b": []})"},
+       {0, {}, "{\"a\": 3, \"b\": 0}"}},
+      // A function without a body argument ignores the body.
+      {__LINE__,
+       "GetZelTestV1DoubleByN",
+       {.url = "/zel-test/v1/double/4", .contentType = "text/plain", .body = "ignored"},
+       {0, {}, "8"}},
+  });
+}
+
+TEST_F(TestPluginCalls, HeadersBindOnlyUnderLowerCaseNames) {
+  EXPECT_ANSWERS({
+      {__LINE__,
+       "GetZelTestV1Whoami",
+       {.url = "/zel-test/v1/whoami", .headers = {{"token", "abc"}}},
+       {0, {}, "\"user of abc\""}},
+      {__LINE__,
+       "GetZelTestV1Whoami",
+       {.url = "/zel-test/v1/whoami", .headers = {{"token", "abc"}, {"token", "xyz"}}},
+       {0, {}, "\"user of xyz\""}},
+      {__LINE__,
+       "GetZelTestV1Whoami",
+       {.url = "/zel-test/v1/whoami", .headers = {{"Token", "abc"}}},
+       {0, "A value for 'token' is required.", "null"}},
+      {__LINE__,
+       "GetZelTestV1SumByQuery",
+       {.url = "/zel-test/v1/sum", .headers = {{"values", "[1]"}}},
+       {0, "Couldn't assign value to 'values' of type vector because the input not a collection.",
+        "null"}},
+  });
+}
+
+TEST_F(TestPluginCalls, HostArgumentsFollowThePathArguments) {
+  EXPECT_ANSWERS({
+      {__LINE__,
+       "PostZelTestV1NoteById",
+       {.method = kPost,
+        .url = "/zel-test/v1/note/3",
+        .arguments = {{std::nullopt, HostValue::makeString("hi")},
+                      {std::nullopt, HostValue::makeUnsigned(2)}}},
+       {0, {}, "[\"3:hi\", \"3:hi\"]"}},
+      {__LINE__,
+       "PostZelTestV1NoteById",
+       {.method = kPost,
+        .url = "/zel-test/v1/note/3",
+        .arguments = {{"repeat", HostValue::makeSigned(1)}, {"text", HostValue::makeString("a")}}},
+       {0, {}, "[\"3:a\"]"}},
+      {__LINE__,
+       "PostZelTestV1NoteById",
+       {.method = kPost,
+        .url = "/zel-test/v1/note/3",
+        .arguments = {{"text", HostValue::makeString("a")}, {"nope", HostValue::makeNone()}}},
+       {0, "Unknown argument 'nope' for 'PostZelTestV1NoteById'.", "null"}},
+      {__LINE__,
+       "PostZelTestV1NoteById",
+       {.method = kPost,
+        .url = "/zel-test/v1/note/3",
+        .arguments = {{std::nullopt, HostValue::makeString("a")},
+                      {std::nullopt, HostValue::makeUnsigned(1)},
+                      {std::nullopt, HostValue::makeUnsigned(1)}}},
+       {0, "Unknown argument '3' for 'PostZelTestV1NoteById'.", "null"}},
+      {__LINE__,
+       "PostZelTestV1NoteById",
+       {.method = kPost,
+        .url = "/zel-test/v1/note/3",
+        .arguments = {{"text", HostValue::makeRawKind(11)}}},
+       {0,
+        "Couldn't assign value to 'text' of type object because the input is of an incompatible "
+        "type ''.",
+        "null"}},
+  });
+}
+
+TEST_F(TestPluginCalls, CallInfoFormsSeeMethodPathHeadersAndRequestId) {
+  EXPECT_ANSWERS({
+      {__LINE__,
+       "GetZelTestV1EchoByQuery",
+       {.url = "/zel-test/v1/echo?text=a%2Bb+c",
+        .headers = {{"user-agent", "tests"}},
+        .requestId = 77},
+       {0,
+        {},
+        "{\"count\": 2, \"names\": [\"GET\", \"/zel-test/v1/echo?text=a%2Bb+c\", "
+        "\"a+b c\", \"tests\"], \"total\": 77}"}},
+  });
+}
+
+TEST_F(TestPluginCalls, RepeatedCallsDoNotGrowThePluginsMemory) {
+  const Call sum{.url = "/zel-test/v1/sum?values=[1,2,3]"};
+  const Call failing{.url = "/zel-test/v1/double/x", .headers = {{"a", "b"}}};
+  auto liveBytes = [this] {
+    const MemoryStats stats = host_.memoryStats();
+    return stats.bytesAllocated - stats.bytesFreed;
+  };
+  for (int i = 0; i < 50; ++i) {
+    (void)call("GetZelTestV1SumByQuery", sum);
+    (void)call("GetZelTestV1DoubleByN", failing);
+  }
+  const std::uint64_t settled = liveBytes();
+  for (int i = 0; i < 200; ++i) {
+    (void)call("GetZelTestV1SumByQuery", sum);
+    (void)call("GetZelTestV1DoubleByN", failing);
+  }
+  EXPECT_EQ(liveBytes(), settled);
+}
+
+}  // namespace
+}  // namespace zel::host

@@ -1,0 +1,148 @@
+// A small plugin for the end-to-end tests of routing and invocation: int,
+// bool, enum, structure, vector and map arguments and results, taken from the
+// path, the query, a header, the host's arguments and the body.
+#include "tests/api/plugin/test_plugin.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "api/call_info.h"
+#include "api/outcome.h"
+#include "api/route_declarer.h"
+#include "diagnostics/format.h"
+#include "plugin/entry.h"
+#include "plugin/plugin_base.h"
+
+namespace zel::testing_plugin {
+namespace {
+
+struct Point {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  Colour colour = Colour::Red;
+};
+
+struct Summary {
+  std::int64_t count = 0;
+  std::int64_t total = 0;
+  std::vector<std::string> names;
+};
+
+class TestPlugin final : public PluginBase {
+ public:
+  void registerApi() override {
+    TypeRegistry& types = registry();
+    types.registerEnum<Colour>("ZelTestColour")
+        .enumerator("Red", Colour::Red)
+        .enumerator("Green", Colour::Green)
+        .enumerator("Blue", Colour::Blue);
+    types.registerStruct<Point>("ZelTestPoint")
+        .field("x", &Point::x)
+        .field("y", &Point::y)
+        .field("colour", &Point::colour);
+    types.registerStruct<Summary>("ZelTestSummary")
+        .field("count", &Summary::count)
+        .field("total", &Summary::total)
+        .field("names", &Summary::names);
+
+    RouteDeclarer routes(*this);
+    routes.declare(HttpMethod::Get, "/zel-test/v1/double/{n}", &TestPlugin::doubled)
+        .pathArgument("n", "The number to double");
+    // Paths are matched whole, query included: a route that takes query
+    // values captures the query with a trailing "{+query}" placeholder.
+    routes
+        .declare(HttpMethod::Get, "/zel-test/v1/not{+query}",
+                 [](const BindingValue&, bool flag) { return !flag; })
+        .pathArgument("query")
+        .queryArgument("flag");
+    routes.declare(HttpMethod::Get, "/zel-test/v1/colour/{colour}", &TestPlugin::nextColour)
+        .pathArgument("colour");
+    routes.declare(HttpMethod::Post, "/zel-test/v1/point", &TestPlugin::mirrored)
+        .bodyArgument("point", "The point to mirror");
+    routes.declare(HttpMethod::Get, "/zel-test/v1/sum{+query}", &TestPlugin::summed)
+        .pathArgument("query")
+        .queryArgument("values");
+    routes.declare(HttpMethod::Post, "/zel-test/v1/groups", &TestPlugin::grouped)
+        .bodyArgument("groups");
+    routes.declare(HttpMethod::Get, "/zel-test/v1/whoami", &TestPlugin::whoAmI)
+        .headerArgument("token");
+    routes.declare(HttpMethod::Get, "/zel-test/v1/point/{id}", &TestPlugin::pointById)
+        .pathArgument("id");
+    routes.declare(HttpMethod::Post, "/zel-test/v1/note/{id}", &TestPlugin::note)
+        .pathArgument("id")
+        .argument("text")
+        .argument("repeat");
+    routes.declare(HttpMethod::Get, "/zel-test/v1/echo{+query}", &TestPlugin::echo)
+        .pathArgument("query")
+        .argument("text");
+  }
+
+ private:
+  std::int64_t doubled(std::int64_t n) { return 2 * n; }
+
+  Outcome<Colour> nextColour(Colour colour) {
+    switch (colour) {
+      case Colour::Red:
+        return Colour::Green;
+      case Colour::Green:
+        return Colour::Blue;
+      case Colour::Blue:
+        break;
+    }
+    return failure("Blue is the last colour", 409);
+  }
+
+  Point mirrored(const Point& point) { return Point{point.y, point.x, point.colour}; }
+
+  Summary summed(const BindingValue&, const std::vector<std::int64_t>& values) {
+    Summary summary;
+    for (const std::int64_t value : values) {
+      ++summary.count;
+      summary.total += value;
+    }
+    return summary;
+  }
+
+  std::unordered_map<std::string, std::int64_t> grouped(
+      const std::unordered_map<std::string, std::vector<std::int64_t>>& groups) {
+    std::unordered_map<std::string, std::int64_t> sizes;
+    for (const auto& [name, members] : groups) {
+      sizes[name] = static_cast<std::int64_t>(members.size());
+    }
+    return sizes;
+  }
+
+  Outcome<std::string> whoAmI(const std::string& token) {
+    if (token.empty()) return failure("No token", 401);
+    return "user of " + token;
+  }
+
+  Outcome<Point> pointById(std::int64_t id) {
+    if (id != 7) return notFound(formatPositional("No point with id %lld", id));
+    return Point{7, -7, Colour::Blue};
+  }
+
+  std::vector<std::string> note(std::int64_t id, std::string text, std::uint32_t repeat) {
+    return std::vector<std::string>(repeat, formatPositional("%1:%2", id, text));
+  }
+
+  Summary echo(const CallInfo& call, const BindingValue&, const std::string& text) {
+    Summary summary;
+    summary.count = static_cast<std::int64_t>(call.arguments.size());
+    summary.total = static_cast<std::int64_t>(call.requestId);
+    summary.names = {std::string(httpMethodName(call.method)), std::string(call.path), text};
+    auto agent = call.headers.find("user-agent");
+    if (agent != call.headers.end()) summary.names.emplace_back(agent->second);
+    return summary;
+  }
+};
+
+}  // namespace
+}  // namespace zel::testing_plugin
+
+extern "C" ZEL_EXPORT std::int32_t load_zel_maps(zel::HostLoadInfo* info) {
+  return zel::loadPlugin(info, zel::testing_plugin::kShortName,
+                         []() -> zel::PluginBase* { return new zel::testing_plugin::TestPlugin; });
+}

@@ -1,0 +1,159 @@
+// Declaring routes: the function registered for a method and template, its
+// arguments and result from the handler's signature, the builder's naming
+// and locations, and the first-declaration-wins rule.
+#include "api/route_declarer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "api/call_info.h"
+#include "api/outcome.h"
+#include "binding/type_registry.h"
+
+namespace zel {
+namespace {
+
+struct Mode {
+  std::string name;
+};
+
+class Service {
+ public:
+  std::int64_t byId(std::int64_t id) { return id + offset_; }
+  Outcome<Mode> mode(std::int64_t, const std::string& gameMode) { return Mode{gameMode}; }
+
+ private:
+  std::int64_t offset_ = 100;
+};
+
+// A plugin-like owner: what RouteDeclarer(owner) reads.
+class Owner : public Service {
+ public:
+  TypeRegistry& registry() { return registry_; }
+  const std::vector<std::string>& tags() const { return tags_; }
+  Outcome<void> remove(std::int64_t) { return {}; }
+
+ private:
+  TypeRegistry registry_;
+  std::vector<std::string> tags_{"Plugins", "Plugin zel-maps"};
+};
+
+std::vector<ArgumentLocation> locationsOf(const FunctionDescriptor& function) {
+  return function.registry().attachment<RouteTable>().find(function)->locations();
+}
+
+TEST(RouteDeclarer, RegistersTheFunctionWithSignatureTemplateMethodAndTags) {
+  Owner owner;
+  owner.registry().registerStruct<Mode>("ZelMapsMode").field("name", &Mode::name);
+  RouteDeclarer routes(owner);
+  routes.declare(HttpMethod::Get, "/zel-maps/v2/map/{id}/{gameMode}/", &Owner::mode)
+      .pathArgument("id", "The map id")
+      .pathArgument("gameMode", "The game mode")
+      .description("One map variant");
+
+  const FunctionDescriptor* function =
+      owner.registry().findFunction("GetZelMapsV2MapByIdByGameMode");
+  ASSERT_NE(function, nullptr);
+  ASSERT_EQ(function->arguments().size(), 2u);
+  EXPECT_EQ(function->arguments()[0].name(), "id");
+  EXPECT_EQ(function->arguments()[0].description(), "The map id");
+  EXPECT_EQ(function->arguments()[0].type().kind, TypeKind::Int64);
+  EXPECT_EQ(function->arguments()[1].type().kind, TypeKind::String);
+  EXPECT_EQ(function->result().kind, TypeKind::Struct);
+  EXPECT_EQ(function->result().type, owner.registry().findType("ZelMapsMode"));
+  EXPECT_EQ(function->tags(), (std::vector<std::string>{"Plugins", "Plugin zel-maps"}));
+  EXPECT_EQ(function->description(), "One map variant");
+
+  const RouteDescriptor* route = owner.registry().attachment<RouteTable>().find(*function);
+  ASSERT_NE(route, nullptr);
+  EXPECT_EQ(route->urlTemplate(), "/zel-maps/v2/map/{id}/{gameMode}");
+  EXPECT_EQ(route->method(), HttpMethod::Get);
+  EXPECT_EQ(route->customMethod(), "");
+  EXPECT_EQ(locationsOf(*function),
+            (std::vector<ArgumentLocation>{ArgumentLocation::Path, ArgumentLocation::Path}));
+  EXPECT_EQ(&route->handler().callForm(), &typeIdentity<PlainForm>());
+}
+
+TEST(RouteDeclarer, BuilderStepsNameArgumentsInOrderWithTheirLocations) {
+  TypeRegistry registry;
+  RouteDeclarer routes(registry, {});
+  routes
+      .declare(HttpMethod::Post, "/a/{x}",
+               [](std::int32_t, const BindingValue&, bool, std::string, std::uint8_t) {})
+      .pathArgument("x")
+      .bodyArgument("body")
+      .queryArgument("flag")
+      .headerArgument("token")
+      .argument("any")
+      .pathArgument("beyond");  // there is no sixth argument: only its location is kept
+
+  const FunctionDescriptor& function = *registry.findFunction("PostAByX");
+  std::vector<std::string> names;
+  for (const ArgumentDescriptor& argument : function.arguments()) names.push_back(argument.name());
+  EXPECT_EQ(names, (std::vector<std::string>{"x", "body", "flag", "token", "any"}));
+  EXPECT_EQ(locationsOf(function),
+            (std::vector<ArgumentLocation>{ArgumentLocation::Path, ArgumentLocation::Body,
+                                           ArgumentLocation::Query, ArgumentLocation::Header,
+                                           ArgumentLocation::Any, ArgumentLocation::Path}));
+  EXPECT_EQ(function.result().kind, TypeKind::None);
+  EXPECT_EQ(function.arguments()[1].type().kind, TypeKind::Object);
+  EXPECT_EQ(function.arguments()[4].type().kind, TypeKind::UInt8);
+}
+
+TEST(RouteDeclarer, TheFirstDeclarationOfANameWins) {
+  Owner owner;
+  RouteDeclarer routes(owner);
+  routes.declare(HttpMethod::Get, "/a-b/{id}", &Owner::byId).pathArgument("id", "first");
+  const FunctionBuilder second =
+      routes.declare(HttpMethod::Get, "/a_b/{id}", [](std::string) { return 0; });
+  EXPECT_TRUE(second.alreadyDeclared());
+  FunctionBuilder again = second;
+  again.bodyArgument("renamed", "second").description("second");
+
+  const FunctionDescriptor& function = *owner.registry().findFunction("GetABById");
+  const RouteDescriptor& route = *owner.registry().attachment<RouteTable>().find(function);
+  EXPECT_EQ(route.urlTemplate(), "/a-b/{id}");
+  EXPECT_EQ(function.arguments().size(), 1u);
+  EXPECT_EQ(function.arguments()[0].name(), "id");
+  EXPECT_EQ(function.arguments()[0].description(), "first");
+  EXPECT_EQ(function.arguments()[0].type().kind, TypeKind::Int64);
+  EXPECT_EQ(function.description(), "");
+  EXPECT_EQ(function.tags().size(), 2u) << "tags are added once";
+  EXPECT_EQ(locationsOf(function), (std::vector<ArgumentLocation>{ArgumentLocation::Path}));
+
+  // The first handler stays: a member function bound to the owner.
+  CallResult call;
+  BindingValue id;
+  id.setString("5");
+  const PendingToken token = route.handler().invoke(call, {&id, 1}, 0);
+  route.handler().complete(call, nullptr, token, 0);
+  route.handler().release(token);
+  ASSERT_TRUE(call.ok()) << call.result.errorMessage();
+  EXPECT_EQ(call.result.asSigned(), 105);
+}
+
+TEST(RouteDeclarer, HandlerFormsAreKnownByTheirIdentity) {
+  TypeRegistry registry;
+  RouteDeclarer routes(registry, {});
+  const FunctionBuilder plain = routes.declare(HttpMethod::Get, "/p", [] { return 1; });
+  const FunctionBuilder info =
+      routes.declare(HttpMethod::Get, "/i", [](const CallInfo&, std::int32_t) { return 1; });
+  const FunctionBuilder result =
+      routes.declare(HttpMethod::Get, "/r", [](const CallInfo&, CallResult&, std::int32_t) {});
+  auto formOf = [](const FunctionBuilder& builder) {
+    return builder.route().handler().callForm().id();
+  };
+  EXPECT_FALSE(isCallInfoForm(plain.route().handler().callForm()));
+  EXPECT_EQ(formOf(info), 0x466F9860u);
+  EXPECT_EQ(formOf(result), 0x89462EBFu);
+  // The CallInfo and CallResult parameters are not arguments of the function.
+  EXPECT_EQ(info.function().arguments().size(), 1u);
+  EXPECT_EQ(result.function().arguments().size(), 1u);
+  EXPECT_EQ(result.function().result().kind, TypeKind::None);
+}
+
+}  // namespace
+}  // namespace zel

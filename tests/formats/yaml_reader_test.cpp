@@ -1,0 +1,320 @@
+#include "formats/yaml_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "formats/reader_limits.h"
+#include "plugin/memory.h"
+#include "tests/formats/value_text.h"
+
+namespace zel {
+namespace {
+
+using testing::describe;
+using testing::nested;
+
+struct Case {
+  int line;
+  std::string input;
+  std::string expected;
+};
+
+void expectReads(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "line " << c.line << ": " << c.input.substr(0, 80));
+    EXPECT_EQ(describe(readYaml(c.input)), c.expected);
+  }
+}
+
+TEST(YamlReaderTest, PlainScalarsAreTyped) {
+  expectReads({
+      {__LINE__, "", "~"},
+      {__LINE__, "42", "u42"},
+      {__LINE__, "-7", "i-7"},
+      {__LINE__, "+5", "u5"},
+      {__LINE__, "2.5", "f2.5"},
+      {__LINE__, ".5", "f0.5"},
+      {__LINE__, "1e3", "u1000"},
+      {__LINE__, "1.0", "u1"},
+      {__LINE__, "0x10", "u16"},
+      {__LINE__, "0x1p3", "u8"},
+      {__LINE__, "017", "u17"},
+      {__LINE__, "-0", "u0"},
+      {__LINE__, "nan", "fnan"},
+      // Integers are read exactly, also beyond the 53 bits of a double.
+      {__LINE__, "1234567890123456789", "u1234567890123456789"},
+      {__LINE__, "18446744073709551615", "u18446744073709551615"},
+      {__LINE__, "-9223372036854775808", "i-9223372036854775808"},
+      // Integral numbers outside 64 bits stay floats; a number too small for a double is 0.
+      {__LINE__, "18446744073709551616", "f18446744073709551616"},
+      {__LINE__, "-9223372036854775809", "f-9223372036854775808"},
+      {__LINE__, "1e-400", "u0"},
+      // Infinities, overflowing numbers and other near-numbers stay texts.
+      {__LINE__, "1e400", R"("1e400")"},
+      {__LINE__, "-1e400", R"("-1e400")"},
+      {__LINE__, "inf", R"("inf")"},
+      {__LINE__, "-inf", R"("-inf")"},
+      {__LINE__, ".inf", R"(".inf")"},
+      {__LINE__, "0x", R"("0x")"},
+      {__LINE__, "1_000", R"("1_000")"},
+      {__LINE__, "0o17", R"("0o17")"},
+      {__LINE__, "1.2.3", R"("1.2.3")"},
+      {__LINE__, "'42'", R"("42")"},
+      {__LINE__, "'yes'", R"("yes")"},
+      {__LINE__, "~", "~"},
+      {__LINE__, "null", "~"},
+      {__LINE__, "NULL", "~"},
+      {__LINE__, "nULL", R"("nULL")"},
+      {__LINE__, "yes", "true"},
+      {__LINE__, "YES", "true"},
+      {__LINE__, "yEs", R"("yEs")"},
+      {__LINE__, "On", "true"},
+      {__LINE__, "Off", "false"},
+      {__LINE__, "False", "false"},
+      {__LINE__, "|-\n  42\n", "u42"},
+      {__LINE__, "|\n  literal 5\n", R"("literal 5\x0a")"},
+      {__LINE__, ">\n  folded\n  text\n", R"("folded text\x0a")"},
+      {__LINE__, "\"a\\0b\\u00e9\"", R"("a\x00b\xc3\xa9")"},
+  });
+}
+
+TEST(YamlReaderTest, TagsDecideTheKind) {
+  expectReads({
+      {__LINE__, "!!int -5", "i-5"},
+      {__LINE__, "!!int 5", "u5"},
+      {__LINE__, "!!int 0x1F", "u31"},
+      {__LINE__, "!!int 017", "u15"},
+      {__LINE__, "!!float 2", "f2"},
+      {__LINE__, "!!str 5", R"("5")"},
+      {__LINE__, "!!bool yes", "true"},
+      {__LINE__, "!!bool Off", "false"},
+      {__LINE__, "!!bool maybe", "~"},
+      {__LINE__, "!!int 12a",
+       "error: Value 12a for 'yaml' of type uint64_t is in an incorrect format"},
+      {__LINE__, "!!int -99999999999999999999",
+       "error: Value -99999999999999999999 for 'yaml' of type int64_t is out of range"},
+      {__LINE__, "!!int 18446744073709551616",
+       "error: Value 18446744073709551616 for 'yaml' of type uint64_t is out of range"},
+      {__LINE__, "!!float 1e400", "error: Value 1e400 for 'yaml' of type double is out of range"},
+      {__LINE__, "!!float x", "error: Value x for 'yaml' of type double is in an incorrect format"},
+      {__LINE__, "!!map x", "error: Unsupported YAML tag 'tag:yaml.org,2002:map'."},
+      {__LINE__, "a:\n  b: !mine c", "error: Unsupported YAML tag '!mine'."},
+  });
+}
+
+TEST(YamlReaderTest, MappingsAndSequences) {
+  expectReads({
+      {__LINE__, "b: 1\na: 2\nB: 3", "{B:u3,a:u2,b:u1}"},
+      {__LINE__, "- 1\n- [a, ~]\n- {}\n- []", R"([u1,["a",~],{},[]])"},
+      {__LINE__, "list:\n  - x: 1\n    y: [true]\n  -\n", "{list:[{x:u1,y:[true]},~]}"},
+      {__LINE__, "? a\n? b", "{a:~,b:~}"},
+      // Keys are never typed.
+      {__LINE__, "1: a\n~: b\ntrue: c\n'q': d", R"({1:"a",q:"d",true:"c",~:"b"})"},
+      {__LINE__, "!!str k: v", R"({k:"v"})"},
+      // An empty key is a key like any other.
+      {__LINE__, "\"\": a\nb: c", R"({:"a",b:"c"})"},
+      {__LINE__, "? !!str\n: v", R"({:"v"})"},
+      // A repeated key reuses its field: scalars replace, sequences append, a
+      // later scalar or sequence replaces an earlier mapping.
+      {__LINE__, "{a: 1, a: 2}", "{a:u2}"},
+      {__LINE__, "a: [1]\na: [2]", "{a:[u1,u2]}"},
+      {__LINE__, "a: {x: 1}\na: 5\nb: 6", "{a:u5,b:u6}"},
+      {__LINE__, "a: [1]\na: {y: 2}", "{a:{y:u2}}"},
+      {__LINE__, "a: {x: 1}\na: {y: 2}", "error: Unexpected start of mapping. At line: 2 col: 4"},
+      {__LINE__, "a: {x: 1}\na: [2]", "error: Unexpected start of sequence. At line: 2 col: 4"},
+      {__LINE__, "? [a]\n: 1", "error: Unexpected start of sequence. At line: 1 col: 3"},
+      {__LINE__, "{? {a: 1}: 2}", "error: Unexpected start of mapping. At line: 1 col: 4"},
+      {__LINE__, "[a, b]: c", "error: Unexpected start of sequence. At line: 1 col: 1"},
+      {__LINE__, "!!int 1: v",
+       "error: Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+      {__LINE__, "x:\n  y: 1\n  ! z: 2",
+       "error: Invalid mapping key. Only string scalar keys are allowed. At line: 3 col: 3"},
+  });
+}
+
+TEST(YamlReaderTest, AnchorsAndAliases) {
+  expectReads({
+      {__LINE__, "a: &x 5\nb: *x", "{a:u5,b:u5}"},
+      {__LINE__, "a: &x {b: [1, 2]}\nc: *x", "{a:{b:[u1,u2]},c:{b:[u1,u2]}}"},
+      {__LINE__, "- &e [x]\n- *e\n- *e", R"([["x"],["x"],["x"]])"},
+      {__LINE__, "&r [1, 2]", "[u1,u2]"},
+      {__LINE__, "a: &a !!str b\nc: *a", R"({a:"b",c:"b"})"},
+      // An anchor on a key names the key's text, also inside its own mapping.
+      {__LINE__, "&m { &k a: *k, b: *k }", R"({a:"a",b:"a"})"},
+      {__LINE__, "&k a: 1\nb: *k", R"({a:u1,b:"a"})"},
+      // An alias as a key stands for the string it names.
+      {__LINE__, "{&k a: 1, *k : 2}", "{a:u2}"},
+      {__LINE__, "x: &s str\n*s : 2", R"({str:u2,x:"str"})"},
+      {__LINE__, "a: &x 1\n*x : 2",
+       "error: Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+      {__LINE__, "a: &x [ *x ]",
+       "error: Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 9"},
+      {__LINE__, "&m { &k a: *m }",
+       "error: Cannot deserialize cyclic aliases. Alias \"m\". At line: 1 col: 12"},
+      {__LINE__, "a: &o\n  b: [1, *o]",
+       "error: Cannot deserialize cyclic aliases. Alias \"o\". At line: 2 col: 10"},
+      {__LINE__, "a: *y", "error: Undefined alias encountered: \"y\". At line: 1 col: 4"},
+      {__LINE__, "a: *y\nb: &y 1", "error: Undefined alias encountered: \"y\". At line: 1 col: 4"},
+      {__LINE__, "a: &x 1\nb: &x 2",
+       "error: Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+      {__LINE__, "a: &k b\n&k c: d",
+       "error: Duplicate occurrence of anchor \"k\". At line: 2 col: 1"},
+      {__LINE__, "&x a: 1\nb: &x [2]",
+       "error: Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+  });
+}
+
+TEST(YamlReaderTest, OnlyOneDocumentIsRead) {
+  expectReads({
+      {__LINE__, "--- x", R"("x")"},
+      {__LINE__, "x\n...\n", R"("x")"},
+      {__LINE__, "%YAML 1.1\n--- x", R"("x")"},
+      {__LINE__, "a: 1\n---\nb: 2", "error: Multi-document YAML is not supported."},
+      {__LINE__, "~\n---\na", "error: Multi-document YAML is not supported."},
+      {__LINE__, "---\n---", "error: Multi-document YAML is not supported."},
+      {__LINE__, "--- []\n--- []", "error: Multi-document YAML is not supported."},
+  });
+}
+
+TEST(YamlReaderTest, ParserErrorsCountFromZero) {
+  expectReads({
+      {__LINE__, "a: [1, 2",
+       "error: YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+      {__LINE__, "a: b: c",
+       "error: YAML parser error: mapping values are not allowed in this context. At line: 0 "
+       "col: 4"},
+      {__LINE__, "[1, 2]]",
+       "error: YAML parser error: did not find expected <document start>. At line: 0 col: 6"},
+      {__LINE__, "a:\n\tb",
+       "error: YAML parser error: found character that cannot start any token. At line: 1 col: "
+       "0"},
+      {__LINE__, "\xff",
+       "error: YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
+      {__LINE__, "a: \"\xc3\x28\"",
+       "error: YAML parser error: invalid trailing UTF-8 octet. At line: 0 col: 0"},
+      {__LINE__, std::string("a: b\0c", 6),
+       "error: YAML parser error: control characters are not allowed. At line: 0 col: 0"},
+  });
+}
+
+TEST(YamlReaderTest, NestingIsBoundedAtTheLimit) {
+  const std::size_t limit = formats::kMaxNestingDepth;
+  const BindingValue deepest = readYaml(nested("[", "]", limit));
+  EXPECT_TRUE(deepest.ok()) << deepest.errorMessage();
+  EXPECT_TRUE(
+      readYaml("a: &a " + nested("[", "]", 300) + "\nb: " + nested("[", "]", 211, "*a")).ok());
+  expectReads({
+      {__LINE__, nested("[", "]", limit + 1),
+       "error: Nodes are nested deeper than 512 levels. At line: 1 col: 513"},
+      {__LINE__, nested("{a: ", "}", limit, "{}"),
+       "error: Nodes are nested deeper than 512 levels. At line: 1 col: 2049"},
+      {__LINE__, std::string(100'000, '['),
+       "error: Nodes are nested deeper than 512 levels. At line: 1 col: 513"},
+      // Copies made by aliases count too.
+      {__LINE__, "a: &a " + nested("[", "]", 300) + "\nb: " + nested("[", "]", 212, "*a"),
+       "error: Nodes are nested deeper than 512 levels. At line: 2 col: 216"},
+  });
+}
+
+TEST(YamlReaderTest, AliasesProduceABoundedNumberOfNodes) {
+  // Each level holds ten aliases of the one before: a billion strings in all.
+  std::string bomb = "a: &a [x, x, x, x, x, x, x, x, x, x]\n";
+  const std::string names = "abcdefghi";
+  for (std::size_t level = 1; level < names.size(); ++level) {
+    bomb += names[level];
+    bomb += ": &";
+    bomb += names[level];
+    bomb += " [";
+    for (int i = 0; i < 10; ++i) {
+      bomb += i == 0 ? "*" : ",*";
+      bomb += names[level - 1];
+    }
+    bomb += "]\n";
+  }
+  // Levels b to e produce 123,440 nodes; the eighth alias of level f passes a million.
+  expectReads({{__LINE__, bomb,
+                "error: Aliases expand to more than 1000000 nodes. Alias \"e\". At line: 6 col: "
+                "29"}});
+
+  // Up to level d the same shape is read in full: 10,000 strings under d.
+  const std::size_t cut = bomb.find("\ne:");
+  const BindingValue value = readYaml(std::string_view(bomb).substr(0, cut));
+  ASSERT_TRUE(value.ok()) << value.errorMessage();
+  EXPECT_EQ(value.find("d").size(), 10u);
+  EXPECT_EQ(describe(BindingValue(value.find("d").at(9).at(9).at(9))),
+            R"(["x","x","x","x","x","x","x","x","x","x"])");
+}
+
+TEST(YamlReaderTest, AliasesCopyABoundedAmountOfText) {
+  // An anchored key of 1 MiB: its text is copied by every alias to it.
+  const std::string key(1u << 20, 'k');
+  std::string values = "? &k " + key + "\n: 1\nlist: [";
+  for (int i = 0; i < 17; ++i) values += i == 0 ? "*k" : ", *k";
+  values += "]\n";
+  expectReads({{__LINE__, values,
+                "error: Aliases copy more than 16777216 bytes of text. Alias \"k\". At line: 3 "
+                "col: 72"}});
+  const std::string keys = "? &k " + std::string(9u << 20, 'k') + "\n: 1\nm: {*k : 1, *k : 2}\n";
+  expectReads({{__LINE__, keys,
+                "error: Aliases copy more than 16777216 bytes of text. Alias \"k\". At line: 3 "
+                "col: 13"}});
+}
+
+TEST(YamlReaderTest, ManyAnchorsUnderALongKeyStayCheap) {
+  // Each anchor lies below the same 100 KB key; remembering where it lies must
+  // not copy that key per anchor.
+  std::string text = "? " + std::string(100'000, 'k') + "\n:\n";
+  for (int i = 0; i < 20'000; ++i)
+    text += "  - &a" + std::to_string(i) + " " + std::to_string(i) + "\n";
+  text += "last: *a19999\n";
+  const std::int64_t before = memory::liveBytes();
+  const BindingValue value = readYaml(text);
+  ASSERT_TRUE(value.ok()) << value.errorMessage();
+  EXPECT_LT(memory::liveBytes() - before, 8 << 20);
+  EXPECT_EQ(value.find("last").asUnsigned(), 19999u);
+  EXPECT_EQ(value.find(std::string(100'000, 'k')).size(), 20'000u);
+}
+
+TEST(YamlReaderTest, EveryPrefixGivesAValueOrAnError) {
+  const std::string document =
+      "maps:\n"
+      "  - &first\n"
+      "    id: 11\n"
+      "    name: \"Rift \\u00e9\"\n"
+      "    tags: [a, ~, 2.5]\n"
+      "  - {id: 12, base: *first, ok: yes}\n"
+      "count: !!int 2\n";
+  ASSERT_EQ(describe(readYaml(document)),
+            R"({count:u2,maps:[{id:u11,name:"Rift \xc3\xa9",tags:["a",~,f2.5]},)"
+            R"({base:{id:u11,name:"Rift \xc3\xa9",tags:["a",~,f2.5]},id:u12,ok:true}]})");
+  for (std::size_t length = 0; length < document.size(); ++length) {
+    SCOPED_TRACE(length);
+    const BindingValue value = readYaml(std::string_view(document).substr(0, length));
+    if (!value.ok()) {
+      EXPECT_FALSE(value.errorMessage().empty());
+    }
+  }
+}
+
+TEST(YamlReaderTest, LargeScalarIsKeptWhole) {
+  std::string text = "a: \"";
+  text.append(10 * 1024 * 1024, 'x');
+  text += "\"";
+  const BindingValue value = readYaml(text);
+  ASSERT_TRUE(value.ok()) << value.errorMessage();
+  EXPECT_EQ(value.find("a").size(), 10u * 1024 * 1024);
+}
+
+TEST(YamlReaderTest, RefusedInputLeavesNoMemoryBehind) {
+  const std::int64_t before = memory::liveBytes();
+  {
+    EXPECT_FALSE(readYaml("a: &x {b: [1, 2]}\nc: *x\nd: *x\ne: [1, *z]").ok());
+    EXPECT_FALSE(readYaml(std::string(100'000, '[')).ok());
+  }
+  EXPECT_EQ(memory::liveBytes(), before);
+}
+
+}  // namespace
+}  // namespace zel
