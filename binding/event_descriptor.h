@@ -47,6 +47,7 @@ class EventBuilder {
       : event_(&event), alreadyRegistered_(alreadyRegistered) {}
 
   EventBuilder& setDescription(std::string_view description);
+  EventBuilder& setNameSpace(std::string_view nameSpace);
   // Appends the tag unless it is empty.
   EventBuilder& addTag(std::string_view tag);
 

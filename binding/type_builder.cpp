@@ -39,6 +39,11 @@ TypeBuilder& TypeBuilder::setDescription(std::string_view description) {
   return *this;
 }
 
+TypeBuilder& TypeBuilder::setNameSpace(std::string_view nameSpace) {
+  if (!alreadyRegistered_) descriptor_->nameSpace_ = nameSpace;
+  return *this;
+}
+
 TypeBuilder& TypeBuilder::addTag(std::string_view tag) {
   if (!alreadyRegistered_ && !tag.empty()) descriptor_->tags_.emplace_back(tag);
   return *this;

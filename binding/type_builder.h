@@ -40,6 +40,7 @@ class TypeBuilder {
   TypeBuilder& addEnumerator(std::string_view name, std::int32_t value,
                              std::string_view description);
   TypeBuilder& setDescription(std::string_view description);
+  TypeBuilder& setNameSpace(std::string_view nameSpace);
   // Appends the tag unless it is empty.
   TypeBuilder& addTag(std::string_view tag);
   // A field holding a hash map from text to text (std::unordered_map<std::string, std::string>).
@@ -97,6 +98,10 @@ class StructBuilder {
     builder_.setDescription(description);
     return *this;
   }
+  StructBuilder& setNameSpace(std::string_view nameSpace) {
+    builder_.setNameSpace(nameSpace);
+    return *this;
+  }
   StructBuilder& addTag(std::string_view tag) {
     builder_.addTag(tag);
     return *this;
@@ -121,6 +126,10 @@ class EnumBuilder {
   }
   EnumBuilder& setDescription(std::string_view description) {
     builder_.setDescription(description);
+    return *this;
+  }
+  EnumBuilder& setNameSpace(std::string_view nameSpace) {
+    builder_.setNameSpace(nameSpace);
     return *this;
   }
   EnumBuilder& addTag(std::string_view tag) {

@@ -31,4 +31,7 @@ inline constexpr std::string_view kAttachedTwice = "The plugin is already attach
 inline constexpr std::string_view kAttachRefused = "The plugin refused to attach";
 inline constexpr std::string_view kNullHostApi = "No host function table given to attach";
 
+// Calling a plugin's functions.
+inline constexpr std::string_view kNoCallback = "The function %1 has no callback";
+
 }  // namespace zel::host::messages

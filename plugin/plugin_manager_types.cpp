@@ -7,33 +7,41 @@ namespace zel {
 
 void registerPluginManagerTypes(TypeRegistry& registry) {
   namespace text = events::messages;
+  constexpr const char* kNameSpace = "vclient";
 
   registry.registerEnum<PluginManagerState>("PluginManagerState")
+      .setNameSpace(kNameSpace)
       .enumerator("NotReady", PluginManagerState::NotReady)
       .enumerator("PluginsInitialized", PluginManagerState::PluginsInitialized);
   registry.registerStruct<PluginManagerResource>("PluginManagerResource")
+      .setNameSpace(kNameSpace)
       .field("state", &PluginManagerResource::state);
 
   registry.registerEnum<PluginResourceEventType>("PluginResourceEventType")
+      .setNameSpace(kNameSpace)
       .enumerator("Create", PluginResourceEventType::Create)
       .enumerator("Update", PluginResourceEventType::Update)
       .enumerator("Delete", PluginResourceEventType::Delete);
   registry.registerStruct<PluginResourceEvent>("PluginResourceEvent")
+      .setNameSpace(kNameSpace)
       .field("uri", &PluginResourceEvent::uri)
       .field("eventType", &PluginResourceEvent::eventType)
       .field("data", &PluginResourceEvent::data);
 
   registry.registerStruct<PluginLcdsEvent>("PluginLcdsEvent")
+      .setNameSpace(kNameSpace)
       .field("clientId", &PluginLcdsEvent::clientId)
       .field("subtopic", &PluginLcdsEvent::subtopic)
       .field("typeName", &PluginLcdsEvent::typeName)
       .field("body", &PluginLcdsEvent::body);
   registry.registerStruct<PluginLcdsResponse>("PluginLcdsResponse")
+      .setNameSpace(kNameSpace)
       .field("typeName", &PluginLcdsResponse::typeName)
       .field("body", &PluginLcdsResponse::body);
 
   using ServiceProxyResponse = PluginServiceProxyResponse;
   registry.registerStruct<ServiceProxyResponse>("PluginServiceProxyResponse")
+      .setNameSpace(kNameSpace)
       .field("uuid", &ServiceProxyResponse::uuid)
       .field("serviceName", &ServiceProxyResponse::serviceName)
       .field("methodName", &ServiceProxyResponse::methodName)
@@ -42,14 +50,19 @@ void registerPluginManagerTypes(TypeRegistry& registry) {
       .field("error", &ServiceProxyResponse::error);
 
   registry.registerEvent<PluginResourceEvent>(text::kJsonApiEvent)
+      .setNameSpace(kNameSpace)
       .setDescription(text::kJsonApiEventDescription);
   registry.registerEvent<PluginLcdsEvent>(text::kLcdsEvent)
+      .setNameSpace(kNameSpace)
       .setDescription(text::kLcdsEventDescription);
   registry.registerEvent<ServiceProxyResponse>(text::kServiceProxyUuidEvent)
+      .setNameSpace(kNameSpace)
       .setDescription(text::kServiceProxyUuidEventDescription);
   registry.registerEvent<ServiceProxyResponse>(text::kServiceProxyMethodEvent)
+      .setNameSpace(kNameSpace)
       .setDescription(text::kServiceProxyMethodEventDescription);
   registry.registerEvent<ServiceProxyResponse>(text::kServiceProxyAsyncEvent)
+      .setNameSpace(kNameSpace)
       .setDescription(text::kServiceProxyAsyncEventDescription);
 }
 

@@ -97,7 +97,8 @@ PlainNumber readPlainNumber(std::string_view text) noexcept {
   std::string_view body = text.substr(start);
   const bool hex = body.size() > 1 && body[0] == '0' && (body[1] | 0x20) == 'x';
   if (hex) body.remove_prefix(2);
-  if (body.empty()) return {};
+  // One sign at most, and before any "0x" (the conversions below would take another).
+  if (body.empty() || body[0] == '-' || body[0] == '+') return {};
   const char* const bodyEnd = body.data() + body.size();
 
   // Integers are read exactly when they fit in 64 bits, not through a double

@@ -111,6 +111,7 @@ TEST(JsonReaderTest, ErrorsNameTheTextAndOffset) {
       {__LINE__, "[1] // c",
        "error: Error: The document root must not be followed by other values. at offset 4."},
       {__LINE__, "NaN", "error: Error: Invalid value. at offset 0."},
+      {__LINE__, "[\xff]", "error: Error: Invalid value. at offset 1."},
   });
 }
 

@@ -4,7 +4,6 @@
 #include "plugin/service_proxy.h"
 
 #include <atomic>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +18,6 @@ namespace {
 
 using host::HostValue;
 using test_support::AttachedPlugin;
-using test_support::kTestPluginHandle;
 
 HostValue message(const char* uuid, const char* service, const char* method, const char* payload) {
   return HostValue::makeStructure({
@@ -54,18 +52,6 @@ class ServiceProxyTest : public testing::Test {
 
   AttachedPlugin attached_;
 };
-
-TEST_F(ServiceProxyTest, AttachSubscribesTheThreeEventsWithFlagOne) {
-  std::map<std::string, std::uint32_t> flags;
-  for (const auto& subscription : host().subscriptions()) {
-    EXPECT_EQ(subscription.pluginHandle, kTestPluginHandle);
-    EXPECT_EQ(subscription.context, &attached_.plugin());
-    flags[subscription.eventName] = subscription.flag;
-  }
-  EXPECT_EQ(flags, (std::map<std::string, std::uint32_t>{{"OnServiceProxyAsyncEvent", 1},
-                                                         {"OnServiceProxyMethodEvent", 1},
-                                                         {"OnServiceProxyUuidEvent", 1}}));
-}
 
 TEST_F(ServiceProxyTest, TwoMethodMessagesWithOneKeyKeepTheLater) {
   deliver("OnServiceProxyMethodEvent", message("u-1", "chat", "presence", "first"));

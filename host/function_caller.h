@@ -1,0 +1,86 @@
+// FunctionCaller: calls a plugin's functions the way the platform's host
+// does. It reads the function records of the plugin's ApiDescription, finds a
+// function by method and URL template, by name, or by routing a request path
+// against every template, then builds the HostRequest (method, path with
+// query, host arguments as RequestParameters, headers, content type, body,
+// request id, the record's invocation context), calls the record's callback
+// with a zero-filled HostResponse, copies the reply (draining a body stream)
+// and hands the response back through its release function.
+//
+//   FunctionCaller caller(host.description());
+//   CallRequest request{.method = 2, .path = "/zel-maps/v1/map/42"};
+//   std::optional<CallReply> reply = caller.routeAndCall(request);
+//   if (reply && reply->reply.error) puts(reply->reply.error->c_str());
+//
+// Reads the records once, at construction; the plugin must stay loaded while
+// the caller is used. Calls may be made from several threads at once.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/api_catalog.h"
+#include "host/host_value.h"
+#include "host/response_reader.h"
+#include "plugin/host_api.h"
+
+namespace zel::host {
+
+// A host argument: named, or positional when it has no name.
+struct CallArgument {
+  std::optional<std::string> name;
+  HostValue value;
+};
+
+struct CallRequest {
+  std::uint32_t method = 2;  // GET
+  std::string customMethod;  // sent with method code 8
+  std::string path;          // with any "?" and query
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::vector<CallArgument> arguments;
+  std::optional<std::string> contentType;
+  std::optional<std::string> body;  // sent with its length; always zero-terminated behind it
+  std::uint32_t requestId = 0;
+};
+
+struct CallReply {
+  HostReply reply;  // copied before the response was released
+  // The bytes of the body stream, when the response carried one; none when
+  // there was none or reading it failed (then streamFailed is set).
+  std::optional<std::string> streamedBody;
+  bool streamFailed = false;
+};
+
+class FunctionCaller {
+ public:
+  explicit FunctionCaller(const ApiDescription* description);
+
+  const ApiCatalog& catalog() const { return catalog_; }
+
+  // The function declared with this method code (and custom method text for
+  // code 8) and exactly this URL template.
+  const FunctionInfo* find(std::uint32_t method, std::string_view urlTemplate,
+                           std::string_view customMethod = {}) const;
+  const FunctionInfo* findByName(std::string_view name) const;
+  // The function whose template fits the url's path most closely (more
+  // literal segments win), among those of the method; null when none fits.
+  const FunctionInfo* route(std::uint32_t method, std::string_view url,
+                            std::string_view customMethod = {}) const;
+  // Whether any function, of whatever method, fits the url's path.
+  bool anyRouteFits(std::string_view url) const;
+
+  // Calls the function with the request; never fails on the host side (a
+  // function without callback answers an error reply with status 500).
+  CallReply call(const FunctionInfo& function, const CallRequest& request) const;
+  // route + call; none when no function fits.
+  std::optional<CallReply> routeAndCall(const CallRequest& request) const;
+
+ private:
+  ApiCatalog catalog_;
+};
+
+}  // namespace zel::host
