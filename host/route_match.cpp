@@ -45,6 +45,11 @@ bool matchSegment(std::string_view pattern, std::string_view segment) {
   return matchSegment(pattern.substr(1), segment.substr(1));
 }
 
+bool hasPlaceholder(std::string_view pattern) {
+  std::size_t open = pattern.find('{');
+  return open != std::string_view::npos && pattern.find('}', open) != std::string_view::npos;
+}
+
 }  // namespace
 
 std::string_view pathWithoutQuery(std::string_view url) {
@@ -66,10 +71,10 @@ std::optional<RouteFit> matchRoute(std::string_view urlTemplate, std::string_vie
   while (!patterns.done() && !segments.done()) {
     std::string_view pattern = patterns.next();
     if (!matchSegment(pattern, segments.next())) return std::nullopt;
-    if (pattern.find('{') == std::string_view::npos) {
-      ++fit.literalSegments;
-    } else {
+    if (hasPlaceholder(pattern)) {
       ++fit.placeholderSegments;
+    } else {
+      ++fit.literalSegments;
     }
   }
   if (!patterns.done() || !segments.done()) return std::nullopt;

@@ -39,7 +39,9 @@ TEST(RouteMatchTest, PlaceholdersTakeOneNonEmptyPieceOfASegment) {
                                     << row.url);
     std::optional<RouteFit> fit = matchRoute(row.urlTemplate, row.url);
     ASSERT_EQ(fit.has_value(), row.fits);
-    if (fit) EXPECT_EQ(fit->literalSegments, row.literals);
+    if (fit) {
+      EXPECT_EQ(fit->literalSegments, row.literals);
+    }
   }
 }
 
