@@ -13,7 +13,8 @@
 
 namespace zel::internal {
 
-// The specification buffer: 64 bytes, of which a specification may use 59.
+// A conversion directive ("%", flags, width, precision, length, conversion) is
+// collected in a 64-byte buffer and may use 59 of its bytes.
 inline constexpr std::size_t kSpecificationBufferSize = 64;
 inline constexpr std::size_t kMaxSpecificationLength = 59;
 
@@ -24,7 +25,7 @@ struct SpecificationText {
   // "%", flags, width, precision, length modifier and conversion as written,
   // without the "N$" argument numbers; zero-terminated when it fits.
   char text[kSpecificationBufferSize];
-  // Characters of the specification, which may exceed what text holds.
+  // Characters of the directive, which may exceed what text holds.
   std::size_t length;
   // Argument of the conversion and of each "*" field (width, then precision);
   // 0 means "the next sequential argument".
@@ -37,7 +38,7 @@ struct SpecificationText {
   bool bare() const { return length == 1; }
 };
 
-// Reads the specification that starts at percent (a '%' that is not part of
+// Reads the directive that starts at percent (a '%' that is not part of
 // "%%"), with argumentCount arguments available for the "%N" forms; returns
 // the first template character after it.
 const char* readSpecification(const char* percent, std::size_t argumentCount,

@@ -140,7 +140,7 @@ TEST(FormatPositional, EndsWhereASpecificationCannotBeServed) {
       {__LINE__, formatPositional("x%3$s", "a"), "x  as"},
       {__LINE__, formatPositional("x%"), "x"},
       {__LINE__, formatPositional("x%s"), "x"},
-      // 59 characters of specification are allowed, 60 are not.
+      // A directive may hold 59 characters, not 60.
       {__LINE__, formatPositional(("[%." + std::string(55, '0') + "5d]").c_str(), 1), "[00001]"},
       {__LINE__, formatPositional(("[%." + std::string(56, '0') + "5d]").c_str(), 1), "["},
   });
