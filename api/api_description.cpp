@@ -50,7 +50,8 @@ ApiDescription buildApiDescription(TypeRegistry& registry) {
   std::unordered_map<std::string_view, const FunctionDescription*> descriptions;
   descriptions.reserve(built.functionCount);
   for (std::uint32_t i = 0; i < built.functionCount; ++i) {
-    descriptions.emplace(built.functions[i].name, &built.functions[i]);
+    const std::string_view name = built.functions[i].name;  // read out of the packed record
+    descriptions.emplace(name, &built.functions[i]);
   }
 
   InvocationContextTable& contexts = registry.attachment<InvocationContextTable>();

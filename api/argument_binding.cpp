@@ -173,12 +173,12 @@ void ArgumentBinder::bindHostArguments() {
   if (request_.parameters == nullptr) return;
   for (std::uint32_t i = 0; i < request_.parameterCount && ok(); ++i) {
     const RequestParameter& parameter = request_.parameters[i];
+    const char* name = parameter.name;  // read out of the packed record
     std::size_t index = kNotFound;
-    if (parameter.name != nullptr) {
-      index = findArgument(parameter.name);
+    if (name != nullptr) {
+      index = findArgument(name);
       if (index == kNotFound) {
-        call_.setError(
-            formatPositional(messages::kUnknownArgument, parameter.name, functionName()));
+        call_.setError(formatPositional(messages::kUnknownArgument, name, functionName()));
         return;
       }
     } else {

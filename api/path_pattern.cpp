@@ -1,5 +1,8 @@
 #include "api/path_pattern.h"
 
+#include <array>
+#include <span>
+
 #include "api/internal/pattern_engine.h"
 #include "api/percent_decoding.h"
 
@@ -16,7 +19,15 @@ std::shared_ptr<const PathPattern> PathPattern::compile(std::string_view urlTemp
 }
 
 bool PathPattern::match(std::string_view path, PathArguments& arguments) const {
-  std::vector<api::internal::PatternCapture> captures;
+  // Routes have a handful of placeholders: their captures stay on the stack.
+  constexpr std::size_t kInlineCaptures = 8;
+  std::array<api::internal::PatternCapture, kInlineCaptures> inlineCaptures;
+  std::vector<api::internal::PatternCapture> heapCaptures;
+  std::span<api::internal::PatternCapture> captures(inlineCaptures.data(), engine_->groupCount());
+  if (engine_->groupCount() > kInlineCaptures) {
+    heapCaptures.resize(engine_->groupCount());
+    captures = heapCaptures;
+  }
   if (!engine_->fullMatch(path, captures)) return false;
   for (std::size_t i = 0; i < captures.size(); ++i) {
     // Groups come from placeholders only, so there is a name for each; an

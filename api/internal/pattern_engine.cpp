@@ -1,10 +1,16 @@
 #include "api/internal/pattern_engine.h"
 
+#include <algorithm>
+#include <array>
+
 namespace zel::api::internal {
 namespace {
 
 constexpr std::string_view kNoSlashGroup = "([^/]*)";
 constexpr std::string_view kAnyGroup = "(.*)";
+
+// The match table of an ordinary path fits on the stack.
+constexpr std::size_t kInlineTable = 1024;
 
 }  // namespace
 
@@ -37,11 +43,18 @@ bool PatternEngine::inClass(ElementKind kind, char c) noexcept {
   return kind == ElementKind::NoSlash ? c != '/' : c != '\n' && c != '\r';
 }
 
-bool PatternEngine::fullMatch(std::string_view text, std::vector<PatternCapture>& captures) const {
+bool PatternEngine::fullMatch(std::string_view text, std::span<PatternCapture> captures) const {
   const std::size_t count = elements_.size();
   const std::size_t width = text.size() + 1;
   // rest[e * width + p]: elements e.. match text[p..] to its end.
-  std::vector<std::uint8_t> rest((count + 1) * width, 0);
+  std::array<std::uint8_t, kInlineTable> inlineTable;
+  std::vector<std::uint8_t> heapTable;
+  std::uint8_t* rest = inlineTable.data();
+  if ((count + 1) * width > kInlineTable) {
+    heapTable.resize((count + 1) * width);
+    rest = heapTable.data();
+  }
+  std::fill(rest + count * width, rest + (count + 1) * width, 0);
   rest[count * width + text.size()] = 1;
   for (std::size_t e = count; e-- > 0;) {
     const Element& element = elements_[e];
@@ -49,6 +62,7 @@ bool PatternEngine::fullMatch(std::string_view text, std::vector<PatternCapture>
     const std::uint8_t* next = &rest[(e + 1) * width];
     if (element.kind == ElementKind::Literal) {
       const std::size_t length = element.literal.size();
+      std::fill(row, row + width, 0);
       for (std::size_t p = 0; p + length <= text.size(); ++p) {
         row[p] = next[p + length] != 0 && text.compare(p, length, element.literal) == 0;
       }
@@ -64,8 +78,7 @@ bool PatternEngine::fullMatch(std::string_view text, std::vector<PatternCapture>
 
   // Each group, from the left, takes the longest text after which the rest
   // still matches: the first answer a backtracking matcher would find.
-  captures.clear();
-  captures.reserve(groups_);
+  std::size_t group = 0;
   std::size_t position = 0;
   for (std::size_t e = 0; e < count; ++e) {
     const Element& element = elements_[e];
@@ -77,7 +90,7 @@ bool PatternEngine::fullMatch(std::string_view text, std::vector<PatternCapture>
     while (position + run < text.size() && inClass(element.kind, text[position + run])) ++run;
     const std::uint8_t* next = &rest[(e + 1) * width];
     while (next[position + run] == 0) --run;
-    captures.push_back(PatternCapture{text.substr(position, run), true});
+    captures[group++] = PatternCapture{text.substr(position, run), true};
     position += run;
   }
   return true;

@@ -7,7 +7,7 @@
 // a carriage return.
 //
 //   PatternEngine engine("/a/([^/]*)");
-//   std::vector<PatternCapture> captures;
+//   PatternCapture captures[1];
 //   engine.fullMatch("/a/b", captures);   // true; captures[0] = {"b", true}
 //
 // Matching is iterative, in time and memory proportional to the text's
@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +33,9 @@ class PatternEngine {
  public:
   explicit PatternEngine(std::string_view pattern);
 
-  // Captures are groups 1 to the group count, in order.
-  [[nodiscard]] bool fullMatch(std::string_view text, std::vector<PatternCapture>& captures) const;
+  // On a match, captures[0 .. groupCount()) receive groups 1 to the group
+  // count, in order; captures must have room for them.
+  [[nodiscard]] bool fullMatch(std::string_view text, std::span<PatternCapture> captures) const;
 
   [[nodiscard]] std::size_t groupCount() const noexcept { return groups_; }
 

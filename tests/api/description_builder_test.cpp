@@ -131,9 +131,9 @@ TEST_F(Descriptions, FieldsCarryOffsetsKindsAndNamedTypes) {
   const BuiltDescriptions built = build();
   const TypeDescription* segment = type(built, "Segment");
   ASSERT_NE(segment, nullptr);
-  EXPECT_EQ(segment->size, sizeof(Segment));
-  EXPECT_EQ(segment->enumerators, nullptr);
-  ASSERT_EQ(segment->count, 6u);
+  EXPECT_EQ(+segment->size, sizeof(Segment));
+  EXPECT_EQ(+segment->enumerators, nullptr);
+  ASSERT_EQ(+segment->count, 6u);
   const struct {
     int line;
     const char* name;
@@ -154,11 +154,11 @@ TEST_F(Descriptions, FieldsCarryOffsetsKindsAndNamedTypes) {
     const FieldDescription& field = segment->fields[i];
     EXPECT_STREQ(field.name, rows[i].name);
     EXPECT_STREQ(field.description, "");
-    EXPECT_EQ(field.offset, rows[i].offset);
-    EXPECT_EQ(field.kind, rows[i].kind);
-    EXPECT_EQ(field.elementKind, rows[i].elementKind);
+    EXPECT_EQ(+field.offset, rows[i].offset);
+    EXPECT_EQ(+field.kind, rows[i].kind);
+    EXPECT_EQ(+field.elementKind, rows[i].elementKind);
     EXPECT_STREQ(field.typeName, rows[i].typeName);
-    EXPECT_EQ(field.reserved, 0);
+    EXPECT_EQ(+field.reserved, 0);
   }
   if constexpr (kThirtyTwoBit) {
     const FieldDescription& points = segment->fields[1];
@@ -175,24 +175,24 @@ TEST_F(Descriptions, EnumsListTheirEnumeratorsByNameAndEmptyTypesLookAlike) {
   const BuiltDescriptions built = build();
   const TypeDescription* colour = type(built, "Colour");
   ASSERT_NE(colour, nullptr);
-  EXPECT_EQ(colour->fields, nullptr);
-  ASSERT_EQ(colour->count, 2u);
+  EXPECT_EQ(+colour->fields, nullptr);
+  ASSERT_EQ(+colour->count, 2u);
   EXPECT_STREQ(colour->enumerators[0].name, "Green");
-  EXPECT_EQ(colour->enumerators[0].value, 2);
+  EXPECT_EQ(+colour->enumerators[0].value, 2);
   EXPECT_STREQ(colour->enumerators[1].name, "Red");
   EXPECT_STREQ(colour->enumerators[1].description, "warm");
-  ASSERT_EQ(colour->tagCount, 1u);
+  ASSERT_EQ(+colour->tagCount, 1u);
   EXPECT_STREQ(colour->tags[0], "palette");
 
   for (const char* name : {"Empty", "Nothing"}) {
     SCOPED_TRACE(name);
     const TypeDescription* empty = type(built, name);
     ASSERT_NE(empty, nullptr);
-    EXPECT_EQ(empty->fields, nullptr);
-    EXPECT_EQ(empty->enumerators, nullptr);
-    EXPECT_EQ(empty->count, 0u);
-    EXPECT_EQ(empty->tags, nullptr);
-    EXPECT_EQ(empty->tagCount, 0u);
+    EXPECT_EQ(+empty->fields, nullptr);
+    EXPECT_EQ(+empty->enumerators, nullptr);
+    EXPECT_EQ(+empty->count, 0u);
+    EXPECT_EQ(+empty->tags, nullptr);
+    EXPECT_EQ(+empty->tagCount, 0u);
     EXPECT_STREQ(empty->description, "");
     EXPECT_STREQ(empty->nameSpace, "");
   }
@@ -220,24 +220,24 @@ TEST_F(Descriptions, FunctionsAndEventsDescribeTheirSignatures) {
     if (std::string_view(built.functions[i].name) == "PostSegmentsById") post = &built.functions[i];
   }
   ASSERT_NE(post, nullptr);
-  EXPECT_EQ(post->reserved, 0u);
-  EXPECT_EQ(post->context, nullptr);
+  EXPECT_EQ(+post->reserved, 0u);
+  EXPECT_EQ(+post->context, nullptr);
   EXPECT_STREQ(post->description, "Replaces a segment");
   EXPECT_STREQ(post->help, "POST a segment");
-  EXPECT_EQ(post->resultKind, 15u);
-  EXPECT_EQ(post->resultElementKind, 17u);
+  EXPECT_EQ(+post->resultKind, 15u);
+  EXPECT_EQ(+post->resultElementKind, 17u);
   EXPECT_STREQ(post->resultTypeName, "Point");
   EXPECT_STREQ(post->asyncResultTypeName, "");
-  EXPECT_EQ(post->threadSafe, 0);
-  ASSERT_EQ(post->argumentCount, 2u);
+  EXPECT_EQ(+post->threadSafe, 0);
+  ASSERT_EQ(+post->argumentCount, 2u);
   EXPECT_STREQ(post->arguments[0].name, "id");
   EXPECT_STREQ(post->arguments[0].description, "Which segment");
-  EXPECT_EQ(post->arguments[0].kind, 8u);
+  EXPECT_EQ(+post->arguments[0].kind, 8u);
   EXPECT_STREQ(post->arguments[0].typeName, "");
-  EXPECT_EQ(post->arguments[1].kind, 17u);
+  EXPECT_EQ(+post->arguments[1].kind, 17u);
   EXPECT_STREQ(post->arguments[1].typeName, "Segment");
-  EXPECT_EQ(post->arguments[1].optional, 0);
-  ASSERT_EQ(post->tagCount, 2u);
+  EXPECT_EQ(+post->arguments[1].optional, 0);
+  ASSERT_EQ(+post->tagCount, 2u);
   EXPECT_STREQ(post->tags[1], "Plugin zel-test");
 
   const EventDescription* event = nullptr;
@@ -247,7 +247,7 @@ TEST_F(Descriptions, FunctionsAndEventsDescribeTheirSignatures) {
   ASSERT_NE(event, nullptr);
   EXPECT_STREQ(event->payloadTypeName, "Point");
   EXPECT_STREQ(event->description, "moved");
-  ASSERT_EQ(event->tagCount, 2u);
+  ASSERT_EQ(+event->tagCount, 2u);
 
   if constexpr (kThirtyTwoBit) {
     EXPECT_EQ(word(post, 12), address(post->name));
@@ -277,10 +277,10 @@ TEST_F(Descriptions, FunctionRecordsAddCallbackContextAndRouting) {
   route.addTextList({});
 
   const ApiDescription description = buildApiDescription(registry_);
-  ASSERT_EQ(description.functionCount, 2u);
+  ASSERT_EQ(+description.functionCount, 2u);
   const auto* records = static_cast<const FunctionRecord*>(description.functions);
-  EXPECT_EQ(records[0].function.next, &records[1]);
-  EXPECT_EQ(records[1].function.next, nullptr);
+  EXPECT_EQ(+records[0].function.next, &records[1]);
+  EXPECT_EQ(+records[1].function.next, nullptr);
 
   const FunctionRecord* record =
       std::string_view(records[0].function.name) == "PostSegmentsById" ? &records[0] : &records[1];
@@ -288,26 +288,26 @@ TEST_F(Descriptions, FunctionRecordsAddCallbackContextAndRouting) {
   ASSERT_NE(context, nullptr);
   EXPECT_EQ(context->registry, &registry_);
   EXPECT_EQ(context->route, &route);
-  EXPECT_EQ(record->callback, &functionCallback);
+  EXPECT_EQ(+record->callback, &functionCallback);
   EXPECT_STREQ(record->urlTemplate, "/segments/{id}");
-  EXPECT_EQ(record->method, 6u);
-  EXPECT_EQ(record->flag, 1);
+  EXPECT_EQ(+record->method, 6u);
+  EXPECT_EQ(+record->flag, 1);
   EXPECT_STREQ(record->customMethod, "");
-  EXPECT_EQ(record->function.argumentCount, 2u);
+  EXPECT_EQ(+record->function.argumentCount, 2u);
   EXPECT_STREQ(record->function.arguments[1].typeName, "Segment");
-  ASSERT_NE(record->locations, nullptr);
-  EXPECT_EQ(record->locations->location, 2u);
-  ASSERT_NE(record->locations->next, nullptr);
-  EXPECT_EQ(record->locations->next->location, 5u);
-  EXPECT_EQ(record->locations->next->next, nullptr);
-  ASSERT_EQ(record->textListCount, 2u);
-  EXPECT_EQ(record->textLists->count, 2u);
+  ASSERT_NE(+record->locations, nullptr);
+  EXPECT_EQ(+record->locations->location, 2u);
+  ASSERT_NE(+record->locations->next, nullptr);
+  EXPECT_EQ(+record->locations->next->location, 5u);
+  EXPECT_EQ(+record->locations->next->next, nullptr);
+  ASSERT_EQ(+record->textListCount, 2u);
+  EXPECT_EQ(+record->textLists->count, 2u);
   EXPECT_STREQ(record->textLists->texts[1], "b");
-  EXPECT_EQ(record->textLists->next->count, 0u);
-  EXPECT_EQ(record->textLists->next->next, nullptr);
+  EXPECT_EQ(+record->textLists->next->count, 0u);
+  EXPECT_EQ(+record->textLists->next->next, nullptr);
 
-  EXPECT_GE(description.typeCount, 5u);
-  EXPECT_GE(description.eventCount, 1u);
+  EXPECT_GE(+description.typeCount, 5u);
+  EXPECT_GE(+description.eventCount, 1u);
 
   if constexpr (kThirtyTwoBit) {
     EXPECT_EQ(word(record, 8), address(context));
@@ -326,12 +326,12 @@ TEST_F(Descriptions, FunctionRecordsAddCallbackContextAndRouting) {
 
   // Building again keeps the records handed out before, and the same contexts.
   const ApiDescription again = buildApiDescription(registry_);
-  EXPECT_NE(again.functions, description.functions);
+  EXPECT_NE(+again.functions, description.functions);
   EXPECT_STREQ(record->urlTemplate, "/segments/{id}");
   const auto* second = static_cast<const FunctionRecord*>(again.functions);
   const FunctionRecord* same =
       std::string_view(second[0].function.name) == "PostSegmentsById" ? &second[0] : &second[1];
-  EXPECT_EQ(same->function.context, record->function.context);
+  EXPECT_EQ(+same->function.context, +record->function.context);
 }
 
 }  // namespace

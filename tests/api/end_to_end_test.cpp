@@ -44,10 +44,24 @@ struct Answer {
 
 class TestPluginCalls : public testing::Test {
  public:
-  void SetUp() override {
-    ASSERT_TRUE(host_.load(kDefaultHostVersion)) << host_.error();
-    ASSERT_TRUE(host_.attach(api_.api(), 11));
+  // One plugin for the whole program, never unloaded: a library that carries
+  // its own C++ runtime leaves that runtime's buffers behind when it goes.
+  struct Loaded {
+    RecordingHostApi api;
+    PluginHost host{PluginLibrary::open(ZEL_TEST_PLUGIN_PATH)};
+    bool ready = false;
+  };
+
+  static void SetUpTestSuite() {
+    static Loaded* loaded = [] {
+      auto* made = new Loaded;
+      made->ready = made->host.load(kDefaultHostVersion) && made->host.attach(made->api.api(), 11);
+      return made;
+    }();
+    loaded_ = loaded;
   }
+
+  void SetUp() override { ASSERT_TRUE(loaded_->ready) << loaded_->host.error(); }
 
   const FunctionRecord* record(std::string_view name) const {
     const auto* record = static_cast<const FunctionRecord*>(host_.description()->functions);
@@ -101,8 +115,8 @@ class TestPluginCalls : public testing::Test {
   }
 
  protected:
-  RecordingHostApi api_;
-  PluginHost host_{PluginLibrary::open(ZEL_TEST_PLUGIN_PATH)};
+  static inline Loaded* loaded_ = nullptr;
+  PluginHost& host_ = loaded_->host;
 };
 
 struct Row {
@@ -133,25 +147,25 @@ TEST_F(TestPluginCalls, DescriptionListsEveryRouteWithItsTemplateMethodAndLocati
   const FunctionRecord* note = record("PostZelTestV1NoteById");
   ASSERT_NE(note, nullptr);
   EXPECT_STREQ(note->urlTemplate, "/zel-test/v1/note/{id}");
-  EXPECT_EQ(note->method, kPost);
-  EXPECT_EQ(note->function.argumentCount, 3u);
+  EXPECT_EQ(+note->method, kPost);
+  EXPECT_EQ(+note->function.argumentCount, 3u);
   std::vector<std::uint32_t> locations;
   for (const ArgumentLocationNode* node = note->locations; node != nullptr; node = node->next) {
-    locations.push_back(node->location);
+    locations.push_back(+node->location);
   }
   EXPECT_EQ(locations, (std::vector<std::uint32_t>{2, 0, 0}));
   EXPECT_STREQ(note->function.arguments[1].name, "text");
-  EXPECT_EQ(note->function.resultKind, 15u);         // vector
-  EXPECT_EQ(note->function.resultElementKind, 12u);  // of strings
-  ASSERT_EQ(note->function.tagCount, 2u);
+  EXPECT_EQ(+note->function.resultKind, 15u);         // vector
+  EXPECT_EQ(+note->function.resultElementKind, 12u);  // of strings
+  ASSERT_EQ(+note->function.tagCount, 2u);
   EXPECT_STREQ(note->function.tags[0], "Plugins");
   EXPECT_STREQ(note->function.tags[1], "Plugin zel-test");
 
   const FunctionRecord* point = record("PostZelTestV1Point");
   ASSERT_NE(point, nullptr);
-  EXPECT_EQ(point->function.arguments[0].kind, 17u);
+  EXPECT_EQ(+point->function.arguments[0].kind, 17u);
   EXPECT_STREQ(point->function.arguments[0].typeName, "ZelTestPoint");
-  EXPECT_EQ(point->locations->location, 5u);
+  EXPECT_EQ(+point->locations->location, 5u);
 }
 
 TEST_F(TestPluginCalls, PathArgumentsAndResultsOfEveryKind) {

@@ -235,10 +235,10 @@ TEST_F(Invocation, FaultsNeverLeaveTheCallback) {
   HostRequest request{};
   record("GetThrow").callback(&response, &request);
   EXPECT_STREQ(response.error, "Invalid function");
-  EXPECT_EQ(response.status, 404u);
+  EXPECT_EQ(+response.status, 404u);
   response.release(&response);
   record("GetThrow").callback(&response, nullptr);
-  EXPECT_EQ(response.status, 404u);
+  EXPECT_EQ(+response.status, 404u);
   response.release(&response);
   EXPECT_EQ(record("GetThrow").callback(nullptr, &request), 0);
 }
@@ -260,7 +260,7 @@ TEST_F(Invocation, ResponsesAreResetBeforeUseAndReleasedCompletely) {
   // An answer of ours still in the record is freed first; so is a reused record.
   for (int i = 0; i < 3; ++i) record("GetH").callback(&response, &request);
   EXPECT_EQ(readReply(response).body.toText(), "{\"list\": [null, null, \"x\"]}");
-  EXPECT_EQ(response.headerCount, 2u);
+  EXPECT_EQ(+response.headerCount, 2u);
   response.release(&response);
   const HostResponse zero{};
   EXPECT_EQ(std::memcmp(&response, &zero, sizeof response), 0);
@@ -272,7 +272,7 @@ TEST_F(Invocation, ResponsesAreResetBeforeUseAndReleasedCompletely) {
   response.error = "not ours";
   record("GetH").callback(&response, &request);
   EXPECT_EQ(foreignReleases, 0);
-  EXPECT_EQ(response.error, nullptr);
+  EXPECT_EQ(+response.error, nullptr);
   response.release(&response);
 }
 

@@ -64,6 +64,19 @@ TEST(PathPattern, MatchesWholePathsAndDecodesCaptures) {
       {__LINE__, "/{a}-{b}", "/x-y-z", true, {{"a", "x-y"}, {"b", "z"}}},
       {__LINE__, "/{a}-{b}", "/x/-y", false, {}},
       {__LINE__, "/{+a}-{b}", "/x-y-z", true, {{"a", "x-y"}, {"b", "z"}}},
+      {__LINE__,
+       "/{a}/{b}/{c}/{d}/{e}/{f}/{g}/{h}/{i}",
+       "/1/2/3/4/5/6/7/8/9",
+       true,
+       {{"a", "1"},
+        {"b", "2"},
+        {"c", "3"},
+        {"d", "4"},
+        {"e", "5"},
+        {"f", "6"},
+        {"g", "7"},
+        {"h", "8"},
+        {"i", "9"}}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);
@@ -98,7 +111,7 @@ TEST(PathPattern, AgreesWithTheRegularExpressionOfTheTemplate) {
       SCOPED_TRACE(urlTemplate + " " + path);
       std::smatch expected;
       const bool regexMatched = std::regex_match(path, expected, regex);
-      std::vector<api::internal::PatternCapture> captures;
+      std::vector<api::internal::PatternCapture> captures(engine.groupCount());
       ASSERT_EQ(engine.fullMatch(path, captures), regexMatched);
       if (!regexMatched) continue;
       ASSERT_EQ(captures.size() + 1, expected.size());

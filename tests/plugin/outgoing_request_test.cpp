@@ -269,8 +269,8 @@ TEST_F(OutgoingRequest, RawRequestsLeaveTheResponseToTheCaller) {
   HostResponse response{};
   RequestResult<void> sent = requests::send(plugin_, HttpMethod::Get, "/raw", response, nullptr, 0);
   ASSERT_TRUE(sent.ok());
-  EXPECT_EQ(response.status, 201u);
-  EXPECT_EQ(response.body.payload.signedValue, 5);
+  EXPECT_EQ(+response.status, 201u);
+  EXPECT_EQ(+response.body.payload.signedValue, 5);
   EXPECT_EQ(released(), 0u);
   response.release(&response);
   EXPECT_EQ(released(), 1u);
