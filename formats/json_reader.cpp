@@ -40,9 +40,12 @@ BindingValue readJson(const char* text) {
   RapidJsonAllocator allocator;
   Reader reader(&allocator, kStackCapacity);
   rapidjson::StringStream stream(text != nullptr ? text : "");
-  JsonHandler handler(result);
-  const rapidjson::ParseResult parsed =
-      reader.Parse<rapidjson::kParseDefaultFlags>(stream, handler);
+  rapidjson::ParseResult parsed;
+  {
+    // Gone before the error is set: it releases what a failed read left open.
+    JsonHandler handler(result);
+    parsed = reader.Parse<rapidjson::kParseDefaultFlags>(stream, handler);
+  }
   if (parsed.IsError()) {
     result.setError(formatPositional(formats::messages::kJsonError, errorText(parsed.Code()),
                                      static_cast<std::uint32_t>(parsed.Offset())));

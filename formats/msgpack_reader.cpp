@@ -4,6 +4,7 @@
 #include <bit>
 #include <utility>
 
+#include "binding/internal/field_builder.h"
 #include "diagnostics/format.h"
 #include "formats/messages.h"
 #include "formats/reader_limits.h"
@@ -61,11 +62,18 @@ BindingValue MessagePackReader::read() {
   open_.reserve(kInitialOpenContainers);
   if (size_ == 0) return result;
 
+  // A map is put in key order when it closes, where a repeated key replaces
+  // the earlier value as a whole.
+  const auto closeContainer = [this] {
+    const OpenContainer& top = open_.back();
+    if (top.isMap) finishFields(*top.node, binding::internal::RepeatedKey::Replace);
+    open_.pop_back();
+  };
   bool ok = readValue(result);
   while (ok && position_ < size_ && !open_.empty()) {
     OpenContainer& top = open_.back();
     if (top.consumed == top.announced) {
-      open_.pop_back();
+      closeContainer();
       continue;
     }
     const std::uint64_t item = top.consumed++;
@@ -74,13 +82,16 @@ BindingValue MessagePackReader::read() {
     } else if (item % 2 == 0) {
       ok = readKey(top);
     } else {
-      // A repeated key replaces the earlier value as a whole.
-      ValueNode& slot = top.node->field(top.key);
-      slot.reset();
-      ok = readValue(slot);
+      // Fields go in arrival order until the map closes.
+      ok = readValue(binding::internal::appendField(*top.node, top.key));
     }
   }
-  if (!ok) result.setError(error_);
+  if (!ok) {
+    result.setError(error_);
+    return result;
+  }
+  // Maps still open at the end of the input are put in key order as well.
+  while (!open_.empty()) closeContainer();
   return result;
 }
 
@@ -182,7 +193,9 @@ bool MessagePackReader::openContainer(ValueNode& node, std::uint64_t count, bool
     return fail(formatPositional(messages::kMsgpackTooDeep, position_, formats::kMaxNestingDepth));
   }
   if (isMap) {
-    node.makeStructure();
+    // Every entry takes at least two bytes.
+    binding::internal::reserveFields(
+        node, static_cast<std::size_t>(std::min<std::uint64_t>(count, (size_ - position_) / 2)));
   } else {
     node.makeCollection();
     // Every element takes at least one byte, so a count beyond the input

@@ -8,23 +8,6 @@
 
 namespace zel::binding::internal {
 
-// The header at the start of every area and page.
-struct CellPools::PageHeader {
-  PageHeader* previous;  // neighbours on the pool's list of pages with free cells
-  PageHeader* next;
-  std::uint16_t pageSize;   // kAreaBytes or a page; 0 while an area is not laid out
-  std::uint16_t firstFree;  // index of the first free cell; 0 when the page is full
-  std::uint16_t used;       // cells in use
-  std::uint8_t listed;      // on the list of pages with free cells
-  std::uint8_t reserved;
-};
-
-struct CellPools::Pool {
-  PageHeader* available;  // head of the list of pages with free cells
-  std::uint32_t pages;    // pages held, the area not counted
-  alignas(8) unsigned char area[kAreaBytes];
-};
-
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(CellPools::PageHeader) == 16);
 #endif
@@ -42,12 +25,6 @@ constexpr std::size_t poolIndex(std::size_t cellSize) noexcept {
 // Cells start at the first index past the header.
 constexpr std::uint16_t firstCellIndex(std::size_t cellSize) noexcept {
   return static_cast<std::uint16_t>((kHeaderBytes + cellSize - 1) / cellSize);
-}
-
-std::uint16_t loadIndex(const unsigned char* cell) noexcept {
-  std::uint16_t index;
-  std::memcpy(&index, cell, sizeof(index));
-  return index;
 }
 
 void storeIndex(unsigned char* cell, std::uint16_t index) noexcept {
@@ -113,6 +90,7 @@ CellPools::~CellPools() {
 }
 
 void CellPools::createTable() {
+  static_assert(kPageBytes == PagePool::kPageBytes, "pageOf finds pages by this alignment");
   void* table = memory::allocate(kPoolCount * sizeof(Pool));
   if (table == nullptr) throw std::bad_alloc();
   table_ = static_cast<Pool*>(table);
@@ -124,7 +102,7 @@ void CellPools::createTable() {
   }
 }
 
-void* CellPools::allocate(std::size_t bytes) {
+void* CellPools::allocateSlow(std::size_t bytes) {
   const std::size_t cellSize = cellSizeFor(bytes);
   if (cellSize == 0 || !pooled_) {
     void* block = memory::allocate(bytes == 0 ? 1 : bytes);
@@ -153,7 +131,7 @@ void* CellPools::allocate(std::size_t bytes) {
   return cell;
 }
 
-void CellPools::release(void* cell, std::size_t bytes) noexcept {
+void CellPools::releaseSlow(void* cell, std::size_t bytes) noexcept {
   if (cell == nullptr) return;
   const std::size_t cellSize = cellSizeFor(bytes);
   if (cellSize == 0 || !pooled_) {
@@ -166,20 +144,20 @@ void CellPools::release(void* cell, std::size_t bytes) noexcept {
   storeIndex(bytesOfCell, page->firstFree);
   page->firstFree = static_cast<std::uint16_t>((bytesOfCell - bytesOf(page)) / cellSize);
   --page->used;
+  settle(pool, page);
+}
+
+void CellPools::unlistFull(Pool& pool, PageHeader* page) noexcept {
+  unlink(pool.available, page);
+}
+
+void CellPools::settle(Pool& pool, PageHeader* page) noexcept {
   if (page->listed == 0) link(pool.available, page);
   if (page->used == 0 && bytesOf(page) != pool.area) {
     unlink(pool.available, page);
     --pool.pages;
     PagePool::instance().give(page);
   }
-}
-
-CellPools::PageHeader* CellPools::pageOf(Pool& pool, void* cell) const noexcept {
-  const auto address = reinterpret_cast<std::uintptr_t>(cell);
-  const auto area = reinterpret_cast<std::uintptr_t>(pool.area);
-  if (address >= area && address < area + kAreaBytes) return reinterpret_cast<Header*>(pool.area);
-  return reinterpret_cast<Header*>(address &
-                                   ~static_cast<std::uintptr_t>(PagePool::kPageBytes - 1));
 }
 
 std::size_t CellPools::pageCountForTest(std::size_t cellBytes) const noexcept {

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace zel::binding::internal {
 
@@ -34,9 +35,40 @@ class CellPools {
   ~CellPools();
 
   // A cell of at least `bytes` bytes. Throws std::bad_alloc when memory is exhausted.
-  [[nodiscard]] void* allocate(std::size_t bytes);
+  // Inline so that a constant size (every record's) folds the pool choice and
+  // the index arithmetic; only page changes leave the fast path.
+  [[nodiscard]] void* allocate(std::size_t bytes) {
+    const std::size_t cellSize = cellSizeFor(bytes);
+    if (cellSize != 0 && table_ != nullptr) {
+      Pool& pool = table_[cellSize / kCellStep - 1];
+      PageHeader* page = pool.available;
+      if (page != nullptr) {
+        unsigned char* cell = reinterpret_cast<unsigned char*>(page) + page->firstFree * cellSize;
+        const std::uint16_t next = loadIndex(cell);
+        page->firstFree = next;
+        ++page->used;
+        if (next == 0) unlistFull(pool, page);
+        return cell;
+      }
+    }
+    return allocateSlow(bytes);
+  }
+
   // Gives back a cell from allocate() with the same `bytes`.
-  void release(void* cell, std::size_t bytes) noexcept;
+  void release(void* cell, std::size_t bytes) noexcept {
+    const std::size_t cellSize = cellSizeFor(bytes);
+    if (cell == nullptr || cellSize == 0 || table_ == nullptr) return releaseSlow(cell, bytes);
+    Pool& pool = table_[cellSize / kCellStep - 1];
+    PageHeader* page = pageOf(pool, cell);
+    auto* bytesOfCell = static_cast<unsigned char*>(cell);
+    storeIndex(bytesOfCell, page->firstFree);
+    page->firstFree = static_cast<std::uint16_t>(
+        static_cast<std::size_t>(bytesOfCell - reinterpret_cast<unsigned char*>(page)) / cellSize);
+    --page->used;
+    // A page that was full goes back on the list; an empty page goes back
+    // to the PagePool.
+    if (page->listed == 0 || page->used == 0) settle(pool, page);
+  }
 
   // The cell size that serves a request of `bytes` (0 above 72 bytes).
   [[nodiscard]] static constexpr std::size_t cellSizeFor(std::size_t bytes) noexcept {
@@ -51,13 +83,51 @@ class CellPools {
   // Whether `cell` lies in the 144-byte area of its pool.
   [[nodiscard]] bool inAreaForTest(const void* cell, std::size_t bytes) const noexcept;
 
-  // The layouts of an area or page header and of a pool table entry.
-  struct PageHeader;
-  struct Pool;
+  // The header at the start of every area and page.
+  struct PageHeader {
+    PageHeader* previous;  // neighbours on the pool's list of pages with free cells
+    PageHeader* next;
+    std::uint16_t pageSize;   // kAreaBytes or a page; 0 while an area is not laid out
+    std::uint16_t firstFree;  // index of the first free cell; 0 when the page is full
+    std::uint16_t used;       // cells in use
+    std::uint8_t listed;      // on the list of pages with free cells
+    std::uint8_t reserved;
+  };
+
+  // One entry of the pool table.
+  struct Pool {
+    PageHeader* available;  // head of the list of pages with free cells
+    std::uint32_t pages;    // pages held, the area not counted
+    alignas(8) unsigned char area[kAreaBytes];
+  };
 
  private:
-  [[nodiscard]] PageHeader* pageOf(Pool& pool, void* cell) const noexcept;
+  static std::uint16_t loadIndex(const unsigned char* cell) noexcept {
+    std::uint16_t index;
+    std::memcpy(&index, cell, sizeof(index));
+    return index;
+  }
+  static void storeIndex(unsigned char* cell, std::uint16_t index) noexcept {
+    std::memcpy(cell, &index, sizeof(index));
+  }
+  // The area or page that holds `cell`: pages are aligned to their size.
+  static PageHeader* pageOf(Pool& pool, void* cell) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(cell);
+    const auto area = reinterpret_cast<std::uintptr_t>(pool.area);
+    if (address - area < kAreaBytes) return reinterpret_cast<PageHeader*>(pool.area);
+    return reinterpret_cast<PageHeader*>(address & ~(kPageBytes - 1));
+  }
+
+  [[nodiscard]] void* allocateSlow(std::size_t bytes);
+  void releaseSlow(void* cell, std::size_t bytes) noexcept;
+  // Takes a page that has just become full off the list of pages with free cells.
+  static void unlistFull(Pool& pool, PageHeader* page) noexcept;
+  // After a release: lists a page that was full, gives back one now empty.
+  static void settle(Pool& pool, PageHeader* page) noexcept;
   void createTable();
+
+  // The PagePool's page size, to find a cell's page.
+  static constexpr std::uintptr_t kPageBytes = 4096;
 
   Pool* table_ = nullptr;
   bool pooled_;

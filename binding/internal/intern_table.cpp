@@ -30,10 +30,10 @@ StringRecord* emptyStringRecord() noexcept {
 }
 
 InternTable::~InternTable() {
-  // Every value of the context has released its texts by now; anything left
-  // is freed with the table rather than leaked.
+  // Every value of the context has released its texts by now, or its root
+  // left them to this sweep; anything left is freed with the table.
   for (std::uint32_t i = 0; i < capacity_; ++i) {
-    if (slots_[i] != nullptr) memory::release(slots_[i]);
+    if (slots_[i].record != nullptr) memory::release(slots_[i].record);
   }
   memory::release(slots_);
 }
@@ -43,9 +43,10 @@ StringRecord* InternTable::intern(std::string_view text) {
   const std::uint32_t hash = fnv1aHash(text);
   if (capacity_ != 0) {
     for (std::uint32_t i = hash & mask();; i = (i + 1) & mask()) {
-      StringRecord* record = slots_[i];
+      StringRecord* record = slots_[i].record;
       if (record == nullptr) break;
-      if (record->hash == hash && record->view() == text) {
+      if (slots_[i].hash == hash && record->length == text.size() &&
+          std::memcmp(record->text(), text.data(), text.size()) == 0) {
         ++record->references;
         return record;
       }
@@ -62,8 +63,8 @@ StringRecord* InternTable::intern(std::string_view text) {
   record->text()[text.size()] = '\0';
 
   std::uint32_t i = hash & mask();
-  while (slots_[i] != nullptr) i = (i + 1) & mask();
-  slots_[i] = record;
+  while (slots_[i].record != nullptr) i = (i + 1) & mask();
+  slots_[i] = Slot{record, hash};
   ++count_;
   return record;
 }
@@ -71,32 +72,31 @@ StringRecord* InternTable::intern(std::string_view text) {
 void InternTable::release(StringRecord* record) noexcept {
   if (record->isShared() || --record->references != 0) return;
   std::uint32_t hole = record->hash & mask();
-  while (slots_[hole] != record) hole = (hole + 1) & mask();
+  while (slots_[hole].record != record) hole = (hole + 1) & mask();
   // Shift back every record of the run that would no longer be reachable
   // across the hole.
-  for (std::uint32_t i = (hole + 1) & mask(); slots_[i] != nullptr; i = (i + 1) & mask()) {
-    const std::uint32_t home = slots_[i]->hash & mask();
+  for (std::uint32_t i = (hole + 1) & mask(); slots_[i].record != nullptr; i = (i + 1) & mask()) {
+    const std::uint32_t home = slots_[i].hash & mask();
     const bool reachable = hole <= i ? (home > hole && home <= i) : (home > hole || home <= i);
     if (!reachable) {
       slots_[hole] = slots_[i];
       hole = i;
     }
   }
-  slots_[hole] = nullptr;
+  slots_[hole].record = nullptr;
   --count_;
   memory::release(record);
 }
 
 void InternTable::grow() {
   const std::uint32_t capacity = capacity_ == 0 ? kInitialSlots : capacity_ * 2;
-  auto** slots = static_cast<StringRecord**>(allocateOrThrow(capacity * sizeof(StringRecord*)));
-  std::memset(slots, 0, capacity * sizeof(StringRecord*));
+  auto* slots = static_cast<Slot*>(allocateOrThrow(capacity * sizeof(Slot)));
+  std::memset(static_cast<void*>(slots), 0, capacity * sizeof(Slot));
   for (std::uint32_t j = 0; j < capacity_; ++j) {
-    StringRecord* record = slots_[j];
-    if (record == nullptr) continue;
-    std::uint32_t i = record->hash & (capacity - 1);
-    while (slots[i] != nullptr) i = (i + 1) & (capacity - 1);
-    slots[i] = record;
+    if (slots_[j].record == nullptr) continue;
+    std::uint32_t i = slots_[j].hash & (capacity - 1);
+    while (slots[i].record != nullptr) i = (i + 1) & (capacity - 1);
+    slots[i] = slots_[j];
   }
   memory::release(slots_);
   slots_ = slots;

@@ -8,7 +8,9 @@
 //
 // Open addressing with linear probing over a power-of-two slot array that
 // doubles at three-quarters load; removal shifts the following run back, so
-// no tombstones build up. Records and slots come from zel::memory.
+// no tombstones build up. Each slot keeps its record's hash beside the
+// pointer, so probing, removal and growth touch no record but the one that
+// matches. Records and slots come from zel::memory.
 #pragma once
 
 #include <cstddef>
@@ -41,10 +43,15 @@ class InternTable {
   [[nodiscard]] std::size_t sizeForTest() const noexcept { return count_; }
 
  private:
+  struct Slot {
+    StringRecord* record;  // null when the slot is free
+    std::uint32_t hash;
+  };
+
   void grow();
   [[nodiscard]] std::uint32_t mask() const noexcept { return capacity_ - 1; }
 
-  StringRecord** slots_ = nullptr;
+  Slot* slots_ = nullptr;
   std::uint32_t capacity_ = 0;  // zero or a power of two
   std::uint32_t count_ = 0;
 };

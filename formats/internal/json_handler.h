@@ -6,7 +6,8 @@
 //
 // The handler writes into the value it is given (the caller owns it); it keeps
 // only pointers to open containers of that tree, which stay valid because a
-// container is only written to while it is the innermost open one.
+// container is only written to while it is the innermost open one. An open
+// object is out of key order until it ends; a failed read drops it unsorted.
 #pragma once
 
 #include <array>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "binding/internal/field_builder.h"
 #include "binding/value.h"
 #include "formats/reader_limits.h"
 
@@ -25,6 +27,12 @@ class JsonHandler {
   using SizeType = unsigned;
 
   explicit JsonHandler(ValueNode& root) noexcept : slot_(&root) {}
+  JsonHandler(const JsonHandler&) = delete;
+  JsonHandler& operator=(const JsonHandler&) = delete;
+  // Members of objects a failed read left open are released here.
+  ~JsonHandler() {
+    for (std::size_t i = 0; i < used_; ++i) binding::internal::releasePending(pending_[i]);
+  }
 
   // A null inside an array is an empty element; a null anywhere else leaves
   // its slot as it is, so a repeated key keeps its earlier value.
@@ -76,21 +84,29 @@ class JsonHandler {
     if (depth_ == kMaxNestingDepth) return false;
     ValueNode& node = target();
     node.makeStructure();
+    if (depth_ == used_) pending_[used_++] = binding::internal::noPendingFields();
     open_[depth_++] = &node;
     return true;
   }
+  // Members gather in document order apart from their object and move into
+  // it, in key order, when it ends; a repeated key is folded then, by the
+  // rules above.
   bool Key(const Ch* text, SizeType length, bool /*copy*/) {
-    slot_ = &open_[depth_ - 1]->field(std::string_view(text, length));
+    slot_ = &binding::internal::appendPending(pending_[depth_ - 1], *open_[depth_ - 1],
+                                              std::string_view(text, length));
     return true;
   }
   bool EndObject(SizeType /*memberCount*/) {
     --depth_;
+    binding::internal::adoptPending(pending_[depth_], *open_[depth_],
+                                    binding::internal::RepeatedKey::Merge);
     return true;
   }
   bool StartArray() {
     if (depth_ == kMaxNestingDepth) return false;
     ValueNode& node = target();
     node.makeCollection();
+    if (depth_ == used_) pending_[used_++] = binding::internal::noPendingFields();
     open_[depth_++] = &node;
     return true;
   }
@@ -108,6 +124,10 @@ class JsonHandler {
   ValueNode& target() { return insideCollection() ? open_[depth_ - 1]->append() : *slot_; }
 
   std::array<ValueNode*, kMaxNestingDepth> open_{};
+  // Per depth, the members of the object open there; entries below used_
+  // are initialised (the rest are left raw, as most documents are shallow).
+  std::array<binding::internal::PendingFields, kMaxNestingDepth> pending_;
+  std::size_t used_ = 0;
   std::size_t depth_ = 0;
   ValueNode* slot_;
 };

@@ -1,0 +1,243 @@
+#include "binding/internal/field_builder.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "binding/internal/records.h"
+#include "binding/internal/string_record.h"
+#include "binding/internal/value_tree.h"
+#include "binding/value_context.h"
+#include "plugin/memory.h"
+
+namespace zel::binding::internal {
+namespace {
+
+// Structures up to this many fields are sorted in place by insertion.
+constexpr std::size_t kInsertionSortLimit = 24;
+
+constexpr auto kCollection = static_cast<std::uint8_t>(ValueKind::Collection);
+constexpr auto kStructure = static_cast<std::uint8_t>(ValueKind::Structure);
+
+// Tree nodes refer to their context and records, never to their own address,
+// so fields move as plain bytes.
+void moveField(Field* to, const Field* from) noexcept {
+  std::memcpy(static_cast<void*>(to), static_cast<const void*>(from), sizeof(Field));
+}
+
+bool before(const Field& a, const Field& b) noexcept {
+  return compareKeys(NodeAccess::key(a)->view(), NodeAccess::key(b)->view()) < 0;
+}
+
+// The first four bytes of a key as a big-endian number (zeros past its
+// end): most keys are ordered by it alone.
+std::uint32_t keyPrefix(const StringRecord* key) noexcept {
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(key->text());
+  std::uint32_t prefix = 0;
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    prefix <<= 8;
+    if (i < key->length) prefix |= text[i];
+  }
+  return prefix;
+}
+
+// Insertion sort of small structures over (prefix, position) pairs, then
+// one pass that puts the fields in that order.
+void insertionSort(Field* fields, std::size_t count) noexcept {
+  struct Entry {
+    std::uint32_t prefix;
+    std::uint32_t position;
+  };
+  Entry entries[kInsertionSortLimit];
+  for (std::size_t i = 0; i < count; ++i) {
+    entries[i] = {keyPrefix(NodeAccess::key(fields[i])), static_cast<std::uint32_t>(i)};
+  }
+  const auto less = [fields](const Entry& a, const Entry& b) noexcept {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return before(fields[a.position], fields[b.position]);
+  };
+  for (std::size_t i = 1; i < count; ++i) {
+    const Entry current = entries[i];
+    std::size_t j = i;
+    for (; j > 0 && less(current, entries[j - 1]); --j) entries[j] = entries[j - 1];
+    entries[j] = current;
+  }
+  alignas(Field) unsigned char copy[kInsertionSortLimit * sizeof(Field)];
+  std::memcpy(copy, static_cast<const void*>(fields), count * sizeof(Field));
+  const auto* original = reinterpret_cast<const Field*>(copy);
+  for (std::size_t i = 0; i < count; ++i) moveField(&fields[i], &original[entries[i].position]);
+}
+
+// A stable sort of an index, then one pass that lays the fields out in a new
+// array of the same capacity.
+void sortThroughIndex(ArrayRecord& record) {
+  const auto* fields = static_cast<const Field*>(record.data);
+  const std::size_t count = record.size;
+  std::uint32_t* order = nullptr;
+  void* sorted = nullptr;
+  try {
+    order = new std::uint32_t[count];
+    for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+    std::stable_sort(order, order + count, [fields](std::uint32_t a, std::uint32_t b) {
+      return before(fields[a], fields[b]);
+    });
+    sorted = memory::allocate(std::size_t{record.capacity} * sizeof(Field));
+    if (sorted == nullptr) throw std::bad_alloc();
+  } catch (...) {
+    delete[] order;
+    throw;
+  }
+  auto* target = static_cast<Field*>(sorted);
+  for (std::size_t i = 0; i < count; ++i) moveField(&target[i], &fields[order[i]]);
+  delete[] order;
+  memory::release(record.data);
+  record.data = sorted;
+}
+
+void merge(ValueNode& earlier, ValueNode& later, RepeatedKey rule);
+
+// Moves the content of `from` into `to`, releasing what `to` held; both
+// nodes belong to one tree.
+void take(ValueNode& to, ValueNode& from) noexcept {
+  releasePayload(NodeAccess::kind(to), NodeAccess::payload(to), NodeAccess::context(to));
+  NodeAccess::kind(to) = NodeAccess::kind(from);
+  NodeAccess::payload(to) = NodeAccess::payload(from);
+  NodeAccess::kind(from) = 0;
+  NodeAccess::payload(from).raw = 0;
+}
+
+void mergeStructures(ValueNode& earlier, ValueNode& later, RepeatedKey rule) {
+  for (Field& field : later.fields()) {
+    merge(earlier.field(field.key()), NodeAccess::value(field), rule);
+  }
+}
+
+void mergeCollections(ValueNode& earlier, ValueNode& later) {
+  std::span<ValueNode> elements = later.elements();
+  const std::size_t first = earlier.size();
+  earlier.reserve(first + elements.size());
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    take(earlier.element(first + i), elements[i]);
+  }
+}
+
+// Folds `later` into `earlier`; what is left of `later` is for the caller to release.
+void merge(ValueNode& earlier, ValueNode& later, RepeatedKey rule) {
+  const std::uint8_t kind = NodeAccess::kind(later);
+  if (rule == RepeatedKey::Merge) {
+    if (kind == 0) return;
+    if (kind == NodeAccess::kind(earlier)) {
+      if (kind == kStructure) return mergeStructures(earlier, later, rule);
+      if (kind == kCollection) return mergeCollections(earlier, later);
+    }
+  }
+  take(earlier, later);
+}
+
+// Folds each run of fields under one key (already adjacent) into its first
+// field. A folded field is left dead (the shared empty key, an empty value)
+// and the live ones are swapped forward over the dead, so the array stays
+// safe to release if a merge runs out of memory halfway.
+void foldRepeatedKeys(ArrayRecord& record, ValueContext& context, RepeatedKey rule) {
+  auto* fields = static_cast<Field*>(record.data);
+  const std::size_t count = record.size;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    // One context interns each text once, so equal keys are one record.
+    if (kept != 0 && NodeAccess::key(fields[kept - 1]) == NodeAccess::key(fields[i])) {
+      ValueNode& later = NodeAccess::value(fields[i]);
+      merge(NodeAccess::value(fields[kept - 1]), later, rule);
+      releasePayload(NodeAccess::kind(later), NodeAccess::payload(later), &context);
+      context.release(NodeAccess::key(fields[i]));
+      NodeAccess::initField(&fields[i], emptyStringRecord(), &context);
+      continue;
+    }
+    if (kept != i) {
+      alignas(Field) unsigned char dead[sizeof(Field)];
+      moveField(reinterpret_cast<Field*>(dead), &fields[kept]);
+      moveField(&fields[kept], &fields[i]);
+      moveField(&fields[i], reinterpret_cast<Field*>(dead));
+    }
+    ++kept;
+  }
+  record.size = static_cast<std::uint32_t>(kept);
+}
+
+}  // namespace
+
+void reserveFields(ValueNode& node, std::size_t count) {
+  node.makeStructure();
+  growArray(*NodeAccess::payload(node).array, count, sizeof(Field));
+}
+
+ValueNode& appendField(ValueNode& structure, std::string_view key) {
+  ArrayRecord& record = *NodeAccess::payload(structure).array;
+  if (record.size == record.capacity) {
+    growArray(record, std::max<std::size_t>(4, std::size_t{record.size} * 2), sizeof(Field));
+  }
+  ValueContext* context = NodeAccess::context(structure);
+  StringRecord* interned = context->intern(key);
+  Field* field = static_cast<Field*>(record.data) + record.size;
+  NodeAccess::initField(field, interned, context);
+  ++record.size;
+  return NodeAccess::value(*field);
+}
+
+ValueNode& appendPending(PendingFields& pending, ValueNode& structure, std::string_view key) {
+  if (pending.size == pending.capacity) {
+    const std::size_t capacity = std::max<std::size_t>(16, std::size_t{pending.capacity} * 2);
+    if (capacity > UINT32_MAX / sizeof(Field)) throw std::bad_alloc();
+    void* grown = memory::reallocate(pending.data, capacity * sizeof(Field));
+    if (grown == nullptr) throw std::bad_alloc();
+    pending.data = static_cast<Field*>(grown);
+    pending.capacity = static_cast<std::uint32_t>(capacity);
+  }
+  ValueContext* context = NodeAccess::context(structure);
+  pending.context = context;
+  Field* field = pending.data + pending.size;
+  NodeAccess::initField(field, context->intern(key), context);
+  ++pending.size;
+  return NodeAccess::value(*field);
+}
+
+void adoptPending(PendingFields& pending, ValueNode& structure, RepeatedKey rule) {
+  if (pending.size != 0) {
+    ArrayRecord& record = *NodeAccess::payload(structure).array;
+    growArray(record, std::size_t{record.size} + pending.size, sizeof(Field));
+    std::memcpy(static_cast<void*>(static_cast<Field*>(record.data) + record.size),
+                static_cast<const void*>(pending.data), pending.size * sizeof(Field));
+    record.size += pending.size;
+    pending.size = 0;
+  }
+  finishFields(structure, rule);
+}
+
+void releasePending(PendingFields& pending) noexcept {
+  for (std::uint32_t i = 0; i < pending.size; ++i) {
+    const ValueNode& value = NodeAccess::value(pending.data[i]);
+    releasePayload(NodeAccess::kind(value), NodeAccess::payload(value), pending.context);
+    pending.context->release(NodeAccess::key(pending.data[i]));
+  }
+  memory::release(pending.data);
+  pending = noPendingFields();
+}
+
+void finishFields(ValueNode& structure, RepeatedKey rule) {
+  if (structure.kind() != ValueKind::Structure) return;
+  ArrayRecord& record = *NodeAccess::payload(structure).array;
+  auto* fields = static_cast<Field*>(record.data);
+  const std::size_t count = record.size;
+  // Documents written in key order, and copies, are the common case.
+  std::size_t i = 1;
+  while (i < count && before(fields[i - 1], fields[i])) ++i;
+  if (i >= count) return;
+  if (count <= kInsertionSortLimit) {
+    insertionSort(fields, count);
+  } else {
+    sortThroughIndex(record);
+  }
+  foldRepeatedKeys(record, *NodeAccess::context(structure), rule);
+}
+
+}  // namespace zel::binding::internal

@@ -1,0 +1,77 @@
+// Bulk building of structures for the readers: fields are appended in the
+// order their keys arrive, without a lookup, and put into key order once the
+// structure is complete, with one field left per key. Keys that arrive out of
+// order then cost one sort per structure instead of a move per key.
+//
+//   ValueNode& slot = appendField(structure, "name");   // no lookup, no order
+//   ...                                                 // fill the slots
+//   finishFields(structure, RepeatedKey::Replace);      // key order again
+//
+// Between the first appendField and finishFields the structure is out of
+// order: only the reader that builds it may touch it (field() and find() need
+// the order). Keys are interned in the structure's context as field() does.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "binding/value.h"
+
+namespace zel::binding::internal {
+
+// What a later field under a key already present does to the earlier one.
+enum class RepeatedKey {
+  // The later value replaces the earlier one, an empty one included.
+  Replace,
+  // An empty later value leaves the earlier one; a structure after a
+  // structure adds its fields (by the same rule), a collection after a
+  // collection appends its elements; anything else replaces.
+  Merge,
+};
+
+// Fields gathered apart from their structure, in arrival order, by a reader
+// that learns the field count only at the end: the structure's own array is
+// then allocated once, at its final size. The buffer is reused from one
+// structure to the next; releasePending frees it and any field left in it.
+struct PendingFields {
+  Field* data;
+  std::uint32_t size;
+  std::uint32_t capacity;
+  ValueContext* context;  // of the fields' tree, set by the first append
+};
+
+// An empty PendingFields.
+[[nodiscard]] constexpr PendingFields noPendingFields() noexcept {
+  return {nullptr, 0, 0, nullptr};
+}
+
+// Appends an empty field under `key`, interned in the context of
+// `structure`, to `pending` and returns its node. Throws std::bad_alloc when
+// memory is exhausted.
+[[nodiscard]] ValueNode& appendPending(PendingFields& pending, ValueNode& structure,
+                                       std::string_view key);
+
+// Moves the fields of `pending` into `structure` (after any it holds), then
+// finishes it as finishFields does. `pending` keeps its buffer, empty. When
+// memory runs out the fields stay in `pending`.
+void adoptPending(PendingFields& pending, ValueNode& structure, RepeatedKey rule);
+
+// Releases the fields left in `pending` and frees its buffer.
+void releasePending(PendingFields& pending) noexcept;
+
+// Makes `node` a structure (as makeStructure does) with room for `count`
+// fields in all.
+void reserveFields(ValueNode& node, std::size_t count);
+
+// Appends an empty field under `key` to `structure`, which must be a
+// structure, and returns its node. Throws std::bad_alloc when memory is exhausted.
+[[nodiscard]] ValueNode& appendField(ValueNode& structure, std::string_view key);
+
+// Sorts the fields of `structure` by key (a stable sort: fields under one key
+// keep their arrival order) and folds every repeated key into its first
+// field by `rule`. Does nothing to a value that is not a structure. Throws
+// std::bad_alloc when memory is exhausted, leaving every field in place.
+void finishFields(ValueNode& structure, RepeatedKey rule);
+
+}  // namespace zel::binding::internal
