@@ -10,9 +10,9 @@ namespace zel::host {
 namespace {
 
 constexpr std::array<std::string_view, 20> kKindNames = {
-    "",      "bool",   "int8",   "uint8",  "int16",  "uint16", "int32",
-    "uint32", "int64", "uint64", "float",  "double", "string", "object",
-    "blob",  "vector", "enum",   "struct", "callback", "map"};
+    "",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
+    "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
+    "blob",   "vector", "enum",   "struct", "callback", "map"};
 
 constexpr std::uint32_t kLastLocation = static_cast<std::uint32_t>(ArgumentLocation::Body);
 
@@ -64,10 +64,10 @@ FunctionInfo readFunction(const FunctionRecordView& record) {
   function.tags = texts(head.tags, head.tagCount);
 
   forEachLinked(head.arguments, head.argumentCount, [&](const ArgumentDescriptionView& argument) {
-    function.arguments.push_back(ArgumentInfo{
-        text(argument.name), text(argument.description),
-        typeUse(argument.kind, argument.elementKind, argument.typeName), argument.optional != 0,
-        ArgumentLocation::Any});
+    function.arguments.push_back(
+        ArgumentInfo{text(argument.name), text(argument.description),
+                     typeUse(argument.kind, argument.elementKind, argument.typeName),
+                     argument.optional != 0, ArgumentLocation::Any});
   });
   // One location node per argument, in argument order.
   std::size_t index = 0;
@@ -137,15 +137,13 @@ ApiCatalog readApiCatalog(const ApiDescription* description) {
   std::memcpy(&words, description, sizeof words);
 
   catalog.functions.reserve(words.functionCount);
-  forEachLinked(static_cast<const FunctionRecordView*>(words.functions), words.functionCount,
-                [&](const FunctionRecordView& record) {
-                  catalog.functions.push_back(readFunction(record));
-                });
+  forEachLinked(
+      static_cast<const FunctionRecordView*>(words.functions), words.functionCount,
+      [&](const FunctionRecordView& record) { catalog.functions.push_back(readFunction(record)); });
   catalog.types.reserve(words.typeCount);
-  forEachLinked(static_cast<const TypeDescriptionView*>(words.types), words.typeCount,
-                [&](const TypeDescriptionView& record) {
-                  catalog.types.push_back(readType(record));
-                });
+  forEachLinked(
+      static_cast<const TypeDescriptionView*>(words.types), words.typeCount,
+      [&](const TypeDescriptionView& record) { catalog.types.push_back(readType(record)); });
   catalog.events.reserve(words.eventCount);
   forEachLinked(static_cast<const EventDescriptionView*>(words.events), words.eventCount,
                 [&](const EventDescriptionView& record) {

@@ -4,7 +4,7 @@
 //
 //   for (const RecordedRequest& request : host.requests()) { request.url; }
 //
-// Plain values.
+// Plain values, and the copy of a request record.
 #pragma once
 
 #include <cstdint>
@@ -78,5 +78,9 @@ struct RecordedLog {
   std::int32_t level = 0;
   std::string text;
 };
+
+// A copy of what a HostRequest carries, taken while the caller's records are
+// valid. Null texts read as empty (url) or absent (the optional ones).
+RecordedRequest copyHostRequest(const HostRequest& request);
 
 }  // namespace zel::host

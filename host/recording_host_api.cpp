@@ -18,39 +18,6 @@ std::string textOrEmpty(const char* text) {
   return text != nullptr ? std::string(text) : std::string();
 }
 
-std::optional<std::string> optionalText(const char* text) {
-  if (text == nullptr) return std::nullopt;
-  return std::string(text);
-}
-
-RecordedRequest copyRequest(const HostRequest& request) {
-  RecordedRequest copy;
-  copy.method = request.method;
-  copy.url = textOrEmpty(request.url);
-  if (request.parameters != nullptr) {
-    copy.parameters.reserve(request.parameterCount);
-    for (std::uint32_t i = 0; i < request.parameterCount; ++i) {
-      const RequestParameter& parameter = request.parameters[i];
-      copy.parameters.push_back(
-          RecordedParameter{optionalText(parameter.name), readFlatValue(parameter.value)});
-    }
-  }
-  if (request.headers != nullptr) {
-    for (std::uint32_t i = 0; i < request.headerCount; ++i) {
-      copy.headers.emplace_back(textOrEmpty(request.headers[2 * i]),
-                                textOrEmpty(request.headers[2 * i + 1]));
-    }
-  }
-  copy.contentType = optionalText(request.contentType);
-  if (request.body != nullptr) {
-    copy.body = std::string(static_cast<const char*>(request.body), request.bodyLength);
-  }
-  copy.pluginHandle = request.handleOrRequestId;
-  copy.customMethod = optionalText(request.customMethod);
-  copy.context = request.context;
-  return copy;
-}
-
 ScriptedResponse noHandlerAnswer(const RecordedRequest& request) {
   std::string_view method = request.method == kMethodCustom && request.customMethod
                                 ? std::string_view(*request.customMethod)
@@ -85,7 +52,7 @@ struct RecordingHostEntries {
     if (response == nullptr) return 0;
     RecordedRequest copy;
     try {
-      if (request != nullptr) copy = copyRequest(*request);
+      if (request != nullptr) copy = copyHostRequest(*request);
       {
         std::lock_guard<std::mutex> lock(host.mutex_);
         host.requests_.push_back(copy);

@@ -1,5 +1,5 @@
-// Every text of the zel-host command line's own errors, as templates for
-// fillTemplate ("%1" in argument order).
+// Every text of the zel-host command line's own errors and reports, as
+// templates for fillTemplate ("%1" in argument order).
 #pragma once
 
 #include <string_view>
@@ -10,7 +10,15 @@ inline constexpr std::string_view kUnknownCommand = "unknown command: %1";
 inline constexpr std::string_view kUnknownOption = "unknown option: %1";
 inline constexpr std::string_view kMissingValue = "missing value after %1";
 inline constexpr std::string_view kNotAVersion = "not a version (X.Y.Z): %1";
+inline constexpr std::string_view kNotAPair = "%1 takes name=value, not: %2";
+inline constexpr std::string_view kNotAPort = "not a port (0 to 65535): %1";
+inline constexpr std::string_view kOperandCount = "%1 takes %2 operands";
 inline constexpr std::string_view kLinkMismatch =
     "the description's records link %1 functions, %2 types, %3 events";
+
+inline constexpr std::string_view kBodyUnreadable = "cannot read the body file %1: %2";
+inline constexpr std::string_view kBadArgument = "--arg %1 is not JSON: %2";
+inline constexpr std::string_view kServing = "zel-host: serving %1 on %2";
+inline constexpr std::string_view kStopping = "zel-host: stopping";
 
 }  // namespace zel::host::cli::messages

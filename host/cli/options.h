@@ -1,6 +1,12 @@
-// The command line of zel-host: an optional sub-command, then options.
+// The command line of zel-host: an optional sub-command, its operands, then
+// options.
 //
 //   zel-host [handshake] [--plugin PATH] [--version X.Y.Z]
+//   zel-host call METHOD PATH [--body FILE] [--content-type T] [--header name=value]...
+//                             [--arg name=JSON]...
+//   zel-host describe [--openapi]
+//   zel-host serve [--port N]
+//   (every command: --plugin PATH --version X.Y.Z --game-data DIR --verbose)
 //
 // parseOptions fills CliOptions or explains what is wrong.
 #pragma once
@@ -8,6 +14,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/api_version.h"
 
@@ -19,9 +27,26 @@ inline constexpr int kExitUsage = 2;
 
 struct CliOptions {
   std::string command;
+  std::vector<std::string> operands;  // call: METHOD PATH
   std::string pluginPath;
   ApiVersion version = kDefaultHostVersion;
+  std::string gameDataDirectory;
+  std::string swaggerUiDirectory;
+  bool verbose = false;
   bool help = false;
+
+  // call
+  std::optional<std::string> bodyFile;  // "-": standard input
+  std::optional<std::string> contentType;
+  std::vector<std::pair<std::string, std::string>> headers;
+  // (name, JSON text); an empty name passes a positional argument.
+  std::vector<std::pair<std::string, std::string>> arguments;
+
+  // describe
+  bool openApi = false;
+
+  // serve
+  int port = 8080;
 };
 
 // argv[0] is skipped. On a usage error, returns none with the reason in error.

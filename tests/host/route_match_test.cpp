@@ -35,8 +35,8 @@ TEST(RouteMatchTest, PlaceholdersTakeOneNonEmptyPieceOfASegment) {
       {__LINE__, "/{x", "/{x", true, 1},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.urlTemplate << " "
-                                    << row.url);
+    SCOPED_TRACE(testing::Message()
+                 << "line " << row.line << ": " << row.urlTemplate << " " << row.url);
     std::optional<RouteFit> fit = matchRoute(row.urlTemplate, row.url);
     ASSERT_EQ(fit.has_value(), row.fits);
     if (fit) {
