@@ -11,7 +11,6 @@
 namespace zel::binding::internal {
 namespace {
 
-constexpr auto kCollection = static_cast<std::uint8_t>(ValueKind::Collection);
 constexpr auto kStructure = static_cast<std::uint8_t>(ValueKind::Structure);
 
 void* allocateOrThrow(std::size_t bytes) {

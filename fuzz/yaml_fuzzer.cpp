@@ -1,0 +1,13 @@
+// YAML reading of any bytes: a value or an error result, nothing else.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "formats/yaml_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const zel::BindingValue value =
+      zel::readYaml(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (!value.ok() && value.errorMessage().empty()) __builtin_trap();
+  return 0;
+}

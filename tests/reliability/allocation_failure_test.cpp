@@ -1,0 +1,369 @@
+// Exhausted memory at every allocation of an operation in turn: each reader,
+// every maps route called through its function record, the catalogue load
+// and the load handshake. Every run must end in an error result or a
+// success, give back every byte it took, and leave the catalogue whole.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "api/description_records.h"
+#include "api/messages.h"
+#include "binding/convert_flat.h"
+#include "binding/flat_value.h"
+#include "formats/json_reader.h"
+#include "formats/msgpack_reader.h"
+#include "formats/yaml_reader.h"
+#include "maps/maps_service.h"
+#include "plugin/entry.h"
+#include "plugin/host_api.h"
+#include "plugin/memory.h"
+#include "tests/formats/value_text.h"
+#include "tests/reliability/quiet_host.h"
+#include "tests/reliability/value_equality.h"
+
+namespace zel::reliability {
+namespace {
+
+constexpr std::uint32_t kGet = 2;
+constexpr std::uint32_t kPost = 6;
+constexpr std::uint32_t kServerError = 500;
+constexpr std::uint32_t kUnconvertibleResult = 400;
+// No operation here comes near this many allocations; reaching it means the
+// hook does not fire.
+constexpr std::uint64_t kMaxRuns = 20000;
+
+std::uint64_t allocationCount() {
+  MemoryStats stats{};
+  memory::readStats(stats);
+  return stats.allocations;
+}
+
+std::size_t failureCount() {
+  return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+}
+
+// Runs operation with its nth allocation failing, n = 1, 2, ... until a run
+// makes fewer than n allocations (the failure was never reached). Each n runs
+// twice: what the first run caches for good (a log buffer grown by its first
+// error line, an interned name) is no leak, so only the second run must give
+// back every byte it took. The operation releases what it made before it
+// returns; check runs after the bytes are counted, outside the failing window,
+// so that the test's own records of failures are not mistaken for a leak.
+// Returns the number of the last run.
+std::uint64_t failEachAllocation(const std::function<void()>& operation,
+                                 const std::function<void(std::uint64_t)>& check) {
+  std::uint64_t n = 1;
+  for (; n < kMaxRuns; ++n) {
+    const std::size_t failuresBefore = failureCount();
+    bool reached = false;
+    for (int pass = 0; pass < 2; ++pass) {
+      const std::int64_t before = memory::liveBytes();
+      const std::uint64_t start = allocationCount();
+      memory::failAllocationForTest(n);
+      operation();
+      memory::failAllocationForTest(0);
+      reached = allocationCount() - start >= n;
+      const std::int64_t after = memory::liveBytes();
+      if (pass == 1) {
+        EXPECT_EQ(after, before) << "bytes kept after the failure of allocation " << n;
+      }
+      check(n);
+    }
+    if (failureCount() != failuresBefore || !reached) break;
+  }
+  EXPECT_LT(n, kMaxRuns);
+  return n;
+}
+
+// --- Readers --------------------------------------------------------------
+
+constexpr const char kJson[] = R"({"id": 42, "name": "Harbor", "tags": ["a", "b", "c"],
+  "size": {"w": 3.5, "h": -4}, "flags": [true, false, null],
+  "long": "a text long enough to leave the small buffer of a string behind it",
+  "nested": [[1], [2, [3, {"x": "y"}]]]})";
+
+constexpr const char kYaml[] = R"(name: Harbor
+id: 42
+tags: [a, b, c]
+size: {w: 3.5, h: -4}
+anchor: &shared
+  deep: [1, 2, 3]
+again: *shared
+text: |
+  a block of text
+  over two lines
+)";
+
+// {"id": 42, "name": "Harbor", "tags": ["a", "b"], "bin": <3 bytes>, "f": 1.5}
+constexpr unsigned char kMessagePack[] = {
+    0x85, 0xa2, 'i',  'd',  0x2a, 0xa4, 'n',  'a',  'm',  'e',  0xa6, 'H',  'a', 'r', 'b', 'o',
+    'r',  0xa4, 't',  'a',  'g',  's',  0x92, 0xa1, 'a',  0xa1, 'b',  0xa3, 'b', 'i', 'n', 0xc4,
+    0x03, 0x01, 0x02, 0x03, 0xa1, 'f',  0xcb, 0x3f, 0xf8, 0,    0,    0,    0,   0,   0};
+
+TEST(AllocationFailureTest, ReadersAnswerAnErrorOrTheWholeValue) {
+  struct Row {
+    int line;
+    const char* name;
+    std::function<BindingValue()> read;
+  };
+  const Row rows[] = {
+      {__LINE__, "json", [] { return readJson(kJson); }},
+      {__LINE__, "yaml", [] { return readYaml(kYaml); }},
+      {__LINE__, "msgpack",
+       [] { return MessagePackReader(kMessagePack, sizeof kMessagePack).read(); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    // Warm the intern tables and pools, and keep the complete answer.
+    const BindingValue expected = row.read();
+    ASSERT_TRUE(expected.ok()) << expected.errorMessage();
+
+    // Exhausted memory may also leave a reader as std::bad_alloc: the
+    // callers at the boundary (function callbacks, event dispatchers) answer
+    // it; what matters here is that nothing is kept.
+    enum class Outcome { Whole, Different, Error, Silent, Thrown } outcome{};
+    bool lastOk = false;
+    const std::uint64_t runs = failEachAllocation(
+        [&] {
+          try {
+            const BindingValue value = row.read();
+            memory::failAllocationForTest(0);
+            lastOk = value.ok();
+            if (lastOk) {
+              outcome = sameValue(value, expected) ? Outcome::Whole : Outcome::Different;
+            } else {
+              outcome = value.errorMessage().empty() ? Outcome::Silent : Outcome::Error;
+            }
+          } catch (const std::bad_alloc&) {
+            outcome = Outcome::Thrown;
+            lastOk = false;
+          }
+        },
+        [&](std::uint64_t n) {
+          EXPECT_NE(outcome, Outcome::Different) << row.name << " run " << n;
+          EXPECT_NE(outcome, Outcome::Silent) << row.name << " run " << n;
+        });
+    EXPECT_TRUE(lastOk) << row.name << " never succeeded in " << runs << " runs";
+  }
+}
+
+TEST(AllocationFailureTest, FlatCopyIsWholeOrClear) {
+  const BindingValue value = readJson(kJson);
+  ASSERT_TRUE(value.ok());
+  FlatValue warm{};
+  ASSERT_TRUE(valueToFlat(warm, value, nullptr));
+  clearFlatValue(warm);
+
+  bool copied = false;
+  std::uint32_t kind = 0;
+  failEachAllocation(
+      [&] {
+        FlatValue flat{};
+        copied = valueToFlat(flat, value, nullptr);
+        kind = flat.kind;
+        clearFlatValue(flat);
+      },
+      [&](std::uint64_t n) {
+        if (!copied) {
+          EXPECT_EQ(kind, 0u) << "run " << n;
+        }
+      });
+  EXPECT_TRUE(copied);
+}
+
+// --- The plugin in-process ------------------------------------------------
+
+// The maps plugin loaded and attached in-process, with the quiet host.
+class InProcessPlugin {
+ public:
+  InProcessPlugin() {
+    info_.major = 18;
+    loaded_ = loadPlugin(&info_, maps::kShortName,
+                         []() -> PluginBase* { return new maps::MapsService; }) != 0;
+    if (!loaded_) return;
+    connection_ = HostConnection{host_.api(), 9};
+    attached_ = info_.entryPoints->attach(info_.plugin, &connection_) != 0;
+  }
+  ~InProcessPlugin() {
+    if (loaded_) info_.entryPoints->shutdown(info_.plugin);
+  }
+  InProcessPlugin(const InProcessPlugin&) = delete;
+  InProcessPlugin& operator=(const InProcessPlugin&) = delete;
+
+  bool ready() const { return loaded_ && attached_; }
+  QuietHost& host() { return host_; }
+  maps::MapsService& service() { return *static_cast<maps::MapsService*>(info_.plugin); }
+
+  const FunctionRecord* function(std::uint32_t method, std::string_view urlTemplate) const {
+    const auto* records = static_cast<const FunctionRecord*>(info_.description->functions);
+    for (std::uint32_t i = 0; i < info_.description->functionCount; ++i) {
+      const std::uint32_t recordMethod = records[i].method;
+      if (recordMethod == method && urlTemplate == records[i].urlTemplate) return &records[i];
+    }
+    return nullptr;
+  }
+
+ private:
+  QuietHost host_;
+  HostLoadInfo info_{};
+  HostConnection connection_{};
+  bool loaded_ = false;
+  bool attached_ = false;
+};
+
+// The whole catalogue as text, to compare before and after a run.
+std::string catalogueText(maps::MapsService& service) {
+  std::string text;
+  for (const maps::MapsResource& map : service.listAllMaps()) {
+    text += std::to_string(map.id) + "/" + map.gameMode + "/" + map.gameMutator + "/" + map.name +
+            "/" + map.description + "/" + map.gameModeName + "/" +
+            std::to_string(map.assets.size()) + "/" + testing::describe(map.properties) + ";";
+  }
+  return text;
+}
+
+TEST(AllocationFailureTest, EveryRouteAnswersAnErrorOrItsResult) {
+  InProcessPlugin plugin;
+  ASSERT_TRUE(plugin.ready());
+
+  struct Row {
+    int line;
+    std::uint32_t method;
+    const char* urlTemplate;
+    const char* url;
+    const char* contentType;
+    const char* body;
+  };
+  const Row rows[] = {
+      {__LINE__, kGet, "/zel-maps/v1/maps", "/zel-maps/v1/maps", nullptr, nullptr},
+      {__LINE__, kGet, "/zel-maps/v2/maps", "/zel-maps/v2/maps?x=1", nullptr, nullptr},
+      {__LINE__, kGet, "/zel-maps/v1/map/{id}", "/zel-maps/v1/map/42", nullptr, nullptr},
+      {__LINE__, kGet, "/zel-maps/v1/map/{id}", "/zel-maps/v1/map/99", nullptr, nullptr},
+      {__LINE__, kGet, "/zel-maps/v2/map/{id}/{gameMode}", "/zel-maps/v2/map/42/B", nullptr,
+       nullptr},
+      {__LINE__, kGet, "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}", "/zel-maps/v2/map/42/B/X",
+       nullptr, nullptr},
+      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
+       R"({"id": 42, "gameMode": "B", "gameMutator": "X", "name": "Renamed",
+           "gameModeName": "Bravo", "assets": {"icon": "r.png"}, "properties": {"k": [1, 2]}})"},
+      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/x-yaml",
+       "id: 42\ngameMode: B\ngameMutator: X\nname: Renamed\ngameModeName: Bravo\n"
+       "assets: {icon: r.png}\nproperties: {k: [1, 2]}\n"},
+      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
+       R"({"id": "forty"})"},
+  };
+  const char* const headers[] = {"Accept", "application/json", "X-Trace", "abc"};
+
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    const FunctionRecord* function = plugin.function(row.method, row.urlTemplate);
+    ASSERT_NE(function, nullptr) << row.urlTemplate;
+    HostRequest request{};
+    request.method = row.method;
+    request.url = row.url;
+    request.context = const_cast<void*>(function->function.context);
+    request.headers = headers;
+    request.headerCount = 2;
+    request.contentType = row.contentType;
+    request.body = row.body;
+    request.bodyLength =
+        row.body != nullptr ? static_cast<std::uint32_t>(std::strlen(row.body)) : 0;
+
+    // The first call warms everything and gives the answer every later
+    // complete run must give; updates in place keep the catalogue's size.
+    bool released = false;
+    const auto call = [&](std::uint32_t& status, bool& failed) {
+      HostResponse response{};
+      function->callback(&response, &request);
+      status = response.status;
+      failed = response.error != nullptr;
+      // A refusal for want of memory says so, and nothing else.
+      if (status == kServerError &&
+          (!failed || std::strcmp(response.error, api::messages::kOutOfMemory) != 0)) {
+        failed = false;
+      }
+      released = response.release != nullptr;
+      if (released) response.release(&response);
+    };
+    std::uint32_t expectedStatus = 0;
+    bool expectedFailed = false;
+    call(expectedStatus, expectedFailed);
+    const std::string catalogue = catalogueText(plugin.service());
+
+    std::uint32_t status = 0;
+    bool failed = false;
+    failEachAllocation([&] { call(status, failed); },
+                       [&](std::uint64_t n) {
+                         EXPECT_TRUE(released) << "run " << n;
+                         if (failed && status == kServerError) {
+                           // Exhausted memory: refused as a whole.
+                         } else if (!failed && status == kUnconvertibleResult) {
+                           // The result could not be copied for the host.
+                         } else {
+                           EXPECT_EQ(status, expectedStatus) << "run " << n;
+                           EXPECT_EQ(failed, expectedFailed) << "run " << n;
+                         }
+                         EXPECT_EQ(catalogueText(plugin.service()), catalogue) << "run " << n;
+                       });
+    EXPECT_EQ(status, expectedStatus);
+  }
+}
+
+TEST(AllocationFailureTest, CatalogueReloadKeepsTheOldCatalogueOrBuildsTheNew) {
+  InProcessPlugin plugin;
+  ASSERT_TRUE(plugin.ready());
+  // Warm up with one complete reload.
+  ASSERT_EQ(plugin.host().deliver("OnRegionLocaleChanged"), 1);
+  const std::string loaded = catalogueText(plugin.service());
+  ASSERT_EQ(plugin.service().listAllMaps().size(), kVariantCount);
+
+  // A changed catalogue shows whether a failed reload kept it or replaced it.
+  maps::MapsResource extra;
+  extra.id = 900;
+  extra.gameMode = "Z";
+  extra.name = "Added";
+  plugin.service().updateMap(extra);
+  const std::string changed = catalogueText(plugin.service());
+
+  int delivered = 0;
+  bool whole = false;
+  bool replaced = false;
+  failEachAllocation(
+      [&] {
+        delivered = plugin.host().deliver("OnRegionLocaleChanged");
+        memory::failAllocationForTest(0);
+        const std::string after = catalogueText(plugin.service());
+        whole = after == changed || after == loaded;
+        replaced = after == loaded;
+        // Back to the changed catalogue, the way the warm-up left it.
+        if (replaced) plugin.service().updateMap(extra);
+      },
+      [&](std::uint64_t n) {
+        EXPECT_EQ(delivered, 1);
+        EXPECT_TRUE(whole) << "run " << n;
+      });
+  EXPECT_TRUE(replaced);
+}
+
+TEST(AllocationFailureTest, LoadHandshakeSucceedsOrRefusesAndAttachSucceedsOrFails) {
+  {
+    InProcessPlugin warm;
+    ASSERT_TRUE(warm.ready());
+  }
+  bool ready = false;
+  failEachAllocation(
+      [&] {
+        InProcessPlugin plugin;
+        ready = plugin.ready();
+      },
+      [](std::uint64_t) {});
+  EXPECT_TRUE(ready);
+}
+
+}  // namespace
+}  // namespace zel::reliability
