@@ -54,6 +54,9 @@ struct LoadedPlugin {
   PluginHost host{PluginLibrary::open(ZEL_PLUGIN_PATH)};
 
   explicit LoadedPlugin(int maps) {
+    // The host counts the announcements; keeping every catalogue it is sent
+    // would measure the host's own memory.
+    api.recordEventPayloads(false);
     api.answer(kGet, "/zel-game-data/assets/v1/maps.json",
                ScriptedResponse::withStreamedText(mapsDocument(maps)));
     api.answer(kGet, "/zel-game-data/assets/v1/map-assets/map-assets.json",

@@ -84,8 +84,9 @@ struct RecordingHostEntries {
     host.record(HostCall::SendEvent);
     if (event == nullptr) return 0;
     try {
-      RecordedEvent copy{textOrEmpty(event->name), readFlatValue(event->payload), event->flags,
-                         event->context};
+      RecordedEvent copy{textOrEmpty(event->name),
+                         host.recordEventPayloads_ ? readFlatValue(event->payload) : HostValue::makeNone(),
+                         event->flags, event->context};
       std::lock_guard<std::mutex> lock(host.mutex_);
       host.sentEvents_.push_back(std::move(copy));
     } catch (...) {

@@ -16,6 +16,7 @@
 // handed out may outlive it (their counters are shared).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,11 @@ class RecordingHostApi {
   // payload and the subscription's context; returns how many were called.
   std::size_t deliverEvent(std::string_view name, const HostValue& payload);
 
+  // Whether sent events keep a copy of their payload (the default). A host
+  // that only counts events, as the benchmarks do, records them without it
+  // and does not grow by a whole catalogue for every announcement.
+  void recordEventPayloads(bool record) { recordEventPayloads_ = record; }
+
   // Copies of the records, in call order.
   std::vector<HostCall> calls() const;
   std::size_t count(HostCall call) const;
@@ -107,6 +113,7 @@ class RecordingHostApi {
   std::vector<RecordedWait> waits_;
   std::vector<RecordedLog> logs_;
   std::vector<std::string> faults_;
+  std::atomic<bool> recordEventPayloads_{true};
 };
 
 }  // namespace zel::host

@@ -35,21 +35,33 @@ unsigned char* bytesOf(Header* page) noexcept {
   return reinterpret_cast<unsigned char*>(page);
 }
 
-// Chains every cell of a fresh area or page into its free list.
-Header* layOut(void* memory, std::size_t pageSize, std::size_t cellSize) noexcept {
+// Chains every cell of a pool's 144-byte area into its free list.
+Header* layOutArea(void* memory, std::size_t cellSize) noexcept {
   auto* page = static_cast<Header*>(memory);
   const std::uint16_t first = firstCellIndex(cellSize);
-  const auto end = static_cast<std::uint16_t>(pageSize / cellSize);
+  const auto end = static_cast<std::uint16_t>(CellPools::kAreaBytes / cellSize);
   for (std::uint16_t i = first; i < end; ++i) {
     storeIndex(bytesOf(page) + i * cellSize, i + 1 < end ? static_cast<std::uint16_t>(i + 1) : 0);
   }
   page->previous = nullptr;
   page->next = nullptr;
-  page->pageSize = static_cast<std::uint16_t>(pageSize);
+  page->pageSize = static_cast<std::uint16_t>(CellPools::kAreaBytes);
   page->firstFree = first < end ? first : 0;
   page->used = 0;
-  page->listed = 0;
-  page->reserved = 0;
+  page->fresh = 0;
+  return page;
+}
+
+// A page from the PagePool: only the header is written; its cells are handed
+// out from `fresh` in address order.
+Header* startPage(void* memory, std::size_t cellSize) noexcept {
+  auto* page = static_cast<Header*>(memory);
+  page->previous = nullptr;
+  page->next = nullptr;
+  page->pageSize = static_cast<std::uint16_t>(PagePool::kPageBytes);
+  page->firstFree = 0;
+  page->used = 0;
+  page->fresh = firstCellIndex(cellSize);
   return page;
 }
 
@@ -58,7 +70,6 @@ void link(Header*& head, Header* page) noexcept {
   page->next = head;
   if (head != nullptr) head->previous = page;
   head = page;
-  page->listed = 1;
 }
 
 void unlink(Header*& head, Header* page) noexcept {
@@ -70,7 +81,6 @@ void unlink(Header*& head, Header* page) noexcept {
   if (page->next != nullptr) page->next->previous = page->previous;
   page->previous = nullptr;
   page->next = nullptr;
-  page->listed = 0;
 }
 
 }  // namespace
@@ -115,20 +125,17 @@ void* CellPools::allocateSlow(std::size_t bytes) {
   if (page == nullptr) {
     auto* area = reinterpret_cast<Header*>(pool.area);
     if (area->pageSize == 0) {
-      page = layOut(area, kAreaBytes, cellSize);
+      page = layOutArea(area, cellSize);
     } else {
       void* memory = PagePool::instance().take();
       if (memory == nullptr) throw std::bad_alloc();
-      page = layOut(memory, PagePool::kPageBytes, cellSize);
+      page = startPage(memory, cellSize);
       ++pool.pages;
     }
     link(pool.available, page);
   }
-  unsigned char* cell = bytesOf(page) + page->firstFree * cellSize;
-  page->firstFree = loadIndex(cell);
-  ++page->used;
-  if (page->firstFree == 0) unlink(pool.available, page);
-  return cell;
+  // The pool has a listed page now: the inline path serves the cell.
+  return allocate(bytes);
 }
 
 void CellPools::releaseSlow(void* cell, std::size_t bytes) noexcept {
@@ -138,21 +145,15 @@ void CellPools::releaseSlow(void* cell, std::size_t bytes) noexcept {
     memory::release(cell);
     return;
   }
-  Pool& pool = table_[poolIndex(cellSize)];
-  Header* page = pageOf(pool, cell);
-  auto* bytesOfCell = static_cast<unsigned char*>(cell);
-  storeIndex(bytesOfCell, page->firstFree);
-  page->firstFree = static_cast<std::uint16_t>((bytesOfCell - bytesOf(page)) / cellSize);
-  --page->used;
-  settle(pool, page);
+  if (table_ != nullptr) release(cell, bytes);
 }
 
 void CellPools::unlistFull(Pool& pool, PageHeader* page) noexcept {
   unlink(pool.available, page);
 }
 
-void CellPools::settle(Pool& pool, PageHeader* page) noexcept {
-  if (page->listed == 0) link(pool.available, page);
+void CellPools::settle(Pool& pool, PageHeader* page, bool wasFull) noexcept {
+  if (wasFull) link(pool.available, page);
   if (page->used == 0 && bytesOf(page) != pool.area) {
     unlink(pool.available, page);
     --pool.pages;

@@ -43,11 +43,19 @@ class CellPools {
       Pool& pool = table_[cellSize / kCellStep - 1];
       PageHeader* page = pool.available;
       if (page != nullptr) {
-        unsigned char* cell = reinterpret_cast<unsigned char*>(page) + page->firstFree * cellSize;
-        const std::uint16_t next = loadIndex(cell);
-        page->firstFree = next;
+        unsigned char* const base = reinterpret_cast<unsigned char*>(page);
+        unsigned char* cell;
+        if (page->firstFree != 0) {
+          cell = base + page->firstFree * cellSize;
+          page->firstFree = loadIndex(cell);
+        } else {
+          // A listed page without a free-listed cell still has fresh ones.
+          const std::uint16_t fresh = page->fresh;
+          cell = base + fresh * cellSize;
+          page->fresh = fresh + 1u < pageEnd(cellSize) ? static_cast<std::uint16_t>(fresh + 1) : 0;
+        }
         ++page->used;
-        if (next == 0) unlistFull(pool, page);
+        if (page->firstFree == 0 && page->fresh == 0) unlistFull(pool, page);
         return cell;
       }
     }
@@ -61,13 +69,14 @@ class CellPools {
     Pool& pool = table_[cellSize / kCellStep - 1];
     PageHeader* page = pageOf(pool, cell);
     auto* bytesOfCell = static_cast<unsigned char*>(cell);
+    const bool wasFull = page->firstFree == 0 && page->fresh == 0;
     storeIndex(bytesOfCell, page->firstFree);
     page->firstFree = static_cast<std::uint16_t>(
         static_cast<std::size_t>(bytesOfCell - reinterpret_cast<unsigned char*>(page)) / cellSize);
     --page->used;
     // A page that was full goes back on the list; an empty page goes back
     // to the PagePool.
-    if (page->listed == 0 || page->used == 0) settle(pool, page);
+    if (wasFull || page->used == 0) settle(pool, page, wasFull);
   }
 
   // The cell size that serves a request of `bytes` (0 above 72 bytes).
@@ -83,15 +92,18 @@ class CellPools {
   // Whether `cell` lies in the 144-byte area of its pool.
   [[nodiscard]] bool inAreaForTest(const void* cell, std::size_t bytes) const noexcept;
 
-  // The header at the start of every area and page.
+  // The header at the start of every area and page. A page comes from the
+  // PagePool untouched: its cells are handed out in address order from
+  // `fresh` while nothing has been freed into its list, so taking a page costs
+  // no pass over its cells. A page is full, and on no list, when both
+  // `firstFree` and `fresh` are 0.
   struct PageHeader {
     PageHeader* previous;  // neighbours on the pool's list of pages with free cells
     PageHeader* next;
     std::uint16_t pageSize;   // kAreaBytes or a page; 0 while an area is not laid out
-    std::uint16_t firstFree;  // index of the first free cell; 0 when the page is full
+    std::uint16_t firstFree;  // index of the first free cell; 0 ends the list
     std::uint16_t used;       // cells in use
-    std::uint8_t listed;      // on the list of pages with free cells
-    std::uint8_t reserved;
+    std::uint16_t fresh;      // index of the first never-used cell; 0 when none is left
   };
 
   // One entry of the pool table.
@@ -120,10 +132,15 @@ class CellPools {
 
   [[nodiscard]] void* allocateSlow(std::size_t bytes);
   void releaseSlow(void* cell, std::size_t bytes) noexcept;
+  // One past the last cell index of a page (the area is laid out as a free
+  // list and never uses `fresh`).
+  static constexpr std::size_t pageEnd(std::size_t cellSize) noexcept {
+    return kPageBytes / cellSize;
+  }
   // Takes a page that has just become full off the list of pages with free cells.
   static void unlistFull(Pool& pool, PageHeader* page) noexcept;
   // After a release: lists a page that was full, gives back one now empty.
-  static void settle(Pool& pool, PageHeader* page) noexcept;
+  static void settle(Pool& pool, PageHeader* page, bool wasFull) noexcept;
   void createTable();
 
   // The PagePool's page size, to find a cell's page.

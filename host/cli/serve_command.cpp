@@ -15,10 +15,13 @@ namespace zel::host::cli {
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Set by the signal handler and read by the watcher thread: a lock-free
+// atomic is safe in both places, where a volatile flag races with the thread.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void requestStop(int) {
-  stopRequested = 1;
+  stopRequested.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -45,9 +48,9 @@ int runServe(const CliOptions& options) {
   // The signal handler only sets a flag; this thread turns it into a stop.
   std::atomic<bool> served{false};
   std::thread watcher([&] {
-    while (!served && stopRequested == 0)
+    while (!served && !stopRequested.load(std::memory_order_relaxed))
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (stopRequested != 0) {
+    if (stopRequested.load(std::memory_order_relaxed)) {
       std::fprintf(stderr, "%s\n", messages::kStopping.data());
       server.stop();
     }
