@@ -93,6 +93,43 @@ TEST(CellPoolsTest, APageWhoseCellsAreAllFreeGoesBack) {
   for (void* cell : area) pools.release(cell, 16);
 }
 
+// A new page hands out its cells in address order; a freed cell is served
+// before the page's unused ones, and the page fills exactly at its capacity.
+TEST(CellPoolsTest, APageServesFreedCellsFirstAndFillsToItsLastCell) {
+  for (const std::size_t bytes : {4u, 12u, 16u, 24u, 72u}) {
+    SCOPED_TRACE(bytes);
+    CellPools pools;
+    const std::vector<void*> area = fillArea(pools, bytes);
+    const std::size_t capacity = PagePool::kPageBytes / bytes - (16 + bytes - 1) / bytes;
+    std::vector<unsigned char*> page;
+    for (std::size_t i = 0; i < capacity; ++i) {
+      page.push_back(static_cast<unsigned char*>(pools.allocate(bytes)));
+      if (i > 0) {
+        ASSERT_EQ(page[i], page[i - 1] + bytes) << "cell " << i;
+      }
+    }
+    EXPECT_EQ(pools.pageCountForTest(bytes), 1u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(page.front()) / PagePool::kPageBytes,
+              reinterpret_cast<std::uintptr_t>(page.back()) / PagePool::kPageBytes);
+
+    // Full: the next cell opens a second page. Freeing a cell of the full
+    // page lists it again, and that cell is the next one served.
+    void* second = pools.allocate(bytes);
+    EXPECT_EQ(pools.pageCountForTest(bytes), 2u);
+    pools.release(page[capacity / 2], bytes);
+    pools.release(second, bytes);
+    EXPECT_EQ(pools.pageCountForTest(bytes), 1u);
+    EXPECT_EQ(pools.allocate(bytes), page[capacity / 2]);
+    EXPECT_EQ(pools.pageCountForTest(bytes), 1u);
+    EXPECT_EQ(pools.cellsInUseForTest(bytes), area.size() + capacity);
+
+    for (unsigned char* cell : page) pools.release(cell, bytes);
+    for (void* cell : area) pools.release(cell, bytes);
+    EXPECT_EQ(pools.cellsInUseForTest(bytes), 0u);
+    EXPECT_EQ(pools.pageCountForTest(bytes), 0u);
+  }
+}
+
 TEST(CellPoolsTest, CellsAreDistinctAlignedAndReusedInAnyOrder) {
   CellPools pools;
   constexpr std::size_t kBytes = 12;
