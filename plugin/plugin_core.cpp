@@ -159,13 +159,17 @@ void PluginCore::notifyResourceListeners(const PluginResourceEvent& event) {
 void PluginCore::publishResourceValue(PluginResourceEventType type, std::string_view uri,
                                       BindingValue&& data) {
   const TypeRegistry* registry = conversionRegistry();
-  PluginResourceEvent event;
-  event.uri = uri;
-  event.eventType = type;
-  event.data = std::move(data);
-  BindingValue value;
-  toValue(value, event, registry);
-  if (!value.ok()) return;
+  // The envelope is converted without its data, which goes straight into the
+  // payload's "data" entry: a whole catalogue is converted once, not copied
+  // into the envelope's tree first.
+  BindingValue envelope;
+  {
+    PluginResourceEvent event;
+    event.uri = uri;
+    event.eventType = type;
+    toValue(envelope, event, registry);
+  }
+  if (!envelope.ok()) return;
 
   const std::string name = jsonApiEventName(uri);
   HostEvent sent{};
@@ -173,7 +177,15 @@ void PluginCore::publishResourceValue(PluginResourceEventType type, std::string_
     FlatValue& value;
     ~FlatGuard() { clearFlatValue(value); }
   } guard{sent.payload};
-  if (!valueToFlat(sent.payload, value, registry)) return;
+  if (!valueToFlat(sent.payload, envelope, registry)) return;
+  FlatValue* dataEntry = nullptr;
+  if (sent.payload.kind == static_cast<std::uint32_t>(FlatKind::Structure)) {
+    FlatEntry* entries = flatEntries(sent.payload);
+    for (std::uint32_t i = 0; i < sent.payload.payload.span.count; ++i) {
+      if (std::string_view(entries[i].key) == kResourceDataKey) dataEntry = &entries[i].value;
+    }
+  }
+  if (dataEntry == nullptr || !valueToFlat(*dataEntry, data, registry)) return;
 
   sent.name = name.c_str();
   hostSendEvent(&sent);

@@ -26,7 +26,7 @@ void registerPluginManagerTypes(TypeRegistry& registry) {
       .setNameSpace(kNameSpace)
       .field("uri", &PluginResourceEvent::uri)
       .field("eventType", &PluginResourceEvent::eventType)
-      .field("data", &PluginResourceEvent::data);
+      .field(kResourceDataKey, &PluginResourceEvent::data);
 
   registry.registerStruct<PluginLcdsEvent>("PluginLcdsEvent")
       .setNameSpace(kNameSpace)

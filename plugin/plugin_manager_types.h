@@ -35,6 +35,9 @@ enum class PluginResourceEventType : std::int32_t {
 
 // What a resource event carries: the resource's URI, what happened to it and
 // the resource as a generic value.
+// The key of PluginResourceEvent::data in the event's value.
+inline constexpr char kResourceDataKey[] = "data";
+
 struct PluginResourceEvent {
   std::string uri;
   PluginResourceEventType eventType = PluginResourceEventType::Create;

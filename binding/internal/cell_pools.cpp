@@ -48,7 +48,7 @@ Header* layOutArea(void* memory, std::size_t cellSize) noexcept {
   page->pageSize = static_cast<std::uint16_t>(CellPools::kAreaBytes);
   page->firstFree = first < end ? first : 0;
   page->used = 0;
-  page->fresh = 0;
+  page->fresh = static_cast<std::uint16_t>(CellPools::pageEnd(cellSize));  // none
   return page;
 }
 
@@ -86,30 +86,29 @@ void unlink(Header*& head, Header* page) noexcept {
 }  // namespace
 
 CellPools::~CellPools() {
-  if (table_ == nullptr) return;
   // The values of the context are gone; pages still listed go back anyway.
-  for (std::size_t i = 0; i < kPoolCount; ++i) {
-    Pool& pool = table_[i];
-    for (Header* page = pool.available; page != nullptr;) {
+  for (Pool* pool : pools_) {
+    if (pool == nullptr) continue;
+    for (Header* page = pool->available; page != nullptr;) {
       Header* next = page->next;
-      if (bytesOf(page) != pool.area) PagePool::instance().give(page);
+      if (bytesOf(page) != pool->area) PagePool::instance().give(page);
       page = next;
     }
+    memory::release(pool);
   }
-  memory::release(table_);
 }
 
-void CellPools::createTable() {
+CellPools::Pool& CellPools::createPool(std::size_t index) {
   static_assert(kPageBytes == PagePool::kPageBytes, "pageOf finds pages by this alignment");
-  void* table = memory::allocate(kPoolCount * sizeof(Pool));
-  if (table == nullptr) throw std::bad_alloc();
-  table_ = static_cast<Pool*>(table);
-  // Only the bookkeeping: an area is laid out when its pool is first used.
-  for (std::size_t i = 0; i < kPoolCount; ++i) {
-    table_[i].available = nullptr;
-    table_[i].pages = 0;
-    reinterpret_cast<Header*>(table_[i].area)->pageSize = 0;
-  }
+  void* block = memory::allocate(sizeof(Pool));
+  if (block == nullptr) throw std::bad_alloc();
+  auto* pool = static_cast<Pool*>(block);
+  pool->available = nullptr;
+  pool->pages = 0;
+  // Only the bookkeeping: the area is laid out when its first cell is taken.
+  reinterpret_cast<Header*>(pool->area)->pageSize = 0;
+  pools_[index] = pool;
+  return *pool;
 }
 
 void* CellPools::allocateSlow(std::size_t bytes) {
@@ -119,8 +118,8 @@ void* CellPools::allocateSlow(std::size_t bytes) {
     if (block == nullptr) throw std::bad_alloc();
     return block;
   }
-  if (table_ == nullptr) createTable();
-  Pool& pool = table_[poolIndex(cellSize)];
+  const std::size_t index = poolIndex(cellSize);
+  Pool& pool = pools_[index] != nullptr ? *pools_[index] : createPool(index);
   Header* page = pool.available;
   if (page == nullptr) {
     auto* area = reinterpret_cast<Header*>(pool.area);
@@ -145,7 +144,8 @@ void CellPools::releaseSlow(void* cell, std::size_t bytes) noexcept {
     memory::release(cell);
     return;
   }
-  if (table_ != nullptr) release(cell, bytes);
+  // A pooled cell always has its pool; anything else is not ours to free.
+  if (pools_[poolIndex(cellSize)] != nullptr) release(cell, bytes);
 }
 
 void CellPools::unlistFull(Pool& pool, PageHeader* page) noexcept {
@@ -163,14 +163,14 @@ void CellPools::settle(Pool& pool, PageHeader* page, bool wasFull) noexcept {
 
 std::size_t CellPools::pageCountForTest(std::size_t cellBytes) const noexcept {
   const std::size_t cellSize = cellSizeFor(cellBytes);
-  if (table_ == nullptr || cellSize == 0) return 0;
-  return table_[poolIndex(cellSize)].pages;
+  if (cellSize == 0 || pools_[poolIndex(cellSize)] == nullptr) return 0;
+  return pools_[poolIndex(cellSize)]->pages;
 }
 
 std::size_t CellPools::cellsInUseForTest(std::size_t cellBytes) const noexcept {
   const std::size_t cellSize = cellSizeFor(cellBytes);
-  if (table_ == nullptr || cellSize == 0) return 0;
-  const Pool& pool = table_[poolIndex(cellSize)];
+  if (cellSize == 0 || pools_[poolIndex(cellSize)] == nullptr) return 0;
+  const Pool& pool = *pools_[poolIndex(cellSize)];
   const std::size_t perPage = PagePool::kPageBytes / cellSize - firstCellIndex(cellSize);
   const auto* area = reinterpret_cast<const Header*>(pool.area);
   // Full pages are on no list: count every page as full, then take off the
@@ -185,8 +185,8 @@ std::size_t CellPools::cellsInUseForTest(std::size_t cellBytes) const noexcept {
 
 bool CellPools::inAreaForTest(const void* cell, std::size_t bytes) const noexcept {
   const std::size_t cellSize = cellSizeFor(bytes);
-  if (table_ == nullptr || cellSize == 0) return false;
-  const Pool& pool = table_[poolIndex(cellSize)];
+  if (cellSize == 0 || pools_[poolIndex(cellSize)] == nullptr) return false;
+  const Pool& pool = *pools_[poolIndex(cellSize)];
   const auto address = reinterpret_cast<std::uintptr_t>(cell);
   const auto area = reinterpret_cast<std::uintptr_t>(pool.area);
   return address >= area && address < area + kAreaBytes;

@@ -6,15 +6,18 @@
 //   void* record = pools.allocate(12);   // a cell of the 12-byte pool
 //   pools.release(record, 12);           // the same size given back
 //
-// Each pool starts with a 144-byte area inside the pool table (created on the
-// first allocation) and continues with 4096-byte pages from the process-wide
-// PagePool. Every area and page begins with a 16-byte header; a free cell
+// Each pool starts with a 144-byte area inside its entry of the pool table
+// and continues with 4096-byte pages from the process-wide PagePool. The
+// table holds one pointer per pool; an entry is created the first time its
+// pool serves a cell, so a small value that uses one or two record sizes
+// carries one or two entries instead of all eighteen (2.7 KB). Every area and page begins with a 16-byte header; a free cell
 // holds the 16-bit index of the next free cell, 0 ending the list. A page whose
 // cells are all free goes straight back to the PagePool; the area stays.
 // Requests above 72 bytes come from zel::memory directly. Not thread-safe: a
 // context is used by one thread at a time.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,23 +42,28 @@ class CellPools {
   // the index arithmetic; only page changes leave the fast path.
   [[nodiscard]] void* allocate(std::size_t bytes) {
     const std::size_t cellSize = cellSizeFor(bytes);
-    if (cellSize != 0 && table_ != nullptr) {
-      Pool& pool = table_[cellSize / kCellStep - 1];
+    Pool* const entry = cellSize != 0 ? pools_[cellSize / kCellStep - 1] : nullptr;
+    if (entry != nullptr) {
+      Pool& pool = *entry;
       PageHeader* page = pool.available;
       if (page != nullptr) {
         unsigned char* const base = reinterpret_cast<unsigned char*>(page);
         unsigned char* cell;
-        if (page->firstFree != 0) {
-          cell = base + page->firstFree * cellSize;
-          page->firstFree = loadIndex(cell);
+        bool full;
+        if (const std::uint16_t first = page->firstFree; first != 0) {
+          cell = base + first * cellSize;
+          const std::uint16_t next = loadIndex(cell);
+          page->firstFree = next;
+          ++page->used;
+          full = next == 0 && page->fresh == pageEnd(cellSize);
         } else {
           // A listed page without a free-listed cell still has fresh ones.
           const std::uint16_t fresh = page->fresh;
           cell = base + fresh * cellSize;
-          page->fresh = fresh + 1u < pageEnd(cellSize) ? static_cast<std::uint16_t>(fresh + 1) : 0;
+          countFreshCell(page);
+          full = fresh + 1u == pageEnd(cellSize);
         }
-        ++page->used;
-        if (page->firstFree == 0 && page->fresh == 0) unlistFull(pool, page);
+        if (full) unlistFull(pool, page);
         return cell;
       }
     }
@@ -65,11 +73,12 @@ class CellPools {
   // Gives back a cell from allocate() with the same `bytes`.
   void release(void* cell, std::size_t bytes) noexcept {
     const std::size_t cellSize = cellSizeFor(bytes);
-    if (cell == nullptr || cellSize == 0 || table_ == nullptr) return releaseSlow(cell, bytes);
-    Pool& pool = table_[cellSize / kCellStep - 1];
+    Pool* const entry = cellSize != 0 ? pools_[cellSize / kCellStep - 1] : nullptr;
+    if (cell == nullptr || entry == nullptr) return releaseSlow(cell, bytes);
+    Pool& pool = *entry;
     PageHeader* page = pageOf(pool, cell);
     auto* bytesOfCell = static_cast<unsigned char*>(cell);
-    const bool wasFull = page->firstFree == 0 && page->fresh == 0;
+    const bool wasFull = page->firstFree == 0 && page->fresh == pageEnd(cellSize);
     storeIndex(bytesOfCell, page->firstFree);
     page->firstFree = static_cast<std::uint16_t>(
         static_cast<std::size_t>(bytesOfCell - reinterpret_cast<unsigned char*>(page)) / cellSize);
@@ -85,6 +94,11 @@ class CellPools {
     return bytes <= kCellStep ? kCellStep : (bytes + kCellStep - 1) / kCellStep * kCellStep;
   }
 
+  // One past the last cell index of a page.
+  [[nodiscard]] static constexpr std::size_t pageEnd(std::size_t cellSize) noexcept {
+    return 4096 / cellSize;
+  }
+
   // Pages (the area not counted) the pool of that cell size holds right now.
   [[nodiscard]] std::size_t pageCountForTest(std::size_t cellBytes) const noexcept;
   // Cells in use in the pool of that cell size, area and pages together.
@@ -95,15 +109,16 @@ class CellPools {
   // The header at the start of every area and page. A page comes from the
   // PagePool untouched: its cells are handed out in address order from
   // `fresh` while nothing has been freed into its list, so taking a page costs
-  // no pass over its cells. A page is full, and on no list, when both
-  // `firstFree` and `fresh` are 0.
+  // no pass over its cells. A page is full, and on no list, when `firstFree`
+  // is 0 and `fresh` has reached pageEnd (the area starts there: it is laid
+  // out as a free list instead).
   struct PageHeader {
     PageHeader* previous;  // neighbours on the pool's list of pages with free cells
     PageHeader* next;
     std::uint16_t pageSize;   // kAreaBytes or a page; 0 while an area is not laid out
     std::uint16_t firstFree;  // index of the first free cell; 0 ends the list
-    std::uint16_t used;       // cells in use
-    std::uint16_t fresh;      // index of the first never-used cell; 0 when none is left
+    std::uint16_t used;       // cells in use; `fresh` follows it in the same word
+    std::uint16_t fresh;      // index of the first never-used cell
   };
 
   // One entry of the pool table.
@@ -132,21 +147,28 @@ class CellPools {
 
   [[nodiscard]] void* allocateSlow(std::size_t bytes);
   void releaseSlow(void* cell, std::size_t bytes) noexcept;
-  // One past the last cell index of a page (the area is laid out as a free
-  // list and never uses `fresh`).
-  static constexpr std::size_t pageEnd(std::size_t cellSize) noexcept {
-    return kPageBytes / cellSize;
+  // One more cell in use and one fewer fresh cell, in a single update of the
+  // word that holds `used` (low half) and `fresh` (high half); `used` never
+  // reaches 65,536, so nothing carries into `fresh`.
+  static void countFreshCell(PageHeader* page) noexcept {
+    static_assert(std::endian::native == std::endian::little);
+    static_assert(offsetof(PageHeader, fresh) == offsetof(PageHeader, used) + 2);
+    unsigned char* const word = reinterpret_cast<unsigned char*>(page) + offsetof(PageHeader, used);
+    std::uint32_t counts;
+    std::memcpy(&counts, word, sizeof(counts));
+    counts += 0x00010001u;
+    std::memcpy(word, &counts, sizeof(counts));
   }
   // Takes a page that has just become full off the list of pages with free cells.
   static void unlistFull(Pool& pool, PageHeader* page) noexcept;
   // After a release: lists a page that was full, gives back one now empty.
   static void settle(Pool& pool, PageHeader* page, bool wasFull) noexcept;
-  void createTable();
+  Pool& createPool(std::size_t index);
 
   // The PagePool's page size, to find a cell's page.
   static constexpr std::uintptr_t kPageBytes = 4096;
 
-  Pool* table_ = nullptr;
+  Pool* pools_[kPoolCount] = {};
   bool pooled_;
 };
 
