@@ -2,7 +2,8 @@
 // plugin fetch both game-data documents from our host and rebuild its
 // catalogue. Measured for 1,000, 10,000 and 100,000 variants (four variants
 // a map), with the peak bytes of a load from the plugin's own counters, and
-// a lookup on each catalogue.
+// a lookup on each catalogue. The goal rows compare the time and the peak
+// bytes per variant of the largest load with those of the smallest.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/goal_table.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
 #include "host/recording_host_api.h"
@@ -101,7 +103,29 @@ void BM_CatalogueLookup(benchmark::State& state) {
 }
 BENCHMARK(BM_CatalogueLookup)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// Per-variant figures of a load size: milliseconds and bytes.
+void printLinearityRows(const zel::bench::GoalReporter& reporter) {
+  const std::string small = "BM_CatalogueLoad/1000";
+  const std::string large = "BM_CatalogueLoad/100000";
+  const double smallTime = reporter.time(small) / 1000 * 1000;     // us per variant
+  const double largeTime = reporter.time(large) / 100000 * 1000;  // us per variant
+  zel::bench::GoalReporter::printBandRow("7", "load time per variant, 100,000 / 1,000", large,
+                                         largeTime, small, smallTime, 0.8, 1.2, "us");
+  zel::bench::GoalReporter::printBandRow(
+      "7", "peak bytes per variant, 100,000 / 1,000", large,
+      reporter.counter(large, "peak_bytes_per_variant"), small,
+      reporter.counter(small, "peak_bytes_per_variant"), 0.8, 1.2, "B");
+}
+
 }  // namespace
 }  // namespace zel::host
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  zel::bench::GoalReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  zel::host::printLinearityRows(reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -28,10 +28,10 @@ class GoalReporter : public benchmark::ConsoleReporter {
       if (!median && run.run_type != Run::RT_Iteration) continue;
       Sample& sample = samples_[run.run_name.str()];
       // A median replaces the single repetitions it summarises.
-      if (median) {
-        sample = {run.GetAdjustedCPUTime(), true};
-      } else if (!sample.fromMedian) {
+      if (median || !sample.fromMedian) {
         sample.time = run.GetAdjustedCPUTime();
+        sample.fromMedian = median;
+        for (const auto& [name, counter] : run.counters) sample.counters[name] = counter.value;
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -41,6 +41,14 @@ class GoalReporter : public benchmark::ConsoleReporter {
   [[nodiscard]] double time(const std::string& name) const {
     const auto found = samples_.find(name);
     return found != samples_.end() ? found->second.time : 0.0;
+  }
+
+  // A counter of a run (0 when missing).
+  [[nodiscard]] double counter(const std::string& name, const std::string& counterName) const {
+    const auto found = samples_.find(name);
+    if (found == samples_.end()) return 0.0;
+    const auto value = found->second.counters.find(counterName);
+    return value != found->second.counters.end() ? value->second : 0.0;
   }
 
   // Prints one goal row: `limit` is the largest ratio that meets the goal, or,
@@ -56,6 +64,21 @@ class GoalReporter : public benchmark::ConsoleReporter {
       return;
     }
     printRow(goal, what, candidate, a, reference, b, a / b, limit, atLeast, unit);
+  }
+
+  // A row whose ratio meets the goal inside [low, high].
+  static void printBandRow(const char* goal, const char* what, const std::string& candidate,
+                           double candidateFigure, const std::string& reference,
+                           double referenceFigure, double low, double high, const char* unit) {
+    if (candidateFigure <= 0 || referenceFigure <= 0) {
+      std::printf("GOAL|%s|%s|%s|missing|%s|missing||no\n", goal, what, candidate.c_str(),
+                  reference.c_str());
+      return;
+    }
+    const double ratio = candidateFigure / referenceFigure;
+    std::printf("GOAL|%s|%s|%s|%.4g %s|%s|%.4g %s|%.3f|%.2f to %.2f|%s\n", goal, what,
+                candidate.c_str(), candidateFigure, unit, reference.c_str(), referenceFigure, unit,
+                ratio, low, high, ratio >= low && ratio <= high ? "yes" : "NO");
   }
 
   // A row whose figures are not times (bytes, for instance).
@@ -77,6 +100,7 @@ class GoalReporter : public benchmark::ConsoleReporter {
   struct Sample {
     double time = 0;
     bool fromMedian = false;
+    std::map<std::string, double> counters;
   };
   std::map<std::string, Sample> samples_;
 };
