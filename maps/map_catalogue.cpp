@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "binding/convert_native.h"
+
 namespace zel::maps {
 namespace {
 
@@ -15,6 +17,45 @@ void collect(const MapVariants& variants, MapsList* defaults, MapsList* all) {
 }
 
 }  // namespace
+
+void MapCatalogue::listValues(BindingValue& defaults, BindingValue& all,
+                              const TypeRegistry* registry) const {
+  const TypeDescriptor* type = namedTypeOf<MapsResource>(registry);
+  ConversionStatus status;
+  defaults.reset();
+  all.reset();
+  defaults.setOk(true);
+  all.setOk(true);
+  defaults.makeCollection();
+  all.makeCollection();
+  {
+    std::lock_guard lock(mutex_);
+    std::size_t defaultCount = 0;
+    std::size_t count = 0;
+    for (const auto& entry : variants_) {
+      for (const MapsResource& variant : entry.second) {
+        defaultCount += variant.isDefault ? 1 : 0;
+        ++count;
+      }
+    }
+    defaults.reserve(defaultCount);
+    all.reserve(count);
+    for (const auto& entry : variants_) {
+      for (const MapsResource& variant : entry.second) {
+        if (variant.isDefault) {
+          NativeType<MapsResource>::toValue(defaults.append(), variant, type, registry, status);
+        }
+        NativeType<MapsResource>::toValue(all.append(), variant, type, registry, status);
+        if (!status.ok()) break;
+      }
+      if (!status.ok()) break;
+    }
+  }
+  if (!status.ok()) {
+    defaults.setError(status.errorMessage());
+    all.setError(status.errorMessage());
+  }
+}
 
 MapsList MapCatalogue::defaultVariants() const {
   MapsList defaults;

@@ -28,6 +28,10 @@ class MapCatalogue {
   [[nodiscard]] MapsList allVariants() const;
   // Both lists from one state of the catalogue.
   void lists(MapsList& defaults, MapsList& all) const;
+  // Both lists converted to values (collections of the registry's map
+  // structure) straight from the records, without copying them first. On a
+  // conversion failure both are error results.
+  void listValues(BindingValue& defaults, BindingValue& all, const TypeRegistry* registry) const;
 
   // nullopt for an unknown id. Otherwise the first default variant, or a
   // default-constructed record when the id has none.

@@ -91,11 +91,11 @@ void MapsService::load() {
 }
 
 void MapsService::announceCatalogue() {
-  MapsList defaults;
-  MapsList all;
-  catalogue_.lists(defaults, all);
-  publishResource(PluginResourceEventType::Update, kDefaultListUri, defaults);
-  publishResource(PluginResourceEventType::Update, kFullListUri, all);
+  BindingValue defaults;
+  BindingValue all;
+  catalogue_.listValues(defaults, all, conversionRegistry());
+  publishResourceValue(PluginResourceEventType::Update, kDefaultListUri, std::move(defaults));
+  publishResourceValue(PluginResourceEventType::Update, kFullListUri, std::move(all));
 }
 
 }  // namespace zel::maps

@@ -158,6 +158,7 @@ void PluginCore::notifyResourceListeners(const PluginResourceEvent& event) {
 
 void PluginCore::publishResourceValue(PluginResourceEventType type, std::string_view uri,
                                       BindingValue&& data) {
+  if (!data.ok()) return;
   const TypeRegistry* registry = conversionRegistry();
   // The envelope is converted without its data, which goes straight into the
   // payload's "data" entry: a whole catalogue is converted once, not copied

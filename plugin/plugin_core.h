@@ -98,6 +98,14 @@ class PluginCore : public PluginInterface {
   // when the resource or the event does not convert.
   template <typename T>
   void publishResource(PluginResourceEventType type, std::string_view uri, const T& resource);
+  // The same for a resource already converted (with conversionRegistry()),
+  // for a caller that builds the value without a native copy of the resource.
+  void publishResourceValue(PluginResourceEventType type, std::string_view uri,
+                            BindingValue&& data);
+  // The registry resources and event payloads are converted with.
+  [[nodiscard]] const TypeRegistry* conversionRegistry() const noexcept {
+    return conversionRegistry_ != nullptr ? conversionRegistry_ : apiRegistry_;
+  }
 
   // The callback handed to the host for events with payload T. Finds the
   // plugin object in the event's context and the handler by the event's
@@ -146,15 +154,10 @@ class PluginCore : public PluginInterface {
 
   void storeHandler(std::string_view eventName, SharedHandler record);
   [[nodiscard]] SharedHandler findHandler(const char* eventName) const;
-  [[nodiscard]] const TypeRegistry* conversionRegistry() const noexcept {
-    return conversionRegistry_ != nullptr ? conversionRegistry_ : apiRegistry_;
-  }
   // The resource-event handler: the event with its URI "/" prefixed goes
   // to the exact listener of the URI, then to every matching pattern's.
   void deliverResourceEvent(const PluginResourceEvent& event);
   void notifyResourceListeners(const PluginResourceEvent& event);
-  void publishResourceValue(PluginResourceEventType type, std::string_view uri,
-                            BindingValue&& data);
 
   const TypeRegistry* conversionRegistry_ = nullptr;  // copied at attach
   mutable std::mutex tablesMutex_;                    // handlers, counts and listeners
