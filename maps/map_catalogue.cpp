@@ -71,13 +71,6 @@ MapsList MapCatalogue::allVariants() const {
   return all;
 }
 
-void MapCatalogue::lists(MapsList& defaults, MapsList& all) const {
-  defaults.clear();
-  all.clear();
-  std::lock_guard lock(mutex_);
-  collect(variants_, &defaults, &all);
-}
-
 std::optional<MapsResource> MapCatalogue::findDefault(std::int64_t id) const {
   std::lock_guard lock(mutex_);
   const auto found = variants_.find(id);

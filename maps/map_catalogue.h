@@ -26,8 +26,6 @@ class MapCatalogue {
   // catalogue's order and in list order within an id.
   [[nodiscard]] MapsList defaultVariants() const;
   [[nodiscard]] MapsList allVariants() const;
-  // Both lists from one state of the catalogue.
-  void lists(MapsList& defaults, MapsList& all) const;
   // Both lists converted to values (collections of the registry's map
   // structure) straight from the records, without copying them first. On a
   // conversion failure both are error results.

@@ -6,6 +6,9 @@
 #include <thread>
 #include <vector>
 
+#include "binding/convert_native.h"
+#include "binding/type_registry.h"
+
 namespace zel::maps {
 namespace {
 
@@ -102,14 +105,31 @@ TEST(MapCatalogue, ListsFollowListOrderAndDefaults) {
   EXPECT_EQ(catalogue.allVariants().size(), 2u);
   catalogue.update(variant(3, true, "C", "", "c"));
   catalogue.update(variant(3, true, "D", "", "d"));
-  MapsList defaults, all;
-  catalogue.lists(defaults, all);
+  catalogue.update(variant(5, false, "A", "", "e"));
+
+  // The lists as values hold the same records, converted in the same order.
+  TypeRegistry registry;
+  registerMapsTypes(registry, "ZelMaps");
+  BindingValue defaults, all;
+  catalogue.listValues(defaults, all, &registry);
+  ASSERT_TRUE(defaults.ok() && all.ok());
   ASSERT_EQ(defaults.size(), 2u);
-  EXPECT_EQ(defaults[0].name, "c");
-  EXPECT_EQ(defaults[1].name, "d");
-  ASSERT_EQ(all.size(), 4u);
-  EXPECT_EQ(all[0].name, "a");
-  EXPECT_EQ(all[3].name, "d");
+  EXPECT_EQ(defaults.at(0).find("name").asString(), "c");
+  EXPECT_EQ(defaults.at(1).find("name").asString(), "d");
+  const MapsList copies = catalogue.allVariants();
+  const BindingValue expected = toValue(copies, &registry);
+  ASSERT_EQ(all.size(), 5u);
+  for (std::size_t i = 0; i < copies.size(); ++i) {
+    EXPECT_EQ(all.at(i).find("name").asString(), copies[i].name);
+    EXPECT_EQ(all.at(i).fields().size(), expected.at(i).fields().size());
+    EXPECT_EQ(all.at(i).find("gameMode").asString(), expected.at(i).find("gameMode").asString());
+  }
+
+  // A registry without the map structure fails the conversion: both are errors.
+  TypeRegistry empty;
+  catalogue.listValues(defaults, all, &empty);
+  EXPECT_FALSE(defaults.ok());
+  EXPECT_FALSE(all.ok());
 }
 
 TEST(MapCatalogue, ReplaceDropsTheOldCatalogue) {
