@@ -85,7 +85,8 @@ FunctionInfo readFunction(const FunctionRecordView& record) {
     function.textLists.push_back(texts(node.texts, node.count));
   });
   function.callback = record.callback;
-  function.context = head.context;
+  // The plugin's invocation context, handed back (as the request's context) on each call.
+  function.context = const_cast<void*>(head.context);
   return function;
 }
 
