@@ -107,14 +107,14 @@ BENCHMARK(BM_CatalogueLookup)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmar
 void printLinearityRows(const zel::bench::GoalReporter& reporter) {
   const std::string small = "BM_CatalogueLoad/1000";
   const std::string large = "BM_CatalogueLoad/100000";
-  const double smallTime = reporter.time(small) / 1000 * 1000;     // us per variant
+  const double smallTime = reporter.time(small) / 1000 * 1000;    // us per variant
   const double largeTime = reporter.time(large) / 100000 * 1000;  // us per variant
   zel::bench::GoalReporter::printBandRow("7", "load time per variant, 100,000 / 1,000", large,
                                          largeTime, small, smallTime, 0.8, 1.2, "us");
-  zel::bench::GoalReporter::printBandRow(
-      "7", "peak bytes per variant, 100,000 / 1,000", large,
-      reporter.counter(large, "peak_bytes_per_variant"), small,
-      reporter.counter(small, "peak_bytes_per_variant"), 0.8, 1.2, "B");
+  zel::bench::GoalReporter::printBandRow("7", "peak bytes per variant, 100,000 / 1,000", large,
+                                         reporter.counter(large, "peak_bytes_per_variant"), small,
+                                         reporter.counter(small, "peak_bytes_per_variant"), 0.8,
+                                         1.2, "B");
 }
 
 }  // namespace

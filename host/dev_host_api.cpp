@@ -11,28 +11,7 @@
 
 namespace zel::host {
 
-namespace {
-
-std::string textOrEmpty(const char* text) {
-  return text != nullptr ? std::string(text) : std::string();
-}
-
-std::string_view requestMethodName(const RecordedRequest& request) {
-  if (request.method == kMethodCustom && request.customMethod) return *request.customMethod;
-  return methodName(request.method);
-}
-
-// Used when even the answer cannot be built (out of memory): a failure the
-// plugin can read, owning nothing.
-void fillBareError(HostResponse& response) {
-  static const char kText[] = "Host out of memory";
-  std::memset(static_cast<void*>(&response), 0, sizeof response);
-  response.error = kText;
-  response.status = 500;
-  response.reason = "";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // The C-callable functions of the table; each finds its host from the table.
 struct DevHostEntries {

@@ -1,14 +1,11 @@
 #include "host/host_records.h"
 
 #include "host/host_flat_value.h"
+#include "host/method_names.h"
 
 namespace zel::host {
 
 namespace {
-
-std::string textOrEmpty(const char* text) {
-  return text != nullptr ? std::string(text) : std::string();
-}
 
 std::optional<std::string> optionalText(const char* text) {
   if (text == nullptr) return std::nullopt;
@@ -16,6 +13,15 @@ std::optional<std::string> optionalText(const char* text) {
 }
 
 }  // namespace
+
+std::string textOrEmpty(const char* text) {
+  return text != nullptr ? std::string(text) : std::string();
+}
+
+std::string_view requestMethodName(const RecordedRequest& request) {
+  if (request.method == kMethodCustom && request.customMethod) return *request.customMethod;
+  return methodName(request.method);
+}
 
 RecordedRequest copyHostRequest(const HostRequest& request) {
   RecordedRequest copy;

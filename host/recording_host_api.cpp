@@ -14,26 +14,9 @@ namespace zel::host {
 
 namespace {
 
-std::string textOrEmpty(const char* text) {
-  return text != nullptr ? std::string(text) : std::string();
-}
-
 ScriptedResponse noHandlerAnswer(const RecordedRequest& request) {
-  std::string_view method = request.method == kMethodCustom && request.customMethod
-                                ? std::string_view(*request.customMethod)
-                                : methodName(request.method);
-  return ScriptedResponse::withError(fillTemplate(messages::kNoHandler, {method, request.url}),
-                                     404);
-}
-
-// Used when even the answer cannot be built (out of memory): a failure the
-// plugin can read, owning nothing.
-void fillBareError(HostResponse& response) {
-  static const char kText[] = "Host out of memory";
-  std::memset(static_cast<void*>(&response), 0, sizeof response);
-  response.error = kText;
-  response.status = 500;
-  response.reason = "";
+  return ScriptedResponse::withError(
+      fillTemplate(messages::kNoHandler, {requestMethodName(request), request.url}), 404);
 }
 
 }  // namespace
@@ -84,9 +67,10 @@ struct RecordingHostEntries {
     host.record(HostCall::SendEvent);
     if (event == nullptr) return 0;
     try {
-      RecordedEvent copy{textOrEmpty(event->name),
-                         host.recordEventPayloads_ ? readFlatValue(event->payload) : HostValue::makeNone(),
-                         event->flags, event->context};
+      RecordedEvent copy{
+          textOrEmpty(event->name),
+          host.recordEventPayloads_ ? readFlatValue(event->payload) : HostValue::makeNone(),
+          event->flags, event->context};
       std::lock_guard<std::mutex> lock(host.mutex_);
       host.sentEvents_.push_back(std::move(copy));
     } catch (...) {

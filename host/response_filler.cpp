@@ -130,6 +130,14 @@ std::vector<std::string> ResponseJournal::faults() const {
   return faults_;
 }
 
+void fillBareError(HostResponse& response) noexcept {
+  static const char kText[] = "Host out of memory";
+  std::memset(static_cast<void*>(&response), 0, sizeof response);
+  response.error = kText;
+  response.status = 500;
+  response.reason = "";
+}
+
 void fillResponse(HostResponse& response, const ScriptedResponse& script,
                   const std::shared_ptr<ResponseJournal>& journal) {
   auto state = std::make_unique<ResponseState>();

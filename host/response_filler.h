@@ -43,6 +43,10 @@ struct ResponseJournal {
 void fillResponse(HostResponse& response, const ScriptedResponse& script,
                   const std::shared_ptr<ResponseJournal>& journal);
 
+// Used when even the answer cannot be built (out of memory): a failure the
+// plugin can read, owning nothing.
+void fillBareError(HostResponse& response) noexcept;
+
 // Releases of records that no longer belonged to any response of this host
 // (a copy released twice, or a record from elsewhere), process-wide.
 std::uint32_t strayResponseReleases();

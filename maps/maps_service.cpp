@@ -51,9 +51,13 @@ bool MapsService::start() {
   return true;
 }
 
-MapsList MapsService::listDefaultMaps() { return catalogue_.defaultVariants(); }
+MapsList MapsService::listDefaultMaps() {
+  return catalogue_.defaultVariants();
+}
 
-MapsList MapsService::listAllMaps() { return catalogue_.allVariants(); }
+MapsList MapsService::listAllMaps() {
+  return catalogue_.allVariants();
+}
 
 Outcome<MapsResource> MapsService::getMap(std::int64_t id) {
   return found(catalogue_.findDefault(id), id);

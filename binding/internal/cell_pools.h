@@ -10,11 +10,11 @@
 // and continues with 4096-byte pages from the process-wide PagePool. The
 // table holds one pointer per pool; an entry is created the first time its
 // pool serves a cell, so a small value that uses one or two record sizes
-// carries one or two entries instead of all eighteen (2.7 KB). Every area and page begins with a 16-byte header; a free cell
-// holds the 16-bit index of the next free cell, 0 ending the list. A page whose
-// cells are all free goes straight back to the PagePool; the area stays.
-// Requests above 72 bytes come from zel::memory directly. Not thread-safe: a
-// context is used by one thread at a time.
+// carries one or two entries instead of all eighteen (2.7 KB). Every area and page begins with a
+// 16-byte header; a free cell holds the 16-bit index of the next free cell, 0 ending the list. A
+// page whose cells are all free goes straight back to the PagePool; the area stays. Requests above
+// 72 bytes come from zel::memory directly. Not thread-safe: a context is used by one thread at a
+// time.
 #pragma once
 
 #include <bit>

@@ -87,7 +87,7 @@ TEST(MapCatalogue, UpdateReplacesInPlaceOrAppends) {
   MapsList all = catalogue.allVariants();
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0].name, "a2");
-  EXPECT_FALSE(all[0].isDefault);  // every field is overwritten
+  EXPECT_FALSE(all[0].isDefault);                       // every field is overwritten
   catalogue.update(variant(1, false, "A", "X", "ax"));  // new mutator appends
   catalogue.update(variant(2, true, "A", "", "new id"));
   all = catalogue.allVariants();
