@@ -107,16 +107,18 @@ void releaseResponse(HostResponse* response) noexcept {
 }
 
 void writeResponse(HostResponse& response, CallResult& call, const TypeRegistry* registry) {
-  bool converted = true;
   if (!call.ok()) {
     setErrorText(response, call.result.errorMessage());
-  } else {
-    converted = valueToFlat(response.body, call.result, registry);
+  } else if (!valueToFlat(response.body, call.result, registry)) {
+    // The copy for the host fails only when memory is exhausted: answered
+    // like every other exhausted-memory failure of a call (500 "Out of
+    // memory"), not as a result the caller could have done something about.
+    throw std::bad_alloc();
   }
   response.passThrough = call.passThrough;
   response.passThroughCode =
       call.passThroughCode >= 1 && call.passThroughCode <= 3 ? call.passThroughCode : 0;
-  response.status = converted ? call.status : 400;
+  response.status = call.status;
   response.reason = call.reason.empty() ? kEmptyText : copyText(call.reason);
   if (!call.headers.empty()) {
     const std::size_t count = call.headers.size();

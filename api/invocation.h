@@ -57,9 +57,10 @@ void dispatch(HostResponse& response, const HostRequest& request,
 // response.
 void invoke(HostResponse& response, const HostRequest& request, const RequestContext& context);
 
-// Writes the call's outcome: an error text, or the result as a FlatValue
-// (status 400 when that fails), then pass-through fields, status, reason,
-// headers and the body stream, whose ownership passes to the response.
+// Writes the call's outcome: an error text, or the result as a FlatValue,
+// then pass-through fields, status, reason, headers and the body stream,
+// whose ownership passes to the response. Throws std::bad_alloc when memory
+// is exhausted; the callback answers that with 500 "Out of memory".
 void writeResponse(HostResponse& response, CallResult& call, const TypeRegistry* registry);
 
 // The release function of every response the plugin fills: frees what the
