@@ -26,22 +26,13 @@
 #include <string_view>
 #include <type_traits>
 
+#include "binding/fnv1a.h"
+
 namespace zel {
 
 inline constexpr std::uint32_t kNoTypeId = 0;
 
 namespace internal {
-
-inline constexpr std::uint32_t kFnvOffsetBasis = 0x811c9dc5u;
-inline constexpr std::uint32_t kFnvPrime = 16777619u;
-
-constexpr std::uint32_t fnv1a(std::string_view text) noexcept {
-  std::uint32_t hash = kFnvOffsetBasis;
-  for (const char c : text) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
-  }
-  return hash;
-}
 
 // The compiler's signature of this function names T: "... [with T = X]".
 template <typename T>
@@ -79,7 +70,7 @@ struct TypeNameStorage {
 
 // Never 0: that id is the no-type identity's.
 constexpr std::uint32_t typeIdFromName(std::string_view name) noexcept {
-  const std::uint32_t hash = fnv1a(name);
+  const std::uint32_t hash = fnv1aHash(name);
   return hash == kNoTypeId ? kFnvOffsetBasis : hash;
 }
 

@@ -7,9 +7,9 @@
 namespace zel {
 
 std::size_t TypeRegistry::TypeIdHash::operator()(std::uint32_t id) const noexcept {
-  std::uint32_t hash = internal::kFnvOffsetBasis;
+  std::uint32_t hash = kFnvOffsetBasis;
   for (int shift = 0; shift < 32; shift += 8) {
-    hash = (hash ^ ((id >> shift) & 0xFFu)) * internal::kFnvPrime;
+    hash = (hash ^ ((id >> shift) & 0xFFu)) * kFnvPrime;
   }
   return hash;
 }

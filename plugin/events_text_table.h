@@ -21,7 +21,7 @@ namespace zel::events {
 
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept { return internal::fnv1a(text); }
+  std::size_t operator()(std::string_view text) const noexcept { return fnv1aHash(text); }
 };
 
 template <typename V>

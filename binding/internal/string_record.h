@@ -14,17 +14,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "binding/fnv1a.h"
+
 namespace zel::binding::internal {
-
-inline constexpr std::uint32_t kFnvOffsetBasis = 0x811c9dc5u;
-inline constexpr std::uint32_t kFnvPrime = 16777619u;
-
-// FNV-1a, 32 bits, over the bytes of `text`.
-[[nodiscard]] constexpr std::uint32_t fnv1aHash(std::string_view text) noexcept {
-  std::uint32_t hash = kFnvOffsetBasis;
-  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
-  return hash;
-}
 
 struct StringRecord {
   std::uint32_t hash;

@@ -177,7 +177,7 @@ TEST(TypeRegistryTest, FieldDescriptorsOfMemberPointers) {
     EXPECT_EQ(field.type().type, row.type.type);
     EXPECT_EQ(field.required(), row.required);
     EXPECT_EQ(field.omitWhenZero(), row.omitWhenZero);
-    EXPECT_EQ(field.nameHash(), internal::fnv1a(field.name()));
+    EXPECT_EQ(field.nameHash(), fnv1aHash(field.name()));
     EXPECT_EQ(&field.owner(), shape);
     EXPECT_FALSE(field.optional());
   }
