@@ -100,7 +100,8 @@ TEST(CellPoolsTest, APageServesFreedCellsFirstAndFillsToItsLastCell) {
     SCOPED_TRACE(bytes);
     CellPools pools;
     const std::vector<void*> area = fillArea(pools, bytes);
-    const std::size_t capacity = PagePool::kPageBytes / bytes - (16 + bytes - 1) / bytes;
+    constexpr std::size_t kHeader = sizeof(CellPools::PageHeader);  // 16 bytes on 32-bit builds
+    const std::size_t capacity = PagePool::kPageBytes / bytes - (kHeader + bytes - 1) / bytes;
     std::vector<unsigned char*> page;
     for (std::size_t i = 0; i < capacity; ++i) {
       page.push_back(static_cast<unsigned char*>(pools.allocate(bytes)));
