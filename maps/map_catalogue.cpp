@@ -30,15 +30,10 @@ void MapCatalogue::listValues(BindingValue& defaults, BindingValue& all,
   all.makeCollection();
   {
     std::lock_guard lock(mutex_);
-    std::size_t defaultCount = 0;
+    // The full list's size is known without touching a record; the defaults
+    // grow as they are found.
     std::size_t count = 0;
-    for (const auto& entry : variants_) {
-      for (const MapsResource& variant : entry.second) {
-        defaultCount += variant.isDefault ? 1 : 0;
-        ++count;
-      }
-    }
-    defaults.reserve(defaultCount);
+    for (const auto& entry : variants_) count += entry.second.size();
     all.reserve(count);
     for (const auto& entry : variants_) {
       for (const MapsResource& variant : entry.second) {
