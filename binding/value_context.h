@@ -30,6 +30,9 @@ class ValueContext {
     return strings_.intern(text);
   }
   void release(binding::internal::StringRecord* record) noexcept { strings_.release(record); }
+  void release(binding::internal::StringRecord* record, memory::ReleaseBatch& batch) noexcept {
+    strings_.release(record, batch);
+  }
 
   // Small records of the tree's values.
   [[nodiscard]] void* allocateCell(std::size_t bytes) { return cells_.allocate(bytes); }

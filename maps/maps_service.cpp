@@ -78,20 +78,27 @@ void MapsService::updateMap(MapsResource map) {
 }
 
 void MapsService::load() {
+  if (!rebuildCatalogue()) return;
+  announceCatalogue();
+}
+
+bool MapsService::rebuildCatalogue() {
   // The requests block this thread; no lock of the catalogue is held meanwhile.
+  // Both documents are dropped on return, before the announcement is built, so
+  // they never live beside it.
   RequestResult<MapsDocument> maps = request<MapsDocument>(HttpMethod::Get, kMapsDocumentUrl);
   if (maps.failed()) {
     logText(kLogError, kTagDbg, messages::kMapsDocumentFailed);
-    return;
+    return false;
   }
   RequestResult<MapAssetsDocument> assets =
       request<MapAssetsDocument>(HttpMethod::Get, kMapAssetsDocumentUrl);
   if (assets.failed()) {
     logText(kLogError, kTagDbg, messages::kMapAssetsDocumentFailed);
-    return;
+    return false;
   }
   catalogue_.replace(buildVariants(maps.value(), assets.value(), registry()));
-  announceCatalogue();
+  return true;
 }
 
 void MapsService::announceCatalogue() {

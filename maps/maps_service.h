@@ -46,6 +46,9 @@ class MapsService : public PluginBase {
   void load();
 
  private:
+  // The fetch and rebuild half of load(); false when a document failed.
+  bool rebuildCatalogue();
+
   // The two catalogue-changed events: the default variants on the v1 list,
   // then every variant on the v2 list.
   void announceCatalogue();

@@ -34,8 +34,17 @@ std::size_t runtimeUsableSize(const void* block) noexcept {
 #endif
 }
 
+// On i686 a plain 64-bit atomic load or store goes through the x87 unit and
+// stalls on store forwarding; with SSE2 it is one movq. Windows has required
+// SSE2 since Windows 8, so these few counter functions may use it.
+#if defined(__i386__)
+#define ZEL_COUNTER_CODE __attribute__((target("sse2")))
+#else
+#define ZEL_COUNTER_CODE
+#endif
+
 // True when the failure-injection hook says this allocation must fail.
-bool injectedFailure() noexcept {
+ZEL_COUNTER_CODE bool injectedFailure() noexcept {
   std::uint64_t left = failCountdown.load(std::memory_order_relaxed);
   while (left != 0) {
     if (failCountdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
@@ -45,25 +54,27 @@ bool injectedFailure() noexcept {
   return false;
 }
 
-void updatePeak() noexcept {
-  const std::uint64_t allocated = counters.bytesAllocated.load(std::memory_order_relaxed);
-  const std::uint64_t freed = counters.bytesFreed.load(std::memory_order_relaxed);
-  const std::uint64_t live = allocated - freed;
+// `allocated` and `allocationCount` are the totals just returned by this
+// thread's own additions, so only the other two totals are read again.
+ZEL_COUNTER_CODE void updatePeak(std::uint64_t allocated, std::uint64_t allocationCount) noexcept {
+  const std::uint64_t live = allocated - counters.bytesFreed.load(std::memory_order_relaxed);
   if (live > counters.peakLiveBytes.load(std::memory_order_relaxed)) {
     counters.peakLiveBytes.store(live, std::memory_order_relaxed);
-    counters.liveAllocationsAtPeak.store(counters.allocations.load(std::memory_order_relaxed) -
-                                             counters.frees.load(std::memory_order_relaxed),
-                                         std::memory_order_relaxed);
+    counters.liveAllocationsAtPeak.store(
+        allocationCount - counters.frees.load(std::memory_order_relaxed),
+        std::memory_order_relaxed);
   }
 }
 
-void countAllocation(std::size_t bytes) noexcept {
-  counters.bytesAllocated.fetch_add(bytes, std::memory_order_relaxed);
-  counters.allocations.fetch_add(1, std::memory_order_relaxed);
-  updatePeak();
+ZEL_COUNTER_CODE void countAllocation(std::size_t bytes) noexcept {
+  const std::uint64_t allocated =
+      counters.bytesAllocated.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+  const std::uint64_t allocationCount =
+      counters.allocations.fetch_add(1, std::memory_order_relaxed) + 1;
+  updatePeak(allocated, allocationCount);
 }
 
-void countFree(std::size_t bytes) noexcept {
+ZEL_COUNTER_CODE void countFree(std::size_t bytes) noexcept {
   counters.bytesFreed.fetch_add(bytes, std::memory_order_relaxed);
   counters.frees.fetch_add(1, std::memory_order_relaxed);
 }
@@ -82,12 +93,20 @@ void countingRelease(void*, void* block) noexcept {
 }
 
 void* countingReallocate(void*, void* block, std::size_t size) noexcept {
+  // Without an old block this is an allocation, and nothing is freed.
+  if (block == nullptr) return countingAllocate(nullptr, size);
   const std::size_t oldSize = runtimeUsableSize(block);
-  void* result = injectedFailure() ? nullptr : std::realloc(block, size);
-  // A failed reallocation leaves the old block alive: count it as kept.
-  if (result == nullptr && block != nullptr && size != 0) {
-    counters.allocations.fetch_add(1, std::memory_order_relaxed);
-    counters.frees.fetch_add(1, std::memory_order_relaxed);
+  const bool fails = injectedFailure();
+  void* result = fails ? nullptr : std::realloc(block, size);
+  if (result == nullptr) {
+    if (fails || size != 0) {
+      // A failed reallocation leaves the old block alive: count it as kept.
+      counters.allocations.fetch_add(1, std::memory_order_relaxed);
+      counters.frees.fetch_add(1, std::memory_order_relaxed);
+    } else {
+      // Resizing to nothing freed the block and allocated nothing.
+      countFree(oldSize);
+    }
     return nullptr;
   }
   countFree(oldSize);
@@ -104,16 +123,21 @@ char* countingDuplicateString(void*, const char* text) noexcept {
   return copy;
 }
 
-std::size_t countingUsableSize(void*, const void* block) noexcept { return runtimeUsableSize(block); }
+std::size_t countingUsableSize(void*, const void* block) noexcept {
+  return runtimeUsableSize(block);
+}
 
 // Constant-initialised, so it is in place before any allocation is served,
 // whatever the order of static initialisation.
-constinit const AllocationTable table{countingAllocate, countingRelease, countingReallocate,
-                                      countingDuplicateString, countingUsableSize, nullptr};
+constinit const AllocationTable table{countingAllocate,   countingRelease,
+                                      countingReallocate, countingDuplicateString,
+                                      countingUsableSize, nullptr};
 
 }  // namespace
 
-const AllocationTable& allocationTable() noexcept { return table; }
+const AllocationTable& allocationTable() noexcept {
+  return table;
+}
 
 void* allocate(std::size_t size) noexcept {
   return table.allocate ? table.allocate(table.context, size) : std::malloc(size);
@@ -128,7 +152,8 @@ void release(void* block) noexcept {
 }
 
 void* reallocate(void* block, std::size_t size) noexcept {
-  return table.reallocate ? table.reallocate(table.context, block, size) : std::realloc(block, size);
+  return table.reallocate ? table.reallocate(table.context, block, size)
+                          : std::realloc(block, size);
 }
 
 char* duplicateString(const char* text) noexcept {
@@ -137,6 +162,21 @@ char* duplicateString(const char* text) noexcept {
 
 std::size_t usableSize(const void* block) noexcept {
   return table.usableSize ? table.usableSize(table.context, block) : runtimeUsableSize(block);
+}
+
+void ReleaseBatch::release(void* block) noexcept {
+  if (block == nullptr) return;
+  bytes_ += runtimeUsableSize(block);
+  ++blocks_;
+  std::free(block);
+}
+
+ZEL_COUNTER_CODE void ReleaseBatch::flush() noexcept {
+  if (blocks_ == 0) return;
+  counters.bytesFreed.fetch_add(bytes_, std::memory_order_relaxed);
+  counters.frees.fetch_add(blocks_, std::memory_order_relaxed);
+  bytes_ = 0;
+  blocks_ = 0;
 }
 
 void readStats(MemoryStats& stats) noexcept {
@@ -155,6 +195,8 @@ std::int64_t liveBytes() noexcept {
                                    counters.bytesFreed.load(std::memory_order_relaxed));
 }
 
-void failAllocationForTest(std::uint64_t nth) noexcept { failCountdown.store(nth, std::memory_order_relaxed); }
+void failAllocationForTest(std::uint64_t nth) noexcept {
+  failCountdown.store(nth, std::memory_order_relaxed);
+}
 
 }  // namespace zel::memory

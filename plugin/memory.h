@@ -35,6 +35,29 @@ void* reallocate(void* block, std::size_t size) noexcept;
 char* duplicateString(const char* text) noexcept;
 std::size_t usableSize(const void* block) noexcept;
 
+// Frees blocks like release(), but adds them to the two free counters with
+// one atomic addition each when it is flushed or goes out of scope, instead
+// of two per block. For loops that free many blocks and allocate none, such
+// as the teardown of a value tree; the totals are the same.
+//
+//   memory::ReleaseBatch batch;
+//   for (void* block : blocks) batch.release(block);
+//   // counted here
+class ReleaseBatch {
+ public:
+  ReleaseBatch() noexcept = default;
+  ReleaseBatch(const ReleaseBatch&) = delete;
+  ReleaseBatch& operator=(const ReleaseBatch&) = delete;
+  ~ReleaseBatch() { flush(); }
+
+  void release(void* block) noexcept;
+  void flush() noexcept;
+
+ private:
+  std::uint64_t bytes_ = 0;
+  std::uint64_t blocks_ = 0;
+};
+
 // The table in use: the counting functions, installed once per process
 // before the first allocation is served.
 const AllocationTable& allocationTable() noexcept;

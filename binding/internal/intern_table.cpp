@@ -69,8 +69,7 @@ StringRecord* InternTable::intern(std::string_view text) {
   return record;
 }
 
-void InternTable::release(StringRecord* record) noexcept {
-  if (record->isShared() || --record->references != 0) return;
+void InternTable::remove(StringRecord* record) noexcept {
   std::uint32_t hole = record->hash & mask();
   while (slots_[hole].record != record) hole = (hole + 1) & mask();
   // Shift back every record of the run that would no longer be reachable
@@ -85,7 +84,6 @@ void InternTable::release(StringRecord* record) noexcept {
   }
   slots_[hole].record = nullptr;
   --count_;
-  memory::release(record);
 }
 
 void InternTable::grow() {

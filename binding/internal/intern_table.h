@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "binding/internal/string_record.h"
+#include "plugin/memory.h"
 
 namespace zel::binding::internal {
 
@@ -38,7 +39,17 @@ class InternTable {
   }
 
   // Drops one reference; frees the record at zero. The shared record is ignored.
-  void release(StringRecord* record) noexcept;
+  void release(StringRecord* record) noexcept {
+    if (record->isShared() || --record->references != 0) return;
+    remove(record);
+    memory::release(record);
+  }
+  // The same, with the free counted in `batch`.
+  void release(StringRecord* record, memory::ReleaseBatch& batch) noexcept {
+    if (record->isShared() || --record->references != 0) return;
+    remove(record);
+    batch.release(record);
+  }
 
   [[nodiscard]] std::size_t sizeForTest() const noexcept { return count_; }
 
@@ -48,6 +59,8 @@ class InternTable {
     std::uint32_t hash;
   };
 
+  // Takes a record whose count reached zero out of the table.
+  void remove(StringRecord* record) noexcept;
   void grow();
   [[nodiscard]] std::uint32_t mask() const noexcept { return capacity_ - 1; }
 

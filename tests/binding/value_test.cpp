@@ -11,6 +11,7 @@
 
 #include "binding/internal/page_pool.h"
 #include "binding/value_context.h"
+#include "plugin/host_api.h"
 #include "plugin/memory.h"
 
 namespace zel {
@@ -525,6 +526,8 @@ TEST(BindingValueTest, BuildingAndDroppingManyTreesLeavesNoMemoryBehind) {
     fillSample(warmUp);
   }
   const std::int64_t before = memory::liveBytes();
+  MemoryStats statsBefore{};
+  memory::readStats(statsBefore);
   const std::size_t reservations = PagePool::instance().reservationCountForTest();
   std::vector<BindingValue> batch(50);
   for (int round = 0; round < 200; ++round) {  // 10,000 trees, 50 alive at a time
@@ -540,6 +543,11 @@ TEST(BindingValueTest, BuildingAndDroppingManyTreesLeavesNoMemoryBehind) {
   batch.clear();
   batch.shrink_to_fit();
   EXPECT_EQ(memory::liveBytes(), before);
+  // Teardowns count their frees in one addition each; every block is there.
+  MemoryStats statsAfter{};
+  memory::readStats(statsAfter);
+  EXPECT_GT(statsAfter.frees, statsBefore.frees + 10000);
+  EXPECT_EQ(statsAfter.allocations - statsBefore.allocations, statsAfter.frees - statsBefore.frees);
   EXPECT_EQ(PagePool::instance().reservationCountForTest(), reservations);
 }
 

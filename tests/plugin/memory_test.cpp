@@ -117,6 +117,51 @@ TEST(CountingAllocator, FailedReallocationKeepsTheOldBlockCounted) {
   EXPECT_EQ(liveBytes(), live);
 }
 
+TEST(CountingAllocator, ReallocatingFromOrToNothingCountsOnlyWhatHappened) {
+  const MemoryStats before = stats();
+  void* block = reallocate(nullptr, 64);  // an allocation, nothing freed
+  ASSERT_NE(block, nullptr);
+  const std::size_t size = usableSize(block);
+  MemoryStats mid = stats();
+  EXPECT_EQ(mid.allocations - before.allocations, 1u);
+  EXPECT_EQ(mid.frees - before.frees, 0u);
+  EXPECT_EQ(mid.bytesAllocated - before.bytesAllocated, size);
+  EXPECT_EQ(mid.bytesFreed - before.bytesFreed, 0u);
+  EXPECT_EQ(reallocate(block, 0), nullptr);  // a free, nothing allocated
+  const MemoryStats after = stats();
+  EXPECT_EQ(after.allocations - before.allocations, 1u);
+  EXPECT_EQ(after.frees - before.frees, 1u);
+  EXPECT_EQ(after.bytesFreed - before.bytesFreed, size);
+}
+
+TEST(CountingAllocator, ReleaseBatchCountsItsBlocksWhenFlushedOrDropped) {
+  const MemoryStats before = stats();
+  void* blocks[3] = {allocate(10), allocate(200), allocate(3000)};
+  std::uint64_t bytes = 0;
+  for (void* block : blocks) {
+    ASSERT_NE(block, nullptr);
+    bytes += usableSize(block);
+  }
+  const MemoryStats allocated = stats();
+  {
+    ReleaseBatch batch;
+    batch.release(blocks[0]);
+    batch.release(nullptr);
+    batch.release(blocks[1]);
+    // Nothing is counted before the flush.
+    EXPECT_EQ(stats().frees, allocated.frees);
+    EXPECT_EQ(stats().bytesFreed, allocated.bytesFreed);
+    batch.flush();
+    EXPECT_EQ(stats().frees - allocated.frees, 2u);
+    batch.release(blocks[2]);
+  }
+  const MemoryStats after = stats();
+  EXPECT_EQ(after.allocations - before.allocations, 3u);
+  EXPECT_EQ(after.frees - before.frees, 3u);
+  EXPECT_EQ(after.bytesFreed - before.bytesFreed, bytes);
+  EXPECT_EQ(after.bytesAllocated - before.bytesAllocated, bytes);
+}
+
 TEST(CountingAllocator, ConcurrentTotalsAreExact) {
   const MemoryStats before = stats();
   const std::int64_t live = liveBytes();
