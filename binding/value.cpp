@@ -76,11 +76,11 @@ void ValueNode::swapStorage(ValueNode& other) noexcept {
 }
 
 void ValueNode::destroy() noexcept {
-  reset();
-  if (standalone_ != 0) {
-    delete context_;
-    context_ = nullptr;
-  }
+  if (standalone_ == 0) return reset();
+  bi::releaseRootAndContext(kind_, payload_, context_);
+  kind_ = 0;
+  payload_.raw = 0;
+  context_ = nullptr;
 }
 
 void ValueNode::reset() noexcept {

@@ -33,6 +33,12 @@ class ValueContext {
   void release(binding::internal::StringRecord* record, memory::ReleaseBatch& batch) noexcept {
     strings_.release(record, batch);
   }
+  // Only while the context's last tree is torn down, right before the
+  // context is destroyed; see InternTable::releaseAsTableEnds.
+  void releaseAsContextEnds(binding::internal::StringRecord* record,
+                            memory::ReleaseBatch& batch) noexcept {
+    strings_.releaseAsTableEnds(record, batch);
+  }
 
   // Small records of the tree's values.
   [[nodiscard]] void* allocateCell(std::size_t bytes) { return cells_.allocate(bytes); }

@@ -30,10 +30,13 @@ StringRecord* emptyStringRecord() noexcept {
 }
 
 InternTable::~InternTable() {
-  // Every value of the context has released its texts by now, or its root
-  // left them to this sweep; anything left is freed with the table.
-  for (std::uint32_t i = 0; i < capacity_; ++i) {
-    if (slots_[i].record != nullptr) memory::release(slots_[i].record);
+  // After releaseAsTableEnds the slots may point at freed records: they are
+  // not visited. Otherwise every value of the context has released its texts
+  // by now, and anything left is freed with the table.
+  if (freedInPlace_ == 0) {
+    for (std::uint32_t i = 0; i < capacity_; ++i) {
+      if (slots_[i].record != nullptr) memory::release(slots_[i].record);
+    }
   }
   memory::release(slots_);
 }

@@ -51,6 +51,16 @@ class InternTable {
     batch.release(record);
   }
 
+  // For a table that is destroyed right after: drops one reference and, at
+  // zero, frees the record without taking it out of the slots. From the first
+  // such call on the table serves no lookup; its destructor then frees the
+  // slots alone, so every record must have reached zero by then.
+  void releaseAsTableEnds(StringRecord* record, memory::ReleaseBatch& batch) noexcept {
+    if (record->isShared() || --record->references != 0) return;
+    ++freedInPlace_;
+    batch.release(record);
+  }
+
   [[nodiscard]] std::size_t sizeForTest() const noexcept { return count_; }
 
  private:
@@ -67,6 +77,7 @@ class InternTable {
   Slot* slots_ = nullptr;
   std::uint32_t capacity_ = 0;  // zero or a power of two
   std::uint32_t count_ = 0;
+  std::uint32_t freedInPlace_ = 0;  // records freed by releaseAsTableEnds
 };
 
 }  // namespace zel::binding::internal

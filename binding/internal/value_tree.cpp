@@ -27,12 +27,28 @@ struct PendingLists {
   ArrayRecord* structures = nullptr;
 };
 
+// How a teardown gives back texts: counted down and taken out of the intern
+// table, or, when the whole context is destroyed right after, counted down
+// and freed while the table, about to go, keeps its slots as they are.
+enum class Texts { Release, ContextEnds };
+
+template <Texts kTexts>
+inline void releaseText(StringRecord* text, ValueContext& context,
+                        memory::ReleaseBatch& batch) noexcept {
+  if constexpr (kTexts == Texts::Release) {
+    context.release(text, batch);
+  } else {
+    context.releaseAsContextEnds(text, batch);
+  }
+}
+
 // Frees a child's payload; a container child is chained for later.
+template <Texts kTexts>
 void releaseChild(std::uint8_t kind, NodeAccess::Payload payload, ValueContext& context,
                   PendingLists& pending, memory::ReleaseBatch& batch) noexcept {
   switch (static_cast<ValueKind>(kind)) {
     case ValueKind::String:
-      context.release(payload.string, batch);
+      releaseText<kTexts>(payload.string, context, batch);
       break;
     case ValueKind::Blob:
       batch.release(payload.array->data);
@@ -62,6 +78,7 @@ inline void prefetchRecord(const ValueNode& next) noexcept {
 
 // Children are visited last to first, so the pending lists hand back the
 // containers first to last: the order in which they were allocated.
+template <Texts kTexts>
 void tearDown(PendingLists& pending, ValueContext& context, memory::ReleaseBatch& batch) noexcept {
   while (pending.collections != nullptr || pending.structures != nullptr) {
     ArrayRecord* record;
@@ -71,8 +88,8 @@ void tearDown(PendingLists& pending, ValueContext& context, memory::ReleaseBatch
       auto* nodes = static_cast<ValueNode*>(record->data);
       for (std::uint32_t i = record->size; i-- > 0;) {
         if (i != 0) prefetchRecord(nodes[i - 1]);
-        releaseChild(NodeAccess::kind(nodes[i]), NodeAccess::payload(nodes[i]), context, pending,
-                     batch);
+        releaseChild<kTexts>(NodeAccess::kind(nodes[i]), NodeAccess::payload(nodes[i]), context,
+                             pending, batch);
       }
     } else {
       record = pending.structures;
@@ -80,9 +97,10 @@ void tearDown(PendingLists& pending, ValueContext& context, memory::ReleaseBatch
       auto* fields = static_cast<Field*>(record->data);
       for (std::uint32_t i = record->size; i-- > 0;) {
         if (i != 0) prefetchRecord(NodeAccess::value(fields[i - 1]));
-        context.release(NodeAccess::key(fields[i]), batch);
+        releaseText<kTexts>(NodeAccess::key(fields[i]), context, batch);
         const ValueNode& value = NodeAccess::value(fields[i]);
-        releaseChild(NodeAccess::kind(value), NodeAccess::payload(value), context, pending, batch);
+        releaseChild<kTexts>(NodeAccess::kind(value), NodeAccess::payload(value), context, pending,
+                             batch);
       }
     }
     batch.release(record->data);
@@ -160,17 +178,28 @@ void copyShallow(ValueNode& target, const ValueNode& source, ValueContext* conte
   NodeAccess::kind(target) = kind;
 }
 
-}  // namespace
-
-void releasePayload(std::uint8_t kind, NodeAccess::Payload payload,
-                    ValueContext* context) noexcept {
+template <Texts kTexts>
+void releaseTree(std::uint8_t kind, NodeAccess::Payload payload, ValueContext* context) noexcept {
   if (kind == static_cast<std::uint8_t>(ValueKind::String) && payload.string->isShared()) return;
   if (kind < static_cast<std::uint8_t>(ValueKind::String) || context == nullptr) return;
   // A teardown frees and never allocates, so its frees are counted at its end.
   memory::ReleaseBatch batch;
   PendingLists pending;
-  releaseChild(kind, payload, *context, pending, batch);
-  tearDown(pending, *context, batch);
+  releaseChild<kTexts>(kind, payload, *context, pending, batch);
+  tearDown<kTexts>(pending, *context, batch);
+}
+
+}  // namespace
+
+void releasePayload(std::uint8_t kind, NodeAccess::Payload payload,
+                    ValueContext* context) noexcept {
+  releaseTree<Texts::Release>(kind, payload, context);
+}
+
+void releaseRootAndContext(std::uint8_t kind, NodeAccess::Payload payload,
+                           ValueContext* context) noexcept {
+  releaseTree<Texts::ContextEnds>(kind, payload, context);
+  delete context;
 }
 
 void copyTree(ValueNode& target, const ValueNode& source, ValueContext* context) {

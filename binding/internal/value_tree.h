@@ -21,6 +21,13 @@ namespace zel::binding::internal {
 // context may be null only for payloads that hold no storage.
 void releasePayload(std::uint8_t kind, NodeAccess::Payload payload, ValueContext* context) noexcept;
 
+// The same for the root of a standalone value, then deletes `context` (which
+// may be null). Nothing but this tree refers to the context's texts, so each
+// is freed as its count reaches zero without being taken out of the intern
+// table one by one; the table goes with the context.
+void releaseRootAndContext(std::uint8_t kind, NodeAccess::Payload payload,
+                           ValueContext* context) noexcept;
+
 // Copies `source` into `target`, an empty node whose context is `context`.
 // Texts are interned in `context` (just counted again when the source lives
 // in the same context). Throws std::bad_alloc when memory is exhausted, leaving

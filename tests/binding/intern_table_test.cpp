@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/host_api.h"
 #include "plugin/memory.h"
 
 namespace zel::binding::internal {
@@ -74,6 +75,29 @@ TEST(InternTableTest, RecordsStayFindableAcrossGrowthAndRemovals) {
     if (n % 3 != 0) table.release(records[n]);
   }
   EXPECT_EQ(table.sizeForTest(), 0u);
+}
+
+TEST(InternTableTest, ReleasingAsTheTableEndsFreesEveryRecordOnce) {
+  const std::int64_t before = memory::liveBytes();
+  MemoryStats statsBefore{};
+  memory::readStats(statsBefore);
+  {
+    InternTable table;
+    std::vector<StringRecord*> held;
+    for (int i = 0; i < 300; ++i) {
+      held.push_back(table.intern("text " + std::to_string(i % 100)));  // three references each
+    }
+    held.push_back(table.intern(""));  // the shared record is never freed
+    memory::ReleaseBatch batch;
+    for (StringRecord* record : held) table.releaseAsTableEnds(record, batch);
+    batch.flush();
+    // Every record is freed already; the table frees only its slots.
+  }
+  MemoryStats statsAfter{};
+  memory::readStats(statsAfter);
+  EXPECT_EQ(memory::liveBytes(), before);
+  EXPECT_EQ(statsAfter.allocations - statsBefore.allocations, statsAfter.frees - statsBefore.frees);
+  EXPECT_EQ(emptyStringRecord()->references, 0u);
 }
 
 }  // namespace

@@ -551,6 +551,31 @@ TEST(BindingValueTest, BuildingAndDroppingManyTreesLeavesNoMemoryBehind) {
   EXPECT_EQ(PagePool::instance().reservationCountForTest(), reservations);
 }
 
+TEST(BindingValueTest, DestroyingARootFreesEachSharedTextOnceWhateverItsShape) {
+  const std::int64_t before = memory::liveBytes();
+  MemoryStats statsBefore{};
+  memory::readStats(statsBefore);
+  {
+    BindingValue text;
+    text.setString("alone");  // a root that is a text
+    BindingValue tree;
+    for (int i = 0; i < 50; ++i) {
+      ValueNode& entry = tree.field("entries").append();
+      entry.field("name").setString("name");  // the key's own text as a value
+      entry.field("k" + std::to_string(i % 7)).setString("v" + std::to_string(i % 5));
+      entry.field("list").append().setString("");
+    }
+    BindingValue emptied;
+    emptied.field("gone").setString("gone");
+    emptied.reset();  // its texts leave the table one by one
+    emptied.field("back").setString("back");
+  }
+  MemoryStats statsAfter{};
+  memory::readStats(statsAfter);
+  EXPECT_EQ(memory::liveBytes(), before);
+  EXPECT_EQ(statsAfter.allocations - statsBefore.allocations, statsAfter.frees - statsBefore.frees);
+}
+
 TEST(BindingValueTest, ExhaustedMemoryDuringACopyLeavesTargetAndMemoryAsTheyWere) {
   BindingValue source;
   fillSample(source);
