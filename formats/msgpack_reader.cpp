@@ -55,8 +55,35 @@ bool MessagePackReader::recognise(const void* data, std::size_t size) noexcept {
   return (first >= 0x80 && first <= 0x9f) || (first >= 0xdc && first <= 0xdf);
 }
 
+// The two readers below run for most items, so they are inlined; their
+// failures are not.
+inline bool MessagePackReader::readNumber(unsigned bytes, std::uint64_t& value) {
+  if (size_ - position_ < bytes) [[unlikely]] {
+    return fail(formatPositional(truncatedNumberMessage(bytes), position_));
+  }
+  std::uint64_t number = 0;
+  for (unsigned i = 0; i < bytes; ++i) number = (number << 8) | data_[position_ + i];
+  position_ += bytes;
+  value = number;
+  return true;
+}
+
+inline bool MessagePackReader::readBytes(std::uint64_t length, const char* truncatedMessage,
+                                         std::string_view& bytes) {
+  if (size_ - position_ < length) [[unlikely]] {
+    return fail(formatPositional(truncatedMessage, length, position_));
+  }
+  bytes = std::string_view(reinterpret_cast<const char*>(data_) + position_,
+                           static_cast<std::size_t>(length));
+  position_ += static_cast<std::size_t>(length);
+  return true;
+}
+
 BindingValue MessagePackReader::read() {
   BindingValue result;
+  // Holds counted keys of result's tree: declared after it, so it is
+  // released first, also when an exception leaves.
+  binding::internal::KeyShapes shapes;
   position_ = 0;
   open_.clear();
   open_.reserve(kInitialOpenContainers);
@@ -64,29 +91,36 @@ BindingValue MessagePackReader::read() {
 
   // A map is put in key order when it closes, where a repeated key replaces
   // the earlier value as a whole.
-  const auto closeContainer = [this] {
+  const auto closeContainer = [this, &shapes] {
     const OpenContainer& top = open_.back();
-    if (top.isMap) finishFields(*top.node, binding::internal::RepeatedKey::Replace);
+    if (top.isMap) {
+      finishFields(*top.node, binding::internal::RepeatedKey::Replace, shapes, top.cursor);
+    }
     open_.pop_back();
   };
   bool ok = readValue(result);
-  while (ok && position_ < size_ && !open_.empty()) {
+  // The input may end inside a container: what was read so far stays.
+  while (ok && !open_.empty()) {
     OpenContainer& top = open_.back();
-    if (top.consumed == top.announced) {
+    if (top.left == 0) {
       closeContainer();
       continue;
     }
-    const std::uint64_t item = top.consumed++;
+    if (position_ == size_) break;
+    --top.left;
     if (!top.isMap) {
       ok = readValue(top.node->append());
-    } else if (item % 2 == 0) {
-      ok = readKey(top);
-    } else {
-      // Fields go in arrival order until the map closes.
-      ok = readValue(binding::internal::appendField(*top.node, top.key));
+      continue;
     }
+    // A key the input ends after is dropped. Fields go in arrival order
+    // until the map closes.
+    std::string_view key;
+    ok = readKey(key);
+    if (!ok || position_ == size_) break;
+    ok = readValue(binding::internal::appendField(*top.node, key, shapes, top.cursor));
   }
   if (!ok) {
+    shapes.release();
     result.setError(error_);
     return result;
   }
@@ -175,7 +209,7 @@ bool MessagePackReader::readValue(ValueNode& node) {
   }
 }
 
-bool MessagePackReader::readKey(OpenContainer& map) {
+bool MessagePackReader::readKey(std::string_view& key) {
   const std::uint8_t type = data_[position_++];
   std::uint64_t length = 0;
   if (type >= 0xa0 && type <= 0xbf) {
@@ -185,7 +219,7 @@ bool MessagePackReader::readKey(OpenContainer& map) {
   } else {
     return fail(formatPositional(messages::kMsgpackKeyNotString, position_));
   }
-  return readBytes(length, messages::kMsgpackStringTruncated, map.key);
+  return readBytes(length, messages::kMsgpackStringTruncated, key);
 }
 
 bool MessagePackReader::openContainer(ValueNode& node, std::uint64_t count, bool isMap) {
@@ -202,33 +236,11 @@ bool MessagePackReader::openContainer(ValueNode& node, std::uint64_t count, bool
     // left is not worth reserving for.
     node.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position_)));
   }
-  open_.push_back(OpenContainer{&node, isMap ? count * 2 : count, 0, {}, isMap});
+  open_.push_back(OpenContainer{&node, count, {}, isMap});
   return true;
 }
 
-bool MessagePackReader::readNumber(unsigned bytes, std::uint64_t& value) {
-  if (size_ - position_ < bytes) {
-    return fail(formatPositional(truncatedNumberMessage(bytes), position_));
-  }
-  std::uint64_t number = 0;
-  for (unsigned i = 0; i < bytes; ++i) number = (number << 8) | data_[position_ + i];
-  position_ += bytes;
-  value = number;
-  return true;
-}
-
-bool MessagePackReader::readBytes(std::uint64_t length, const char* truncatedMessage,
-                                  std::string_view& bytes) {
-  if (size_ - position_ < length) {
-    return fail(formatPositional(truncatedMessage, length, position_));
-  }
-  bytes = std::string_view(reinterpret_cast<const char*>(data_) + position_,
-                           static_cast<std::size_t>(length));
-  position_ += static_cast<std::size_t>(length);
-  return true;
-}
-
-bool MessagePackReader::fail(std::string message) {
+[[gnu::noinline, gnu::cold]] bool MessagePackReader::fail(std::string message) {
   error_ = std::move(message);
   return false;
 }

@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/internal/key_shapes.h"
 #include "binding/value.h"
 
 namespace zel {
@@ -46,20 +47,19 @@ class MessagePackReader {
   [[nodiscard]] static bool recognise(const void* data, std::size_t size) noexcept;
 
  private:
-  // One open container: its node, the items it announced (twice the pairs of
-  // a map), the items read so far and, for a map, the key of the next value.
+  // One open container: its node, the elements or pairs it announced that
+  // are still to be read and, for a map, where its keys stand.
   struct OpenContainer {
     ValueNode* node;
-    std::uint64_t announced;
-    std::uint64_t consumed;
-    std::string_view key;
+    std::uint64_t left;
+    binding::internal::ShapeCursor cursor;
     bool isMap;
   };
 
   // Reads one value into node; a container is left open on the stack.
   // False when the input is at fault (the message is in error_).
   bool readValue(ValueNode& node);
-  bool readKey(OpenContainer& map);
+  bool readKey(std::string_view& key);
   bool openContainer(ValueNode& node, std::uint64_t count, bool isMap);
   // Reads a big-endian number of `bytes` bytes (1, 2, 4 or 8).
   bool readNumber(unsigned bytes, std::uint64_t& value);

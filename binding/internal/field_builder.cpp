@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "binding/internal/key_shapes.h"
 #include "binding/internal/records.h"
 #include "binding/internal/string_record.h"
 #include "binding/internal/value_tree.h"
@@ -15,7 +16,7 @@ namespace zel::binding::internal {
 namespace {
 
 // Structures up to this many fields are sorted in place by insertion.
-constexpr std::size_t kInsertionSortLimit = 24;
+constexpr std::size_t kInsertionSortLimit = kMaxShapeKeys;
 
 constexpr auto kCollection = static_cast<std::uint8_t>(ValueKind::Collection);
 constexpr auto kStructure = static_cast<std::uint8_t>(ValueKind::Structure);
@@ -42,9 +43,9 @@ std::uint32_t keyPrefix(const StringRecord* key) noexcept {
   return prefix;
 }
 
-// Insertion sort of small structures over (prefix, position) pairs, then
-// one pass that puts the fields in that order.
-void insertionSort(Field* fields, std::size_t count) noexcept {
+// The key order of a small structure: an insertion sort over (prefix,
+// position) pairs, written as the arrival position of each field in turn.
+void smallKeyOrder(const Field* fields, std::size_t count, std::uint8_t* order) noexcept {
   struct Entry {
     std::uint32_t prefix;
     std::uint32_t position;
@@ -63,10 +64,7 @@ void insertionSort(Field* fields, std::size_t count) noexcept {
     for (; j > 0 && less(current, entries[j - 1]); --j) entries[j] = entries[j - 1];
     entries[j] = current;
   }
-  alignas(Field) unsigned char copy[kInsertionSortLimit * sizeof(Field)];
-  std::memcpy(copy, static_cast<const void*>(fields), count * sizeof(Field));
-  const auto* original = reinterpret_cast<const Field*>(copy);
-  for (std::size_t i = 0; i < count; ++i) moveField(&fields[i], &original[entries[i].position]);
+  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint8_t>(entries[i].position);
 }
 
 // A stable sort of an index, then one pass that lays the fields out in a new
@@ -164,6 +162,69 @@ void foldRepeatedKeys(ArrayRecord& record, ValueContext& context, RepeatedKey ru
   record.size = static_cast<std::uint32_t>(kept);
 }
 
+// Room for one more field in `record`, and where it goes.
+Field* nextField(ArrayRecord& record) {
+  if (record.size == record.capacity) {
+    growArray(record, std::max<std::size_t>(4, std::size_t{record.size} * 2), sizeof(Field));
+  }
+  return static_cast<Field*>(record.data) + record.size;
+}
+
+// Room for one more field in `pending`.
+void reservePending(PendingFields& pending) {
+  if (pending.size == pending.capacity) {
+    const std::size_t capacity = std::max<std::size_t>(16, std::size_t{pending.capacity} * 2);
+    if (capacity > UINT32_MAX / sizeof(Field)) throw std::bad_alloc();
+    void* grown = memory::reallocate(pending.data, capacity * sizeof(Field));
+    if (grown == nullptr) throw std::bad_alloc();
+    pending.data = static_cast<Field*>(grown);
+    pending.capacity = static_cast<std::uint32_t>(capacity);
+  }
+}
+
+ValueNode& pushPending(PendingFields& pending, ValueContext* context, StringRecord* key) noexcept {
+  pending.context = context;
+  Field* field = pending.data + pending.size;
+  NodeAccess::initField(field, key, context);
+  ++pending.size;
+  return NodeAccess::value(*field);
+}
+
+// Moves the fields of `pending` after those of `record`.
+void movePending(PendingFields& pending, ArrayRecord& record) {
+  growArray(record, std::size_t{record.size} + pending.size, sizeof(Field));
+  std::memcpy(static_cast<void*>(static_cast<Field*>(record.data) + record.size),
+              static_cast<const void*>(pending.data), pending.size * sizeof(Field));
+  record.size += pending.size;
+  pending.size = 0;
+}
+
+bool inKeyOrder(const ArrayRecord& record) noexcept {
+  const auto* fields = static_cast<const Field*>(record.data);
+  for (std::size_t i = 1; i < record.size; ++i) {
+    if (!before(fields[i - 1], fields[i])) return false;
+  }
+  return true;
+}
+
+// Sorts the fields of a structure (in arrival order) and folds repeated
+// keys; small structures are remembered in `shapes` on the way, when given.
+void sortFields(ArrayRecord& record, ValueContext& context, RepeatedKey rule, KeyShapes* shapes,
+                const ShapeCursor* cursor) {
+  auto* fields = static_cast<Field*>(record.data);
+  const std::size_t count = record.size;
+  if (count <= kInsertionSortLimit) {
+    std::uint8_t order[kInsertionSortLimit];
+    smallKeyOrder(fields, count, order);
+    if (shapes != nullptr) shapes->remember(*cursor, fields, order, count);
+    applyKeyOrder(fields, order, count);
+  } else {
+    if (inKeyOrder(record)) return;
+    sortThroughIndex(record);
+  }
+  foldRepeatedKeys(record, context, rule);
+}
+
 }  // namespace
 
 void reserveFields(ValueNode& node, std::size_t count) {
@@ -173,44 +234,51 @@ void reserveFields(ValueNode& node, std::size_t count) {
 
 ValueNode& appendField(ValueNode& structure, std::string_view key) {
   ArrayRecord& record = *NodeAccess::payload(structure).array;
-  if (record.size == record.capacity) {
-    growArray(record, std::max<std::size_t>(4, std::size_t{record.size} * 2), sizeof(Field));
-  }
+  Field* field = nextField(record);
   ValueContext* context = NodeAccess::context(structure);
-  StringRecord* interned = context->intern(key);
-  Field* field = static_cast<Field*>(record.data) + record.size;
-  NodeAccess::initField(field, interned, context);
+  NodeAccess::initField(field, context->intern(key), context);
+  ++record.size;
+  return NodeAccess::value(*field);
+}
+
+ValueNode& appendField(ValueNode& structure, std::string_view key, KeyShapes& shapes,
+                       ShapeCursor& cursor) {
+  ArrayRecord& record = *NodeAccess::payload(structure).array;
+  Field* field = nextField(record);
+  ValueContext* context = NodeAccess::context(structure);
+  NodeAccess::initField(field, shapes.key(cursor, *context, key, record.size == 0), context);
   ++record.size;
   return NodeAccess::value(*field);
 }
 
 ValueNode& appendPending(PendingFields& pending, ValueNode& structure, std::string_view key) {
-  if (pending.size == pending.capacity) {
-    const std::size_t capacity = std::max<std::size_t>(16, std::size_t{pending.capacity} * 2);
-    if (capacity > UINT32_MAX / sizeof(Field)) throw std::bad_alloc();
-    void* grown = memory::reallocate(pending.data, capacity * sizeof(Field));
-    if (grown == nullptr) throw std::bad_alloc();
-    pending.data = static_cast<Field*>(grown);
-    pending.capacity = static_cast<std::uint32_t>(capacity);
-  }
+  reservePending(pending);
   ValueContext* context = NodeAccess::context(structure);
-  pending.context = context;
-  Field* field = pending.data + pending.size;
-  NodeAccess::initField(field, context->intern(key), context);
-  ++pending.size;
-  return NodeAccess::value(*field);
+  return pushPending(pending, context, context->intern(key));
+}
+
+ValueNode& appendPending(PendingFields& pending, ValueNode& structure, std::string_view key,
+                         KeyShapes& shapes, ShapeCursor& cursor) {
+  reservePending(pending);
+  ValueContext* context = NodeAccess::context(structure);
+  return pushPending(pending, context, shapes.key(cursor, *context, key, pending.size == 0));
 }
 
 void adoptPending(PendingFields& pending, ValueNode& structure, RepeatedKey rule) {
-  if (pending.size != 0) {
-    ArrayRecord& record = *NodeAccess::payload(structure).array;
-    growArray(record, std::size_t{record.size} + pending.size, sizeof(Field));
-    std::memcpy(static_cast<void*>(static_cast<Field*>(record.data) + record.size),
-                static_cast<const void*>(pending.data), pending.size * sizeof(Field));
-    record.size += pending.size;
-    pending.size = 0;
-  }
+  if (pending.size != 0) movePending(pending, *NodeAccess::payload(structure).array);
   finishFields(structure, rule);
+}
+
+void adoptPending(PendingFields& pending, ValueNode& structure, RepeatedKey rule, KeyShapes& shapes,
+                  const ShapeCursor& cursor) {
+  ArrayRecord& record = *NodeAccess::payload(structure).array;
+  // Fields that follow a remembered shape are put in order before they move.
+  const bool ordered =
+      record.size == 0 && pending.size >= 2 && shapes.recall(cursor, pending.data, pending.size);
+  if (pending.size != 0) movePending(pending, record);
+  if (!ordered && record.size >= 2) {
+    sortFields(record, *NodeAccess::context(structure), rule, &shapes, &cursor);
+  }
 }
 
 void releasePending(PendingFields& pending) noexcept {
@@ -226,18 +294,19 @@ void releasePending(PendingFields& pending) noexcept {
 void finishFields(ValueNode& structure, RepeatedKey rule) {
   if (structure.kind() != ValueKind::Structure) return;
   ArrayRecord& record = *NodeAccess::payload(structure).array;
-  auto* fields = static_cast<Field*>(record.data);
-  const std::size_t count = record.size;
   // Documents written in key order, and copies, are the common case.
-  std::size_t i = 1;
-  while (i < count && before(fields[i - 1], fields[i])) ++i;
-  if (i >= count) return;
-  if (count <= kInsertionSortLimit) {
-    insertionSort(fields, count);
-  } else {
-    sortThroughIndex(record);
+  if (inKeyOrder(record)) return;
+  sortFields(record, *NodeAccess::context(structure), rule, nullptr, nullptr);
+}
+
+void finishFields(ValueNode& structure, RepeatedKey rule, KeyShapes& shapes,
+                  const ShapeCursor& cursor) {
+  if (structure.kind() != ValueKind::Structure) return;
+  ArrayRecord& record = *NodeAccess::payload(structure).array;
+  if (record.size < 2 || shapes.recall(cursor, static_cast<Field*>(record.data), record.size)) {
+    return;
   }
-  foldRepeatedKeys(record, *NodeAccess::context(structure), rule);
+  sortFields(record, *NodeAccess::context(structure), rule, &shapes, &cursor);
 }
 
 }  // namespace zel::binding::internal

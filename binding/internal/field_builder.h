@@ -10,12 +10,17 @@
 // Between the first appendField and finishFields the structure is out of
 // order: only the reader that builds it may touch it (field() and find() need
 // the order). Keys are interned in the structure's context as field() does.
+//
+// A reader that builds many structures passes its KeyShapes and one
+// ShapeCursor per open structure to the overloads that take them: keys and
+// order then come from the remembered shapes wherever they match.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "binding/internal/key_shapes.h"
 #include "binding/value.h"
 
 namespace zel::binding::internal {
@@ -51,11 +56,16 @@ struct PendingFields {
 // memory is exhausted.
 [[nodiscard]] ValueNode& appendPending(PendingFields& pending, ValueNode& structure,
                                        std::string_view key);
+[[nodiscard]] ValueNode& appendPending(PendingFields& pending, ValueNode& structure,
+                                       std::string_view key, KeyShapes& shapes,
+                                       ShapeCursor& cursor);
 
 // Moves the fields of `pending` into `structure` (after any it holds), then
 // finishes it as finishFields does. `pending` keeps its buffer, empty. When
 // memory runs out the fields stay in `pending`.
 void adoptPending(PendingFields& pending, ValueNode& structure, RepeatedKey rule);
+void adoptPending(PendingFields& pending, ValueNode& structure, RepeatedKey rule, KeyShapes& shapes,
+                  const ShapeCursor& cursor);
 
 // Releases the fields left in `pending` and frees its buffer.
 void releasePending(PendingFields& pending) noexcept;
@@ -67,11 +77,15 @@ void reserveFields(ValueNode& node, std::size_t count);
 // Appends an empty field under `key` to `structure`, which must be a
 // structure, and returns its node. Throws std::bad_alloc when memory is exhausted.
 [[nodiscard]] ValueNode& appendField(ValueNode& structure, std::string_view key);
+[[nodiscard]] ValueNode& appendField(ValueNode& structure, std::string_view key, KeyShapes& shapes,
+                                     ShapeCursor& cursor);
 
 // Sorts the fields of `structure` by key (a stable sort: fields under one key
 // keep their arrival order) and folds every repeated key into its first
 // field by `rule`. Does nothing to a value that is not a structure. Throws
 // std::bad_alloc when memory is exhausted, leaving every field in place.
 void finishFields(ValueNode& structure, RepeatedKey rule);
+void finishFields(ValueNode& structure, RepeatedKey rule, KeyShapes& shapes,
+                  const ShapeCursor& cursor);
 
 }  // namespace zel::binding::internal

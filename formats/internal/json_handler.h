@@ -85,6 +85,7 @@ class JsonHandler {
     ValueNode& node = target();
     node.makeStructure();
     if (depth_ == used_) pending_[used_++] = binding::internal::noPendingFields();
+    cursors_[depth_] = binding::internal::ShapeCursor{};
     open_[depth_++] = &node;
     return true;
   }
@@ -93,13 +94,15 @@ class JsonHandler {
   // rules above.
   bool Key(const Ch* text, SizeType length, bool /*copy*/) {
     slot_ = &binding::internal::appendPending(pending_[depth_ - 1], *open_[depth_ - 1],
-                                              std::string_view(text, length));
+                                              std::string_view(text, length), shapes_,
+                                              cursors_[depth_ - 1]);
     return true;
   }
   bool EndObject(SizeType /*memberCount*/) {
     --depth_;
     binding::internal::adoptPending(pending_[depth_], *open_[depth_],
-                                    binding::internal::RepeatedKey::Merge);
+                                    binding::internal::RepeatedKey::Merge, shapes_,
+                                    cursors_[depth_]);
     return true;
   }
   bool StartArray() {
@@ -130,6 +133,10 @@ class JsonHandler {
   std::size_t used_ = 0;
   std::size_t depth_ = 0;
   ValueNode* slot_;
+  // Keys and order of the objects read so far; released (with the handler)
+  // before the tree can go. Per depth, where the open object stands.
+  binding::internal::KeyShapes shapes_;
+  std::array<binding::internal::ShapeCursor, kMaxNestingDepth> cursors_;
 };
 
 }  // namespace zel::formats::internal

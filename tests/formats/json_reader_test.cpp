@@ -81,6 +81,18 @@ TEST(JsonReaderTest, RepeatedKeysWriteIntoTheSameField) {
   });
 }
 
+// Objects of one shape in a row, then ones that leave a key out, add one,
+// repeat one (merging into the earlier object) or nest the same shape.
+TEST(JsonReaderTest, ObjectsOfOneShapeInARowKeepKeyOrder) {
+  expectReads({
+      {__LINE__, R"([{"b":1,"a":2},{"b":3,"a":4},{"b":5},{"b":6,"c":7,"a":8},{"b":9,"a":1}])",
+       "[{a:u2,b:u1},{a:u4,b:u3},{b:u5},{a:u8,b:u6,c:u7},{a:u1,b:u9}]"},
+      {__LINE__,
+       R"([{"b":1,"a":2},{"b":3,"a":4,"a":5},{"b":{"b":1,"a":2},"a":{"x":1},"a":{"y":2}}])",
+       "[{a:u2,b:u1},{a:u5,b:u3},{a:{x:u1,y:u2},b:{a:u2,b:u1}}]"},
+  });
+}
+
 TEST(JsonReaderTest, ErrorsNameTheTextAndOffset) {
   expectReads({
       {__LINE__, "", "error: Error: The document is empty. at offset 0."},

@@ -1,0 +1,97 @@
+// KeyShapes: the keys of structures a reader built recently, so that the
+// next structure of the same shape is keyed and ordered cheaply. Documents
+// repeat a few shapes many times (every record of a catalogue has the same
+// fields in the same order): a key that equals the one the remembered shape
+// has next is taken by comparing its text with that record, without hashing
+// and probing the intern table, and a structure whose keys all followed the
+// shape is put into key order by the remembered permutation, without a sort.
+//
+//   KeyShapes shapes;                  // one per read; declared after the tree
+//   ShapeCursor cursor{};              // one per structure being built
+//   StringRecord* key = shapes.key(cursor, context, "name", /*first=*/true);
+//   ...                                // fields appended in arrival order
+//   if (!shapes.recall(cursor, fields, count)) { sort; shapes.remember(...); }
+//
+// A shape is found by its first key. Every key a shape holds is a counted
+// reference in the context of the tree being read, so the shapes must be
+// released (release() or the destructor) while that context lives, before
+// the tree can be dropped. A reader reads into one tree: keys of another
+// context are interned as usual and never remembered.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "binding/internal/string_record.h"
+#include "binding/value.h"
+
+namespace zel::binding::internal {
+
+// Structures up to this many fields are remembered (and sorted in place).
+inline constexpr std::size_t kMaxShapeKeys = 24;
+
+struct KeyShape {
+  std::array<StringRecord*, kMaxShapeKeys> keys;  // arrival order; counted
+  // order[i]: the arrival position of the i-th field in key order.
+  std::array<std::uint8_t, kMaxShapeKeys> order;
+  std::uint32_t count;  // 0: nothing remembered
+  bool unique;          // no key repeats, so `order` is the whole sort
+  bool inOrder;         // the keys arrived in key order
+};
+
+// Where one structure being built stands against the shape remembered for
+// its first key.
+struct ShapeCursor {
+  // The slot of its first key; null before that key, or when the keys
+  // belong to another context (nothing is matched or remembered then).
+  KeyShape* shape;
+  // One past the shape's last key matched so far; 0 when the shape does
+  // not start with this structure's first key (no key is matched then).
+  std::uint32_t next;
+  bool exact;  // every key so far was the shape's next one
+};
+
+class KeyShapes {
+ public:
+  KeyShapes() noexcept;
+  KeyShapes(const KeyShapes&) = delete;
+  KeyShapes& operator=(const KeyShapes&) = delete;
+  ~KeyShapes() { release(); }
+
+  // The record of `text` in `context`, with one more reference, for the
+  // next field of the structure `cursor` follows; `first` for its first
+  // field. Throws std::bad_alloc when memory is exhausted.
+  [[nodiscard]] StringRecord* key(ShapeCursor& cursor, ValueContext& context, std::string_view text,
+                                  bool first);
+
+  // For a structure whose `count` fields are in arrival order: when their
+  // keys are exactly the remembered shape's, puts them into key order and
+  // returns true. Otherwise leaves them as they are and returns false.
+  bool recall(const ShapeCursor& cursor, Field* fields, std::size_t count) noexcept;
+
+  // Remembers the keys of `fields` (arrival order, `count` of them) and
+  // `order` (their key order, as in KeyShape) as the shape of their first
+  // key. Does nothing for structures beyond kMaxShapeKeys fields, or when
+  // `cursor` met keys of another context.
+  void remember(const ShapeCursor& cursor, const Field* fields, const std::uint8_t* order,
+                std::size_t count) noexcept;
+
+  // Drops every remembered key.
+  void release() noexcept;
+
+ private:
+  static constexpr std::size_t kSlots = 16;
+
+  void forget(KeyShape& shape) noexcept;
+
+  std::array<KeyShape, kSlots> shapes_;
+  ValueContext* context_ = nullptr;  // of every remembered key
+};
+
+// Puts the first `count` (at most kMaxShapeKeys) fields into the order
+// `order` gives (the arrival position of each field in its new place).
+void applyKeyOrder(Field* fields, const std::uint8_t* order, std::size_t count) noexcept;
+
+}  // namespace zel::binding::internal

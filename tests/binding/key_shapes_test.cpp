@@ -1,0 +1,166 @@
+#include "binding/internal/key_shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "binding/internal/field_builder.h"
+#include "binding/internal/records.h"
+#include "binding/value_context.h"
+#include "plugin/memory.h"
+#include "tests/formats/value_text.h"
+
+namespace zel::binding::internal {
+namespace {
+
+using zel::testing::describe;
+
+// A structure to build: its keys in arrival order, each holding a number
+// or, where `nested` names it, a structure of its own.
+struct Spec {
+  std::vector<std::string> keys;
+  std::vector<Spec> nested;  // one per key; an empty key list means a number
+};
+
+// Builds `spec` into `node` field by field, the way a reader does; with
+// `shapes` null the plain functions are used.
+void build(ValueNode& node, const Spec& spec, RepeatedKey rule, KeyShapes* shapes,
+           std::uint64_t& counter) {
+  reserveFields(node, 0);
+  ShapeCursor cursor{};
+  for (std::size_t i = 0; i < spec.keys.size(); ++i) {
+    ValueNode& slot = shapes != nullptr ? appendField(node, spec.keys[i], *shapes, cursor)
+                                        : appendField(node, spec.keys[i]);
+    if (spec.nested[i].keys.empty()) {
+      slot.setUnsigned(counter++);
+    } else {
+      build(slot, spec.nested[i], rule, shapes, counter);
+    }
+  }
+  if (shapes != nullptr) {
+    finishFields(node, rule, *shapes, cursor);
+  } else {
+    finishFields(node, rule);
+  }
+}
+
+std::string buildAll(const std::vector<Spec>& specs, RepeatedKey rule, bool withShapes) {
+  BindingValue root;
+  root.makeCollection();
+  KeyShapes shapes;
+  std::uint64_t counter = 0;
+  for (const Spec& spec : specs)
+    build(root.append(), spec, rule, withShapes ? &shapes : nullptr, counter);
+  shapes.release();
+  return describe(root);
+}
+
+struct Random {
+  std::uint32_t state;
+  std::uint32_t below(std::uint32_t n) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % n;
+  }
+};
+
+// Keys from a small vocabulary, so that shapes repeat, vary by a key left
+// out or added, repeat a key, and collide in the shapes' slots.
+Spec randomSpec(Random& random, int depth) {
+  static const char* const kKeys[] = {"id",   "name", "mode", "assets", "tags", "b", "a",
+                                      "zeta", "k1",   "k2",   "",       "k10",  "nm"};
+  Spec spec;
+  const std::uint32_t template_ = random.below(3);
+  const std::uint32_t count = 1 + random.below(8);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    // Mostly one of three fixed key orders; sometimes a stray key.
+    const std::uint32_t pick =
+        random.below(6) == 0 ? random.below(13) : (i * (template_ + 2) + template_) % 13;
+    spec.keys.push_back(kKeys[pick]);
+    spec.nested.push_back(depth < 2 && random.below(4) == 0 ? randomSpec(random, depth + 1)
+                                                            : Spec{});
+  }
+  return spec;
+}
+
+TEST(KeyShapesTest, BuildsTheSameTreesAsWithoutShapes) {
+  for (const RepeatedKey rule : {RepeatedKey::Replace, RepeatedKey::Merge}) {
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+      SCOPED_TRACE(::testing::Message() << "seed " << seed);
+      Random random{seed};
+      std::vector<Spec> specs;
+      for (int i = 0; i < 60; ++i) {
+        // Runs of one structure shape, as documents have them.
+        const Spec spec = randomSpec(random, 0);
+        for (std::uint32_t n = 1 + random.below(4); n > 0; --n) specs.push_back(spec);
+      }
+      EXPECT_EQ(buildAll(specs, rule, true), buildAll(specs, rule, false));
+    }
+  }
+}
+
+// Two first keys whose shapes share a slot: the inner structure takes the
+// slot over while the outer one is being built, and the outer's last keys
+// then line up with the inner shape's.
+TEST(KeyShapesTest, AShapeTakenOverMidwayDoesNotOrderTheOuterStructure) {
+  std::string inner = "x0";
+  for (int i = 1; fnv1aHash(inner) % 16 != fnv1aHash("m") % 16; ++i) {
+    inner = "x" + std::to_string(i);
+  }
+  const Spec innerSpec{{inner, "x", "c", "b"}, {Spec{}, Spec{}, Spec{}, Spec{}}};
+  const Spec outer{{"m", "z", "c", "b"}, {Spec{}, innerSpec, Spec{}, Spec{}}};
+  const std::vector<Spec> specs{outer, outer, outer};
+  EXPECT_EQ(buildAll(specs, RepeatedKey::Replace, true),
+            buildAll(specs, RepeatedKey::Replace, false));
+}
+
+TEST(KeyShapesTest, MatchedKeysAreTheContextsRecordsAndAllAreReleased) {
+  const std::int64_t before = memory::liveBytes();
+  {
+    BindingValue root;
+    root.makeCollection();
+    ValueContext* context = nullptr;
+    {
+      KeyShapes shapes;
+      std::uint64_t counter = 0;
+      const Spec spec{{"zeta", "alpha", "mid"}, {Spec{}, Spec{}, Spec{}}};
+      for (int i = 0; i < 3; ++i)
+        build(root.append(), spec, RepeatedKey::Replace, &shapes, counter);
+      EXPECT_EQ(describe(root),
+                "[{alpha:u1,mid:u2,zeta:u0},{alpha:u4,mid:u5,zeta:u3},"
+                "{alpha:u7,mid:u8,zeta:u6}]");
+      context = NodeAccess::context(root);
+      // Three keys, each one record whatever path found it.
+      EXPECT_EQ(context->stringsForTest().sizeForTest(), 3u);
+      EXPECT_EQ(root.element(0).fields().begin()->key().data(),
+                root.element(2).fields().begin()->key().data());
+    }
+    // With the shapes gone, the tree holds the only references.
+    root.element(0).reset();
+    root.element(1).reset();
+    EXPECT_EQ(context->stringsForTest().sizeForTest(), 3u);
+    root.element(2).reset();
+    EXPECT_EQ(context->stringsForTest().sizeForTest(), 0u);
+  }
+  EXPECT_EQ(memory::liveBytes(), before);
+}
+
+TEST(KeyShapesTest, KeysOfAnotherContextAreInternedThereAndNotRemembered) {
+  BindingValue first;
+  BindingValue second;
+  KeyShapes shapes;
+  std::uint64_t counter = 0;
+  const Spec spec{{"b", "a"}, {Spec{}, Spec{}}};
+  build(first, spec, RepeatedKey::Replace, &shapes, counter);
+  build(second, spec, RepeatedKey::Replace, &shapes, counter);
+  build(first.field("c"), spec, RepeatedKey::Replace, &shapes, counter);
+  EXPECT_EQ(describe(first), "{a:u1,b:u0,c:{a:u5,b:u4}}");
+  EXPECT_EQ(describe(second), "{a:u3,b:u2}");
+  shapes.release();
+  first.reset();
+  EXPECT_EQ(NodeAccess::context(second)->stringsForTest().sizeForTest(), 2u);
+}
+
+}  // namespace
+}  // namespace zel::binding::internal
