@@ -36,7 +36,9 @@ std::size_t runtimeUsableSize(const void* block) noexcept {
 
 // On i686 a plain 64-bit atomic load or store goes through the x87 unit and
 // stalls on store forwarding; with SSE2 it is one movq. Windows has required
-// SSE2 since Windows 8, so these few counter functions may use it.
+// SSE2 since Windows 8, so these few counter functions may use it. The
+// entry points that call them are marked too, so that they are inlined
+// there (a function is only inlined into one of the same target).
 #if defined(__i386__)
 #define ZEL_COUNTER_CODE __attribute__((target("sse2")))
 #else
@@ -56,7 +58,8 @@ ZEL_COUNTER_CODE bool injectedFailure() noexcept {
 
 // `allocated` and `allocationCount` are the totals just returned by this
 // thread's own additions, so only the other two totals are read again.
-ZEL_COUNTER_CODE void updatePeak(std::uint64_t allocated, std::uint64_t allocationCount) noexcept {
+ZEL_COUNTER_CODE inline __attribute__((always_inline)) void updatePeak(
+    std::uint64_t allocated, std::uint64_t allocationCount) noexcept {
   const std::uint64_t live = allocated - counters.bytesFreed.load(std::memory_order_relaxed);
   if (live > counters.peakLiveBytes.load(std::memory_order_relaxed)) {
     counters.peakLiveBytes.store(live, std::memory_order_relaxed);
@@ -66,7 +69,8 @@ ZEL_COUNTER_CODE void updatePeak(std::uint64_t allocated, std::uint64_t allocati
   }
 }
 
-ZEL_COUNTER_CODE void countAllocation(std::size_t bytes) noexcept {
+ZEL_COUNTER_CODE inline __attribute__((always_inline)) void countAllocation(
+    std::size_t bytes) noexcept {
   const std::uint64_t allocated =
       counters.bytesAllocated.fetch_add(bytes, std::memory_order_relaxed) + bytes;
   const std::uint64_t allocationCount =
@@ -79,20 +83,21 @@ ZEL_COUNTER_CODE void countFree(std::size_t bytes) noexcept {
   counters.frees.fetch_add(1, std::memory_order_relaxed);
 }
 
-void* countingAllocate(void*, std::size_t size) noexcept {
+ZEL_COUNTER_CODE inline __attribute__((always_inline)) void* countingAllocate(
+    void*, std::size_t size) noexcept {
   void* block = injectedFailure() ? nullptr : std::malloc(size);
   countAllocation(runtimeUsableSize(block));
   return block;
 }
 
-void countingRelease(void*, void* block) noexcept {
+ZEL_COUNTER_CODE void countingRelease(void*, void* block) noexcept {
   if (block == nullptr) return;
   const std::size_t size = runtimeUsableSize(block);
   std::free(block);
   countFree(size);
 }
 
-void* countingReallocate(void*, void* block, std::size_t size) noexcept {
+ZEL_COUNTER_CODE void* countingReallocate(void*, void* block, std::size_t size) noexcept {
   // Without an old block this is an allocation, and nothing is freed.
   if (block == nullptr) return countingAllocate(nullptr, size);
   const std::size_t oldSize = runtimeUsableSize(block);
@@ -114,7 +119,7 @@ void* countingReallocate(void*, void* block, std::size_t size) noexcept {
   return result;
 }
 
-char* countingDuplicateString(void*, const char* text) noexcept {
+ZEL_COUNTER_CODE char* countingDuplicateString(void*, const char* text) noexcept {
   if (text == nullptr) return nullptr;
   const std::size_t length = std::strlen(text);
   char* copy = injectedFailure() ? nullptr : static_cast<char*>(std::malloc(length + 1));
@@ -139,11 +144,11 @@ const AllocationTable& allocationTable() noexcept {
   return table;
 }
 
-void* allocate(std::size_t size) noexcept {
+ZEL_COUNTER_CODE void* allocate(std::size_t size) noexcept {
   return table.allocate ? table.allocate(table.context, size) : std::malloc(size);
 }
 
-void release(void* block) noexcept {
+ZEL_COUNTER_CODE void release(void* block) noexcept {
   if (table.release) {
     table.release(table.context, block);
   } else {
@@ -151,7 +156,7 @@ void release(void* block) noexcept {
   }
 }
 
-void* reallocate(void* block, std::size_t size) noexcept {
+ZEL_COUNTER_CODE void* reallocate(void* block, std::size_t size) noexcept {
   return table.reallocate ? table.reallocate(table.context, block, size)
                           : std::realloc(block, size);
 }
