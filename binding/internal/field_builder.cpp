@@ -31,42 +31,6 @@ bool before(const Field& a, const Field& b) noexcept {
   return compareKeys(NodeAccess::key(a)->view(), NodeAccess::key(b)->view()) < 0;
 }
 
-// The first four bytes of a key as a big-endian number (zeros past its
-// end): most keys are ordered by it alone.
-std::uint32_t keyPrefix(const StringRecord* key) noexcept {
-  const unsigned char* text = reinterpret_cast<const unsigned char*>(key->text());
-  std::uint32_t prefix = 0;
-  for (std::uint32_t i = 0; i < 4; ++i) {
-    prefix <<= 8;
-    if (i < key->length) prefix |= text[i];
-  }
-  return prefix;
-}
-
-// The key order of a small structure: an insertion sort over (prefix,
-// position) pairs, written as the arrival position of each field in turn.
-void smallKeyOrder(const Field* fields, std::size_t count, std::uint8_t* order) noexcept {
-  struct Entry {
-    std::uint32_t prefix;
-    std::uint32_t position;
-  };
-  Entry entries[kInsertionSortLimit];
-  for (std::size_t i = 0; i < count; ++i) {
-    entries[i] = {keyPrefix(NodeAccess::key(fields[i])), static_cast<std::uint32_t>(i)};
-  }
-  const auto less = [fields](const Entry& a, const Entry& b) noexcept {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return before(fields[a.position], fields[b.position]);
-  };
-  for (std::size_t i = 1; i < count; ++i) {
-    const Entry current = entries[i];
-    std::size_t j = i;
-    for (; j > 0 && less(current, entries[j - 1]); --j) entries[j] = entries[j - 1];
-    entries[j] = current;
-  }
-  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint8_t>(entries[i].position);
-}
-
 // A stable sort of an index, then one pass that lays the fields out in a new
 // array of the same capacity.
 void sortThroughIndex(ArrayRecord& record) {
@@ -214,9 +178,11 @@ void sortFields(ArrayRecord& record, ValueContext& context, RepeatedKey rule, Ke
   auto* fields = static_cast<Field*>(record.data);
   const std::size_t count = record.size;
   if (count <= kInsertionSortLimit) {
+    StringRecord* keys[kInsertionSortLimit];
+    for (std::size_t i = 0; i < count; ++i) keys[i] = NodeAccess::key(fields[i]);
     std::uint8_t order[kInsertionSortLimit];
-    smallKeyOrder(fields, count, order);
-    if (shapes != nullptr) shapes->remember(*cursor, fields, order, count);
+    keyOrder(keys, count, order);
+    if (shapes != nullptr) shapes->remember(*cursor, fields, count);
     applyKeyOrder(fields, order, count);
   } else {
     if (inKeyOrder(record)) return;

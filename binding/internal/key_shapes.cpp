@@ -1,5 +1,6 @@
 #include "binding/internal/key_shapes.h"
 
+#include <bit>
 #include <cstring>
 
 #include "binding/internal/intern_table.h"
@@ -14,6 +15,26 @@ bool sameText(const StringRecord* record, std::string_view text) noexcept {
          std::memcmp(record->text(), text.data(), text.size()) == 0;
 }
 
+// The first four bytes of a key as a big-endian number (zeros past its
+// end): most keys are ordered by it alone.
+std::uint32_t keyPrefix(const StringRecord* key) noexcept {
+  const auto* text = reinterpret_cast<const unsigned char*>(key->text());
+  std::uint32_t prefix = 0;
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    prefix <<= 8;
+    if (i < key->length) prefix |= text[i];
+  }
+  return prefix;
+}
+
+// The position of `key` among the first `count` of `keys`, or `count`.
+std::uint32_t find(StringRecord* const* keys, std::uint32_t count,
+                   const StringRecord* key) noexcept {
+  std::uint32_t i = 0;
+  while (i < count && keys[i] != key) ++i;
+  return i;
+}
+
 }  // namespace
 
 KeyShapes::KeyShapes() noexcept {
@@ -26,23 +47,23 @@ StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::st
     StringRecord* record = context.intern(text);
     if (context_ == nullptr) context_ = &context;
     if (context_ != &context) {
-      cursor = ShapeCursor{nullptr, 0, false};
+      cursor = ShapeCursor{nullptr, 0, 0, false};
       return record;
     }
-    KeyShape& shape = shapes_[record->hash % kSlots];
+    KeyShape& shape = slotOf(record);
     const bool follows = shape.count != 0 && shape.keys[0] == record;
-    cursor = ShapeCursor{&shape, follows ? 1u : 0u, follows};
+    cursor = ShapeCursor{&shape, follows ? 1u : 0u, follows ? 1u : 0u, follows};
     return record;
   }
   if (cursor.next != 0) {
     const KeyShape& shape = *cursor.shape;
-    // The shape's next key, or a later one: structures of one shape may
-    // leave some of its keys out.
+    // The shape's next key, or a later one when this structure leaves some
+    // of the shape's keys out.
     for (std::uint32_t i = cursor.next; i < shape.count; ++i) {
       StringRecord* record = shape.keys[i];
       if (!sameText(record, text)) continue;
       InternTable::retain(record);
-      if (i != cursor.next) cursor.exact = false;
+      cursor.matched |= 1u << i;
       cursor.next = i + 1;
       return record;
     }
@@ -52,40 +73,94 @@ StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::st
 }
 
 bool KeyShapes::recall(const ShapeCursor& cursor, Field* fields, std::size_t count) noexcept {
-  if (!cursor.exact || cursor.next != count) return false;
-  const KeyShape& shape = *cursor.shape;
-  if (shape.count != count || !shape.unique) return false;
-  // A structure nested in this one may have taken the slot over meanwhile:
-  // only keys that are the shape's, one for one, take its order.
-  for (std::size_t i = 0; i < count; ++i) {
-    if (NodeAccess::key(fields[i]) != shape.keys[i]) return false;
+  if (!cursor.exact || static_cast<std::size_t>(std::popcount(cursor.matched)) != count) {
+    return false;
   }
-  if (!shape.inOrder) applyKeyOrder(fields, shape.order.data(), count);
+  const KeyShape& shape = *cursor.shape;
+  // A structure nested in this one may have changed the shape meanwhile:
+  // only fields that hold the shape's keys at the matched places take its order.
+  std::size_t field = 0;
+  for (std::uint32_t bits = cursor.matched; bits != 0; bits &= bits - 1) {
+    const auto position = static_cast<std::uint32_t>(std::countr_zero(bits));
+    if (position >= shape.count || NodeAccess::key(fields[field++]) != shape.keys[position]) {
+      return false;
+    }
+  }
+  // The shape's key order, kept to the keys present; a field's place in
+  // arrival order is the number of matched keys before its own.
+  std::uint8_t order[kMaxShapeKeys];
+  std::size_t placed = 0;
+  bool inOrder = true;
+  for (std::uint32_t i = 0; i < shape.count; ++i) {
+    const std::uint32_t position = shape.order[i];
+    if ((cursor.matched >> position & 1u) == 0) continue;
+    const auto arrival =
+        static_cast<std::uint8_t>(std::popcount(cursor.matched & ((1u << position) - 1)));
+    if (arrival != placed) inOrder = false;
+    order[placed++] = arrival;
+  }
+  if (!inOrder) applyKeyOrder(fields, order, count);
   return true;
 }
 
-void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields, const std::uint8_t* order,
+void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
                          std::size_t count) noexcept {
   if (cursor.shape == nullptr || count == 0 || count > kMaxShapeKeys) return;
   // Usually the cursor's own slot; a structure that held fields before
   // this run of keys (a repeated key merging into it) starts with another
-  // key. Either way the shape is exactly the keys of `fields`.
-  KeyShape& shape = shapes_[NodeAccess::key(fields[0])->hash % kSlots];
-  forget(shape);
-  bool unique = true;
-  bool inOrder = true;
-  for (std::size_t i = 0; i < count; ++i) {
-    shape.keys[i] = NodeAccess::key(fields[i]);
-    InternTable::retain(shape.keys[i]);
-    shape.order[i] = order[i];
-    if (order[i] != i) inOrder = false;
-    if (i != 0 && NodeAccess::key(fields[order[i]]) == NodeAccess::key(fields[order[i - 1]])) {
-      unique = false;
+  // key. Either way the shape learnt is one its fields follow.
+  KeyShape& shape = slotOf(NodeAccess::key(fields[0]));
+  StringRecord* merged[kMaxShapeKeys];
+  std::uint32_t size = 0;
+  bool replace = shape.count == 0 || shape.keys[0] != NodeAccess::key(fields[0]);
+  if (!replace) {
+    // Walk the fields along the shape: keys it has must come in its order;
+    // a new key goes in after the shape's key before it.
+    std::uint32_t taken = 0;  // shape keys copied into `merged`
+    bool added = false;
+    for (std::size_t i = 0; i < count && !replace; ++i) {
+      StringRecord* key = NodeAccess::key(fields[i]);
+      const std::uint32_t position = find(shape.keys.data(), shape.count, key);
+      if (position < taken) {
+        replace = true;  // out of the shape's order, or a repeated key
+      } else if (position < shape.count) {
+        if (size + (position + 1 - taken) > kMaxShapeKeys) {
+          replace = true;
+          break;
+        }
+        while (taken <= position) merged[size++] = shape.keys[taken++];
+      } else {
+        if (find(merged, size, key) != size) return;  // a repeated key
+        if (size == kMaxShapeKeys) {
+          replace = true;
+          break;
+        }
+        merged[size++] = key;
+        added = true;
+      }
+    }
+    if (!replace) {
+      if (!added) return;  // the shape has every key already
+      if (size + (shape.count - taken) > kMaxShapeKeys) {
+        replace = true;
+      } else {
+        while (taken < shape.count) merged[size++] = shape.keys[taken++];
+      }
     }
   }
-  shape.count = static_cast<std::uint32_t>(count);
-  shape.unique = unique;
-  shape.inOrder = inOrder;
+  if (replace) {
+    size = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      StringRecord* key = NodeAccess::key(fields[i]);
+      if (find(merged, size, key) != size) return;  // a repeated key
+      merged[size++] = key;
+    }
+  }
+  for (std::uint32_t i = 0; i < size; ++i) InternTable::retain(merged[i]);
+  forget(shape);
+  std::memcpy(shape.keys.data(), merged, size * sizeof(StringRecord*));
+  keyOrder(shape.keys.data(), size, shape.order.data());
+  shape.count = size;
 }
 
 void KeyShapes::forget(KeyShape& shape) noexcept {
@@ -97,6 +172,29 @@ void KeyShapes::release() noexcept {
   if (context_ == nullptr) return;
   for (KeyShape& shape : shapes_) forget(shape);
   context_ = nullptr;
+}
+
+void keyOrder(StringRecord* const* keys, std::size_t count, std::uint8_t* order) noexcept {
+  // Insertion sort over (prefix, position) pairs.
+  struct Entry {
+    std::uint32_t prefix;
+    std::uint32_t position;
+  };
+  Entry entries[kMaxShapeKeys];
+  for (std::size_t i = 0; i < count; ++i) {
+    entries[i] = {keyPrefix(keys[i]), static_cast<std::uint32_t>(i)};
+  }
+  const auto less = [keys](const Entry& a, const Entry& b) noexcept {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return compareKeys(keys[a.position]->view(), keys[b.position]->view()) < 0;
+  };
+  for (std::size_t i = 1; i < count; ++i) {
+    const Entry current = entries[i];
+    std::size_t j = i;
+    for (; j > 0 && less(current, entries[j - 1]); --j) entries[j] = entries[j - 1];
+    entries[j] = current;
+  }
+  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint8_t>(entries[i].position);
 }
 
 void applyKeyOrder(Field* fields, const std::uint8_t* order, std::size_t count) noexcept {

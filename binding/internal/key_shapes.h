@@ -1,10 +1,11 @@
 // KeyShapes: the keys of structures a reader built recently, so that the
 // next structure of the same shape is keyed and ordered cheaply. Documents
 // repeat a few shapes many times (every record of a catalogue has the same
-// fields in the same order): a key that equals the one the remembered shape
-// has next is taken by comparing its text with that record, without hashing
-// and probing the intern table, and a structure whose keys all followed the
-// shape is put into key order by the remembered permutation, without a sort.
+// fields in the same order, some leaving optional ones out): a key that
+// equals one the remembered shape has next is taken by comparing its text
+// with that record, without hashing and probing the intern table, and a
+// structure whose keys all followed the shape is put into key order by the
+// remembered order, without a sort.
 //
 //   KeyShapes shapes;                  // one per read; declared after the tree
 //   ShapeCursor cursor{};              // one per structure being built
@@ -32,13 +33,15 @@ namespace zel::binding::internal {
 // Structures up to this many fields are remembered (and sorted in place).
 inline constexpr std::size_t kMaxShapeKeys = 24;
 
+// The keys that structures starting with one key were seen to have, in the
+// order they arrive: optional keys that some structures leave out are kept
+// in their place, so every structure of the shape follows it. No key occurs
+// twice.
 struct KeyShape {
-  std::array<StringRecord*, kMaxShapeKeys> keys;  // arrival order; counted
-  // order[i]: the arrival position of the i-th field in key order.
+  std::array<StringRecord*, kMaxShapeKeys> keys;  // counted references
+  // order[i]: the position in `keys` of the i-th key in key order.
   std::array<std::uint8_t, kMaxShapeKeys> order;
   std::uint32_t count;  // 0: nothing remembered
-  bool unique;          // no key repeats, so `order` is the whole sort
-  bool inOrder;         // the keys arrived in key order
 };
 
 // Where one structure being built stands against the shape remembered for
@@ -47,11 +50,14 @@ struct ShapeCursor {
   // The slot of its first key; null before that key, or when the keys
   // belong to another context (nothing is matched or remembered then).
   KeyShape* shape;
-  // One past the shape's last key matched so far; 0 when the shape does
-  // not start with this structure's first key (no key is matched then).
+  // One past the shape position of the last key matched; 0 when the shape
+  // does not start with this structure's first key (no key is matched then).
   std::uint32_t next;
-  bool exact;  // every key so far was the shape's next one
+  std::uint32_t matched;  // bit p: the shape's key p is among the fields
+  bool exact;             // every key so far was one of the shape's, in its order
 };
+
+static_assert(kMaxShapeKeys <= 32, "ShapeCursor::matched has a bit per key");
 
 class KeyShapes {
  public:
@@ -66,17 +72,16 @@ class KeyShapes {
   [[nodiscard]] StringRecord* key(ShapeCursor& cursor, ValueContext& context, std::string_view text,
                                   bool first);
 
-  // For a structure whose `count` fields are in arrival order: when their
-  // keys are exactly the remembered shape's, puts them into key order and
-  // returns true. Otherwise leaves them as they are and returns false.
+  // For a structure whose `count` fields are in arrival order: when each
+  // key was the remembered shape's, in its order, puts the fields into key
+  // order and returns true. Otherwise leaves them and returns false.
   bool recall(const ShapeCursor& cursor, Field* fields, std::size_t count) noexcept;
 
-  // Remembers the keys of `fields` (arrival order, `count` of them) and
-  // `order` (their key order, as in KeyShape) as the shape of their first
-  // key. Does nothing for structures beyond kMaxShapeKeys fields, or when
-  // `cursor` met keys of another context.
-  void remember(const ShapeCursor& cursor, const Field* fields, const std::uint8_t* order,
-                std::size_t count) noexcept;
+  // Learns the keys of `fields` (arrival order, `count` of them): they are
+  // added to the shape of their first key where they fit its order, or
+  // replace it. Structures beyond kMaxShapeKeys fields or that repeat a key
+  // are not remembered, nor any when `cursor` met keys of another context.
+  void remember(const ShapeCursor& cursor, const Field* fields, std::size_t count) noexcept;
 
   // Drops every remembered key.
   void release() noexcept;
@@ -84,11 +89,18 @@ class KeyShapes {
  private:
   static constexpr std::size_t kSlots = 16;
 
+  KeyShape& slotOf(const StringRecord* firstKey) noexcept {
+    return shapes_[firstKey->hash % kSlots];
+  }
   void forget(KeyShape& shape) noexcept;
 
   std::array<KeyShape, kSlots> shapes_;
   ValueContext* context_ = nullptr;  // of every remembered key
 };
+
+// The key order of `count` (at most kMaxShapeKeys) keys: order[i] is the
+// position in `keys` of the i-th in key order; equal keys keep their order.
+void keyOrder(StringRecord* const* keys, std::size_t count, std::uint8_t* order) noexcept;
 
 // Puts the first `count` (at most kMaxShapeKeys) fields into the order
 // `order` gives (the arrival position of each field in its new place).

@@ -100,6 +100,44 @@ TEST(KeyShapesTest, BuildsTheSameTreesAsWithoutShapes) {
   }
 }
 
+// Structures of a few templates, each leaving optional keys out, some
+// adding a key of their own or repeating one.
+TEST(KeyShapesTest, StructuresThatLeaveKeysOutBuildTheSameTrees) {
+  static const char* const kKeys[] = {"id",     "name",   "gameMode", "isDefault", "assets",
+                                      "icon-a", "icon-b", "z",        "a",         "k9",
+                                      "k10",    "m",      "",         "preview",   "tags"};
+  for (const RepeatedKey rule : {RepeatedKey::Replace, RepeatedKey::Merge}) {
+    for (std::uint32_t seed = 1; seed <= 30; ++seed) {
+      SCOPED_TRACE(::testing::Message() << "seed " << seed);
+      Random random{seed};
+      std::vector<std::vector<std::string>> templates(3);
+      for (auto& keys : templates) {
+        // Unique keys in a random order.
+        std::vector<std::string> pool(std::begin(kKeys), std::end(kKeys));
+        for (std::uint32_t n = 4 + random.below(10); n > 0; --n) {
+          const std::uint32_t pick = random.below(static_cast<std::uint32_t>(pool.size()));
+          keys.push_back(pool[pick]);
+          pool.erase(pool.begin() + pick);
+        }
+      }
+      std::vector<Spec> specs;
+      for (int i = 0; i < 200; ++i) {
+        const auto& keys = templates[random.below(3)];
+        Spec spec;
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+          // The first key stays: it names the shape.
+          if (k != 0 && random.below(4) == 0) continue;
+          spec.keys.push_back(keys[k]);
+          if (random.below(25) == 0) spec.keys.push_back(kKeys[random.below(15)]);
+        }
+        spec.nested.assign(spec.keys.size(), Spec{});
+        specs.push_back(spec);
+      }
+      EXPECT_EQ(buildAll(specs, rule, true), buildAll(specs, rule, false));
+    }
+  }
+}
+
 // Two first keys whose shapes share a slot: the inner structure takes the
 // slot over while the outer one is being built, and the outer's last keys
 // then line up with the inner shape's.
@@ -113,6 +151,44 @@ TEST(KeyShapesTest, AShapeTakenOverMidwayDoesNotOrderTheOuterStructure) {
   const std::vector<Spec> specs{outer, outer, outer};
   EXPECT_EQ(buildAll(specs, RepeatedKey::Replace, true),
             buildAll(specs, RepeatedKey::Replace, false));
+}
+
+// Builds a structure of `keys` under the shapes and asks for the
+// remembered order before any sort: true when the shapes gave it.
+bool recalled(ValueNode& node, KeyShapes& shapes, const std::vector<std::string>& keys) {
+  reserveFields(node, 0);
+  ShapeCursor cursor{};
+  std::uint64_t number = 0;
+  for (const std::string& key : keys) appendField(node, key, shapes, cursor).setUnsigned(number++);
+  ArrayRecord& record = *NodeAccess::payload(node).array;
+  if (shapes.recall(cursor, static_cast<Field*>(record.data), record.size)) return true;
+  finishFields(node, RepeatedKey::Replace, shapes, cursor);
+  return false;
+}
+
+TEST(KeyShapesTest, ShapesLearnOptionalKeysAndOrderStructuresThatLeaveThemOut) {
+  BindingValue root;
+  root.makeCollection();
+  KeyShapes shapes;
+  EXPECT_FALSE(recalled(root.append(), shapes, {"z", "m", "a", "q"}));
+  EXPECT_TRUE(recalled(root.append(), shapes, {"z", "m", "a", "q"}));
+  EXPECT_TRUE(recalled(root.append(), shapes, {"z", "a"}));
+  // A key the shape lacks is learnt in its place.
+  EXPECT_FALSE(recalled(root.append(), shapes, {"z", "n", "a"}));
+  EXPECT_TRUE(recalled(root.append(), shapes, {"z", "m", "a"}));
+  EXPECT_TRUE(recalled(root.append(), shapes, {"z", "n", "a", "q"}));
+  // Keys out of the shape's order start it anew.
+  EXPECT_FALSE(recalled(root.append(), shapes, {"z", "q", "a"}));
+  EXPECT_TRUE(recalled(root.append(), shapes, {"z", "q", "a"}));
+  EXPECT_FALSE(recalled(root.append(), shapes, {"z", "a", "q"}));
+  // A structure that repeats a key is never taken as a shape.
+  EXPECT_FALSE(recalled(root.append(), shapes, {"z", "b", "b"}));
+  EXPECT_TRUE(recalled(root.append(), shapes, {"z", "a", "q"}));
+  shapes.release();
+  EXPECT_EQ(describe(root),
+            "[{a:u2,m:u1,q:u3,z:u0},{a:u2,m:u1,q:u3,z:u0},{a:u1,z:u0},{a:u2,n:u1,z:u0},"
+            "{a:u2,m:u1,z:u0},{a:u2,n:u1,q:u3,z:u0},{a:u2,q:u1,z:u0},{a:u2,q:u1,z:u0},"
+            "{a:u1,q:u2,z:u0},{b:u2,z:u0},{a:u1,q:u2,z:u0}]");
 }
 
 TEST(KeyShapesTest, MatchedKeysAreTheContextsRecordsAndAllAreReleased) {
