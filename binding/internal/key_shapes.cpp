@@ -73,31 +73,31 @@ StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::st
 }
 
 bool KeyShapes::recall(const ShapeCursor& cursor, Field* fields, std::size_t count) noexcept {
-  if (!cursor.exact || static_cast<std::size_t>(std::popcount(cursor.matched)) != count) {
-    return false;
-  }
+  if (!cursor.exact) return false;
   const KeyShape& shape = *cursor.shape;
   // A structure nested in this one may have changed the shape meanwhile:
-  // only fields that hold the shape's keys at the matched places take its order.
+  // only fields that hold the shape's keys at the matched places take its
+  // order. Each matched place gets the arrival position of its field.
+  std::uint8_t arrivalOf[kMaxShapeKeys];
   std::size_t field = 0;
   for (std::uint32_t bits = cursor.matched; bits != 0; bits &= bits - 1) {
     const auto position = static_cast<std::uint32_t>(std::countr_zero(bits));
-    if (position >= shape.count || NodeAccess::key(fields[field++]) != shape.keys[position]) {
+    if (field == count || position >= shape.count ||
+        NodeAccess::key(fields[field]) != shape.keys[position]) {
       return false;
     }
+    arrivalOf[position] = static_cast<std::uint8_t>(field++);
   }
-  // The shape's key order, kept to the keys present; a field's place in
-  // arrival order is the number of matched keys before its own.
+  if (field != count) return false;
+  // The shape's key order, kept to the keys present.
   std::uint8_t order[kMaxShapeKeys];
   std::size_t placed = 0;
   bool inOrder = true;
   for (std::uint32_t i = 0; i < shape.count; ++i) {
     const std::uint32_t position = shape.order[i];
     if ((cursor.matched >> position & 1u) == 0) continue;
-    const auto arrival =
-        static_cast<std::uint8_t>(std::popcount(cursor.matched & ((1u << position) - 1)));
-    if (arrival != placed) inOrder = false;
-    order[placed++] = arrival;
+    if (arrivalOf[position] != placed) inOrder = false;
+    order[placed++] = arrivalOf[position];
   }
   if (!inOrder) applyKeyOrder(fields, order, count);
   return true;

@@ -59,6 +59,10 @@ struct ShapeCursor {
 
 static_assert(kMaxShapeKeys <= 32, "ShapeCursor::matched has a bit per key");
 
+// Shapes are kept in this many slots, by the hash of their first key:
+// enough for the kinds of structure of one document to rarely share one.
+inline constexpr std::size_t kShapeSlots = 32;
+
 class KeyShapes {
  public:
   KeyShapes() noexcept;
@@ -87,14 +91,12 @@ class KeyShapes {
   void release() noexcept;
 
  private:
-  static constexpr std::size_t kSlots = 16;
-
   KeyShape& slotOf(const StringRecord* firstKey) noexcept {
-    return shapes_[firstKey->hash % kSlots];
+    return shapes_[firstKey->hash % kShapeSlots];
   }
   void forget(KeyShape& shape) noexcept;
 
-  std::array<KeyShape, kSlots> shapes_;
+  std::array<KeyShape, kShapeSlots> shapes_;
   ValueContext* context_ = nullptr;  // of every remembered key
 };
 

@@ -143,7 +143,7 @@ TEST(KeyShapesTest, StructuresThatLeaveKeysOutBuildTheSameTrees) {
 // then line up with the inner shape's.
 TEST(KeyShapesTest, AShapeTakenOverMidwayDoesNotOrderTheOuterStructure) {
   std::string inner = "x0";
-  for (int i = 1; fnv1aHash(inner) % 16 != fnv1aHash("m") % 16; ++i) {
+  for (int i = 1; fnv1aHash(inner) % kShapeSlots != fnv1aHash("m") % kShapeSlots; ++i) {
     inner = "x" + std::to_string(i);
   }
   const Spec innerSpec{{inner, "x", "c", "b"}, {Spec{}, Spec{}, Spec{}, Spec{}}};
