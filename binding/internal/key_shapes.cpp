@@ -28,8 +28,8 @@ std::uint32_t keyPrefix(const StringRecord* key) noexcept {
 }
 
 // The position of `key` among the first `count` of `keys`, or `count`.
-std::uint32_t find(StringRecord* const* keys, std::uint32_t count,
-                   const StringRecord* key) noexcept {
+std::uint32_t positionOf(StringRecord* const* keys, std::uint32_t count,
+                         const StringRecord* key) noexcept {
   std::uint32_t i = 0;
   while (i < count && keys[i] != key) ++i;
   return i;
@@ -38,7 +38,26 @@ std::uint32_t find(StringRecord* const* keys, std::uint32_t count,
 }  // namespace
 
 KeyShapes::KeyShapes() noexcept {
-  for (KeyShape& shape : shapes_) shape.count = 0;
+  for (KeyShape& shape : shapes_) {
+    shape.count = 0;
+    shape.lastUsed = 0;
+  }
+}
+
+KeyShape* KeyShapes::shapeOf(const StringRecord* firstKey) noexcept {
+  for (const std::uint32_t slot : shapeSlots(firstKey->hash)) {
+    KeyShape& shape = shapes_[slot];
+    if (shape.count != 0 && shape.keys[0] == firstKey) return &shape;
+  }
+  return nullptr;
+}
+
+KeyShape& KeyShapes::slotFor(const StringRecord* firstKey) noexcept {
+  const std::array<std::uint32_t, 2> slots = shapeSlots(firstKey->hash);
+  KeyShape& first = shapes_[slots[0]];
+  KeyShape& second = shapes_[slots[1]];
+  // The slot used longer ago; an empty one never was.
+  return second.lastUsed < first.lastUsed ? second : first;
 }
 
 StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::string_view text,
@@ -47,12 +66,16 @@ StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::st
     StringRecord* record = context.intern(text);
     if (context_ == nullptr) context_ = &context;
     if (context_ != &context) {
-      cursor = ShapeCursor{nullptr, 0, 0, false};
+      cursor = ShapeCursor{nullptr, 0, 0, false, false};
       return record;
     }
-    KeyShape& shape = slotOf(record);
-    const bool follows = shape.count != 0 && shape.keys[0] == record;
-    cursor = ShapeCursor{&shape, follows ? 1u : 0u, follows ? 1u : 0u, follows};
+    KeyShape* shape = shapeOf(record);
+    if (shape == nullptr) {
+      cursor = ShapeCursor{nullptr, 0, 0, false, true};
+      return record;
+    }
+    shape->lastUsed = ++uses_;
+    cursor = ShapeCursor{shape, 1, 1, true, true};
     return record;
   }
   if (cursor.next != 0) {
@@ -105,14 +128,16 @@ bool KeyShapes::recall(const ShapeCursor& cursor, Field* fields, std::size_t cou
 
 void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
                          std::size_t count) noexcept {
-  if (cursor.shape == nullptr || count == 0 || count > kMaxShapeKeys) return;
-  // Usually the cursor's own slot; a structure that held fields before
+  if (!cursor.learns || count == 0 || count > kMaxShapeKeys) return;
+  // Usually the cursor's own shape; a structure that held fields before
   // this run of keys (a repeated key merging into it) starts with another
   // key. Either way the shape learnt is one its fields follow.
-  KeyShape& shape = slotOf(NodeAccess::key(fields[0]));
+  StringRecord* first = NodeAccess::key(fields[0]);
+  KeyShape* found = shapeOf(first);
+  KeyShape& shape = found != nullptr ? *found : slotFor(first);
   StringRecord* merged[kMaxShapeKeys];
   std::uint32_t size = 0;
-  bool replace = shape.count == 0 || shape.keys[0] != NodeAccess::key(fields[0]);
+  bool replace = found == nullptr;
   if (!replace) {
     // Walk the fields along the shape: keys it has must come in its order;
     // a new key goes in after the shape's key before it.
@@ -120,7 +145,7 @@ void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
     bool added = false;
     for (std::size_t i = 0; i < count && !replace; ++i) {
       StringRecord* key = NodeAccess::key(fields[i]);
-      const std::uint32_t position = find(shape.keys.data(), shape.count, key);
+      const std::uint32_t position = positionOf(shape.keys.data(), shape.count, key);
       if (position < taken) {
         replace = true;  // out of the shape's order, or a repeated key
       } else if (position < shape.count) {
@@ -130,7 +155,7 @@ void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
         }
         while (taken <= position) merged[size++] = shape.keys[taken++];
       } else {
-        if (find(merged, size, key) != size) return;  // a repeated key
+        if (positionOf(merged, size, key) != size) return;  // a repeated key
         if (size == kMaxShapeKeys) {
           replace = true;
           break;
@@ -152,7 +177,7 @@ void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
     size = 0;
     for (std::size_t i = 0; i < count; ++i) {
       StringRecord* key = NodeAccess::key(fields[i]);
-      if (find(merged, size, key) != size) return;  // a repeated key
+      if (positionOf(merged, size, key) != size) return;  // a repeated key
       merged[size++] = key;
     }
   }
@@ -161,6 +186,7 @@ void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
   std::memcpy(shape.keys.data(), merged, size * sizeof(StringRecord*));
   keyOrder(shape.keys.data(), size, shape.order.data());
   shape.count = size;
+  shape.lastUsed = ++uses_;
 }
 
 void KeyShapes::forget(KeyShape& shape) noexcept {

@@ -41,27 +41,38 @@ struct KeyShape {
   std::array<StringRecord*, kMaxShapeKeys> keys;  // counted references
   // order[i]: the position in `keys` of the i-th key in key order.
   std::array<std::uint8_t, kMaxShapeKeys> order;
-  std::uint32_t count;  // 0: nothing remembered
+  std::uint32_t count;     // 0: nothing remembered
+  std::uint32_t lastUsed;  // when a structure last followed or changed it
 };
 
 // Where one structure being built stands against the shape remembered for
 // its first key.
 struct ShapeCursor {
-  // The slot of its first key; null before that key, or when the keys
-  // belong to another context (nothing is matched or remembered then).
+  // The shape of its first key; null before that key, when there is none,
+  // or when the keys belong to another context.
   KeyShape* shape;
   // One past the shape position of the last key matched; 0 when the shape
   // does not start with this structure's first key (no key is matched then).
   std::uint32_t next;
   std::uint32_t matched;  // bit p: the shape's key p is among the fields
   bool exact;             // every key so far was one of the shape's, in its order
+  bool learns;            // its keys may be remembered (they are of the shapes' context)
 };
 
 static_assert(kMaxShapeKeys <= 32, "ShapeCursor::matched has a bit per key");
 
-// Shapes are kept in this many slots, by the hash of their first key:
-// enough for the kinds of structure of one document to rarely share one.
+// Shapes are kept in this many slots. The hash of its first key gives a
+// shape two slots to be in, so that two kinds of structure of a document
+// that meet in one slot can both stay.
 inline constexpr std::size_t kShapeSlots = 32;
+
+// The two slots of a shape whose first key has `hash`: from its low bits
+// and from the next ones.
+[[nodiscard]] constexpr std::array<std::uint32_t, 2> shapeSlots(std::uint32_t hash) noexcept {
+  const std::uint32_t first = hash % kShapeSlots;
+  const std::uint32_t second = hash / kShapeSlots % kShapeSlots;
+  return {first, second != first ? second : second ^ 1u};
+}
 
 class KeyShapes {
  public:
@@ -91,13 +102,15 @@ class KeyShapes {
   void release() noexcept;
 
  private:
-  KeyShape& slotOf(const StringRecord* firstKey) noexcept {
-    return shapes_[firstKey->hash % kShapeSlots];
-  }
+  // The shape that starts with `firstKey`, or null.
+  KeyShape* shapeOf(const StringRecord* firstKey) noexcept;
+  // Of the two slots of `firstKey`, the one to give a new shape.
+  KeyShape& slotFor(const StringRecord* firstKey) noexcept;
   void forget(KeyShape& shape) noexcept;
 
   std::array<KeyShape, kShapeSlots> shapes_;
   ValueContext* context_ = nullptr;  // of every remembered key
+  std::uint32_t uses_ = 0;           // a clock for KeyShape::lastUsed
 };
 
 // The key order of `count` (at most kMaxShapeKeys) keys: order[i] is the

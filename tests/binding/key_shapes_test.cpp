@@ -138,16 +138,23 @@ TEST(KeyShapesTest, StructuresThatLeaveKeysOutBuildTheSameTrees) {
   }
 }
 
-// Two first keys whose shapes share a slot: the inner structure takes the
-// slot over while the outer one is being built, and the outer's last keys
-// then line up with the inner shape's.
+// Two inner structures whose first keys have the slots of the outer one's:
+// the second takes the outer shape's slot over while the outer structure is
+// being built, and the outer's last keys then line up with its shape.
 TEST(KeyShapesTest, AShapeTakenOverMidwayDoesNotOrderTheOuterStructure) {
-  std::string inner = "x0";
-  for (int i = 1; fnv1aHash(inner) % kShapeSlots != fnv1aHash("m") % kShapeSlots; ++i) {
-    inner = "x" + std::to_string(i);
+  const auto slots = shapeSlots(fnv1aHash("m"));
+  std::vector<std::string> inner;
+  for (int i = 0; inner.size() < 2; ++i) {
+    const std::string key = "x" + std::to_string(i);
+    const auto candidate = shapeSlots(fnv1aHash(key));
+    if ((candidate[0] == slots[0] && candidate[1] == slots[1]) ||
+        (candidate[0] == slots[1] && candidate[1] == slots[0])) {
+      inner.push_back(key);
+    }
   }
-  const Spec innerSpec{{inner, "x", "c", "b"}, {Spec{}, Spec{}, Spec{}, Spec{}}};
-  const Spec outer{{"m", "z", "c", "b"}, {Spec{}, innerSpec, Spec{}, Spec{}}};
+  const Spec first{{inner[0], "c"}, {Spec{}, Spec{}}};
+  const Spec second{{inner[1], "q", "r", "c", "b"}, {Spec{}, Spec{}, Spec{}, Spec{}, Spec{}}};
+  const Spec outer{{"m", "z", "w", "c", "b"}, {Spec{}, first, second, Spec{}, Spec{}}};
   const std::vector<Spec> specs{outer, outer, outer};
   EXPECT_EQ(buildAll(specs, RepeatedKey::Replace, true),
             buildAll(specs, RepeatedKey::Replace, false));
