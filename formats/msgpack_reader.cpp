@@ -209,7 +209,7 @@ bool MessagePackReader::readValue(ValueNode& node) {
   }
 }
 
-bool MessagePackReader::readKey(std::string_view& key) {
+inline bool MessagePackReader::readKey(std::string_view& key) {
   const std::uint8_t type = data_[position_++];
   std::uint64_t length = 0;
   if (type >= 0xa0 && type <= 0xbf) {

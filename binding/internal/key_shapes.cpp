@@ -60,8 +60,8 @@ KeyShape& KeyShapes::slotFor(const StringRecord* firstKey) noexcept {
   return second.lastUsed < first.lastUsed ? second : first;
 }
 
-StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::string_view text,
-                             bool first) {
+StringRecord* KeyShapes::otherKey(ShapeCursor& cursor, ValueContext& context, std::string_view text,
+                                  bool first) {
   if (first) {
     StringRecord* record = context.intern(text);
     if (context_ == nullptr) context_ = &context;
@@ -80,8 +80,8 @@ StringRecord* KeyShapes::key(ShapeCursor& cursor, ValueContext& context, std::st
   }
   if (cursor.next != 0) {
     const KeyShape& shape = *cursor.shape;
-    // The shape's next key, or a later one when this structure leaves some
-    // of the shape's keys out.
+    // A later key of the shape, when this structure leaves some of its
+    // keys out.
     for (std::uint32_t i = cursor.next; i < shape.count; ++i) {
       StringRecord* record = shape.keys[i];
       if (!sameText(record, text)) continue;

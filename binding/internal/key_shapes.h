@@ -23,8 +23,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
+#include "binding/internal/intern_table.h"
 #include "binding/internal/string_record.h"
 #include "binding/value.h"
 
@@ -85,7 +87,20 @@ class KeyShapes {
   // next field of the structure `cursor` follows; `first` for its first
   // field. Throws std::bad_alloc when memory is exhausted.
   [[nodiscard]] StringRecord* key(ShapeCursor& cursor, ValueContext& context, std::string_view text,
-                                  bool first);
+                                  bool first) {
+    // Most keys are the shape's next one.
+    if (!first && cursor.next != 0 && cursor.next < cursor.shape->count) {
+      StringRecord* record = cursor.shape->keys[cursor.next];
+      if (record->length == text.size() &&
+          std::memcmp(record->text(), text.data(), text.size()) == 0) {
+        InternTable::retain(record);
+        cursor.matched |= 1u << cursor.next;
+        ++cursor.next;
+        return record;
+      }
+    }
+    return otherKey(cursor, context, text, first);
+  }
 
   // For a structure whose `count` fields are in arrival order: when each
   // key was the remembered shape's, in its order, puts the fields into key
@@ -102,6 +117,9 @@ class KeyShapes {
   void release() noexcept;
 
  private:
+  // key() for all but the shape's next key.
+  StringRecord* otherKey(ShapeCursor& cursor, ValueContext& context, std::string_view text,
+                         bool first);
   // The shape that starts with `firstKey`, or null.
   KeyShape* shapeOf(const StringRecord* firstKey) noexcept;
   // Of the two slots of `firstKey`, the one to give a new shape.
