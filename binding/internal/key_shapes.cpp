@@ -112,6 +112,11 @@ bool KeyShapes::recall(const ShapeCursor& cursor, Field* fields, std::size_t cou
     arrivalOf[position] = static_cast<std::uint8_t>(field++);
   }
   if (field != count) return false;
+  if (count == shape.count) {
+    // Every key of the shape is present: its own order is the one.
+    if (!shape.inOrder) applyKeyOrder(fields, shape.order.data(), count);
+    return true;
+  }
   // The shape's key order, kept to the keys present.
   std::uint8_t order[kMaxShapeKeys];
   std::size_t placed = 0;
@@ -186,6 +191,8 @@ void KeyShapes::remember(const ShapeCursor& cursor, const Field* fields,
   std::memcpy(shape.keys.data(), merged, size * sizeof(StringRecord*));
   keyOrder(shape.keys.data(), size, shape.order.data());
   shape.count = size;
+  shape.inOrder = true;
+  for (std::uint32_t i = 0; i < size; ++i) shape.inOrder = shape.inOrder && shape.order[i] == i;
   shape.lastUsed = ++uses_;
 }
 

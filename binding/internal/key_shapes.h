@@ -45,6 +45,7 @@ struct KeyShape {
   std::array<std::uint8_t, kMaxShapeKeys> order;
   std::uint32_t count;     // 0: nothing remembered
   std::uint32_t lastUsed;  // when a structure last followed or changed it
+  bool inOrder;            // the keys are in key order already
 };
 
 // Where one structure being built stands against the shape remembered for
