@@ -109,7 +109,7 @@ BindingValue MessagePackReader::read() {
     if (position_ == size_) break;
     --top.left;
     if (!top.isMap) {
-      ok = readValue(top.node->append());
+      ok = readValue(binding::internal::appendElement(*top.node));
       continue;
     }
     // A key the input ends after is dropped. Fields go in arrival order

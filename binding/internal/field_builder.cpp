@@ -217,6 +217,17 @@ ValueNode& appendField(ValueNode& structure, std::string_view key, KeyShapes& sh
   return NodeAccess::value(*field);
 }
 
+ValueNode& appendElement(ValueNode& collection) {
+  ArrayRecord& record = *NodeAccess::payload(collection).array;
+  if (record.size == record.capacity) {
+    growArray(record, std::max<std::size_t>(4, std::size_t{record.size} * 2), sizeof(ValueNode));
+  }
+  ValueNode* node = static_cast<ValueNode*>(record.data) + record.size;
+  NodeAccess::initNode(node, NodeAccess::context(collection));
+  ++record.size;
+  return *node;
+}
+
 ValueNode& appendPending(PendingFields& pending, ValueNode& structure, std::string_view key) {
   reservePending(pending);
   ValueContext* context = NodeAccess::context(structure);

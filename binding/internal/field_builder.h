@@ -80,6 +80,11 @@ void reserveFields(ValueNode& node, std::size_t count);
 [[nodiscard]] ValueNode& appendField(ValueNode& structure, std::string_view key, KeyShapes& shapes,
                                      ShapeCursor& cursor);
 
+// Appends an empty element to `collection`, which must be a collection, and
+// returns it: append() without its checks, for readers that reserved the
+// room. Throws std::bad_alloc when memory is exhausted.
+[[nodiscard]] ValueNode& appendElement(ValueNode& collection);
+
 // Sorts the fields of `structure` by key (a stable sort: fields under one key
 // keep their arrival order) and folds every repeated key into its first
 // field by `rule`. Does nothing to a value that is not a structure. Throws

@@ -156,6 +156,23 @@ TEST(FieldBuilderTest, PendingFieldsMoveInOnceAndReleaseWhatIsLeft) {
   EXPECT_EQ(memory::liveBytes(), before);
 }
 
+TEST(FieldBuilderTest, ElementsAppendWithinAndBeyondTheReservedRoom) {
+  const std::int64_t before = memory::liveBytes();
+  {
+    BindingValue value;
+    value.makeCollection();
+    value.reserve(2);
+    for (std::uint64_t i = 0; i < 9; ++i) {
+      ValueNode& element = appendElement(value);
+      EXPECT_EQ(element.kind(), ValueKind::Empty);
+      if (i % 3 != 2) element.setUnsigned(i);
+    }
+    appendElement(value).field("k").setString("text");
+    EXPECT_EQ(describe(value), "[u0,u1,~,u3,u4,~,u6,u7,~,{k:\"text\"}]");
+  }
+  EXPECT_EQ(memory::liveBytes(), before);
+}
+
 TEST(FieldBuilderTest, DroppingATreeFreesItsTextsWithTheContext) {
   const std::int64_t before = memory::liveBytes();
   {
