@@ -8,6 +8,8 @@
 // only pointers to open containers of that tree, which stay valid because a
 // container is only written to while it is the innermost open one. An open
 // object is out of key order until it ends; a failed read drops it unsorted.
+// Its key shapes hold counted keys of that tree, so the handler must go
+// before the tree can (readJson scopes it so).
 #pragma once
 
 #include <array>
