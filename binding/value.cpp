@@ -306,6 +306,10 @@ void ValueNode::makeStructure() {
 }
 
 ValueNode& ValueNode::field(std::string_view key) {
+  return NodeAccess::value(fieldEntry(key));
+}
+
+Field& ValueNode::fieldEntry(std::string_view key) {
   makeStructure();
   bi::ArrayRecord& record = *payload_.array;
   auto* fields = static_cast<Field*>(record.data);
@@ -314,7 +318,7 @@ ValueNode& ValueNode::field(std::string_view key) {
   std::size_t at = count;
   if (count != 0 && bi::compareKeys(fields[count - 1].key(), key) >= 0) {
     at = lowerBound(fields, count, key);
-    if (fields[at].key() == key) return NodeAccess::value(fields[at]);
+    if (fields[at].key() == key) return fields[at];
   }
   if (count == record.capacity) {
     bi::growArray(record, std::max<std::size_t>(4, count * 2), sizeof(Field));
@@ -325,7 +329,7 @@ ValueNode& ValueNode::field(std::string_view key) {
                (count - at) * sizeof(Field));
   NodeAccess::initField(&fields[at], interned, context_);
   ++record.size;
-  return NodeAccess::value(fields[at]);
+  return fields[at];
 }
 
 const ValueNode& ValueNode::find(std::string_view key) const noexcept {

@@ -59,11 +59,13 @@ BindingValue readYaml(std::string_view text) {
   formats::internal::YamlBuilder builder(result);
   while (reader.next()) {
     if (!builder.take(reader.event)) {
+      builder.releaseShapes();
       result.setError(builder.error());
       return result;
     }
     if (reader.event.type == YAML_STREAM_END_EVENT) return result;
   }
+  builder.releaseShapes();
   const yaml_parser_t& parser = reader.parser;
   result.setError(
       formatPositional(messages::kYamlParserError,

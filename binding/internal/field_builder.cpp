@@ -217,6 +217,42 @@ ValueNode& appendField(ValueNode& structure, std::string_view key, KeyShapes& sh
   return NodeAccess::value(*field);
 }
 
+Field& findOrAppendField(ValueNode& structure, std::string_view key, KeyShapes& shapes,
+                         ShapeCursor& cursor) {
+  ArrayRecord& record = *NodeAccess::payload(structure).array;
+  ValueContext* context = NodeAccess::context(structure);
+  const bool first = record.size == 0;
+  StringRecord* interned = shapes.key(cursor, *context, key, first);
+  auto* fields = static_cast<Field*>(record.data);
+  for (std::uint32_t i = 0; i < record.size; ++i) {
+    if (NodeAccess::key(fields[i]) == interned) {
+      context->release(interned);
+      return fields[i];
+    }
+  }
+  if (record.size == record.capacity) {
+    std::size_t room = std::max<std::size_t>(4, std::size_t{record.size} * 2);
+    if (first && cursor.shape != nullptr) room = std::max<std::size_t>(room, cursor.shape->count);
+    try {
+      growArray(record, room, sizeof(Field));
+    } catch (...) {
+      context->release(interned);
+      throw;
+    }
+  }
+  Field* field = static_cast<Field*>(record.data) + record.size;
+  NodeAccess::initField(field, interned, context);
+  ++record.size;
+  return *field;
+}
+
+const ValueNode& findInArrivalOrder(const ValueNode& structure, std::string_view key) noexcept {
+  for (const Field& field : structure.fields()) {
+    if (field.key() == key) return field.value();
+  }
+  return ValueNode::sharedEmpty();
+}
+
 ValueNode& appendElement(ValueNode& collection) {
   ArrayRecord& record = *NodeAccess::payload(collection).array;
   if (record.size == record.capacity) {

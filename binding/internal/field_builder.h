@@ -80,6 +80,21 @@ void reserveFields(ValueNode& node, std::size_t count);
 [[nodiscard]] ValueNode& appendField(ValueNode& structure, std::string_view key, KeyShapes& shapes,
                                      ShapeCursor& cursor);
 
+// For a reader that must find the field of a repeated key while it builds:
+// the field under `key` of `structure`, whose fields are in arrival order
+// (appended with `shapes` and `cursor`), appending an empty one when the key
+// is new. The search compares key records, which one context interns once;
+// it is meant for structures of a few dozen fields. A structure of a
+// remembered shape gets room for all of the shape's fields at its first key.
+// Throws std::bad_alloc when memory is exhausted.
+[[nodiscard]] Field& findOrAppendField(ValueNode& structure, std::string_view key,
+                                       KeyShapes& shapes, ShapeCursor& cursor);
+
+// The field under `key` of a structure whose fields may be in arrival
+// order, or the shared empty node.
+[[nodiscard]] const ValueNode& findInArrivalOrder(const ValueNode& structure,
+                                                  std::string_view key) noexcept;
+
 // Appends an empty element to `collection`, which must be a collection, and
 // returns it: append() without its checks, for readers that reserved the
 // room. Throws std::bad_alloc when memory is exhausted.

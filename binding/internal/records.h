@@ -63,6 +63,8 @@ struct NodeAccess {
   static StringRecord* key(const Field& field) noexcept { return field.key_; }
   static ValueNode& value(Field& field) noexcept { return field.value_; }
   static const ValueNode& value(const Field& field) noexcept { return field.value_; }
+  // ValueNode::field(), returning the whole entry.
+  static Field& fieldEntry(ValueNode& node, std::string_view key) { return node.fieldEntry(key); }
 };
 
 }  // namespace zel::binding::internal

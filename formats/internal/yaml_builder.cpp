@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "binding/internal/field_builder.h"
+#include "binding/internal/records.h"
 #include "diagnostics/format.h"
 #include "formats/internal/yaml_scalar.h"
 #include "formats/messages.h"
@@ -11,6 +13,11 @@ namespace zel::formats::internal {
 namespace {
 
 namespace messages = formats::messages;
+namespace bi = binding::internal;
+
+// Open mappings up to this many fields find a repeated key by comparing key
+// records; larger ones are put into key order and searched.
+constexpr std::size_t kArrivalOrderFields = 32;
 
 // The step of the root slot, and of slots whose step is not recorded yet.
 constexpr std::size_t kRootStep = static_cast<std::size_t>(-1);
@@ -24,7 +31,7 @@ const char* text(const yaml_char_t* chars) noexcept {
 
 YamlBuilder::YamlBuilder(BindingValue& result) : result_(result) {
   slots_.reserve(16);
-  slots_.push_back(Slot{&result_, nullptr, 0, 0, 0, false, kRootStep});
+  slots_.push_back(Slot{&result_, nullptr, 0, {}, false, false, kRootStep, {}});
 }
 
 bool YamlBuilder::take(const yaml_event_t& event) {
@@ -49,8 +56,8 @@ bool YamlBuilder::take(const yaml_event_t& event) {
   bool fresh = true;
   if (top.kind() == ValueKind::Collection && event.type != YAML_SEQUENCE_END_EVENT) {
     pushElement(top);
-  } else if (top.kind() == ValueKind::Structure && hasPendingKey_) {
-    pushField(top);
+  } else if (top.kind() == ValueKind::Structure && pendingField_ != nullptr) {
+    pushField();
   } else {
     fresh = false;
   }
@@ -78,19 +85,25 @@ bool YamlBuilder::take(const yaml_event_t& event) {
 
 void YamlBuilder::pushElement(ValueNode& collection) {
   const std::size_t index = collection.size();
-  slots_.push_back(Slot{&collection.append(), nullptr, index, 0, 0, false, kNoStep});
+  slots_.push_back(
+      Slot{&bi::appendElement(collection), nullptr, index, {}, false, false, kNoStep, {}});
 }
 
-void YamlBuilder::pushField(ValueNode& structure) {
-  slots_.push_back(Slot{&structure.field(pendingKey_), nullptr, 0, keys_.size(), pendingKey_.size(),
-                        true, kNoStep});
-  keys_ += pendingKey_;
-  hasPendingKey_ = false;
+void YamlBuilder::pushField() {
+  slots_.push_back(
+      Slot{&pendingField_->value(), nullptr, 0, pendingField_->key(), true, false, kNoStep, {}});
+  pendingField_ = nullptr;
 }
 
-void YamlBuilder::popSlot() {
-  if (slots_.back().isField) keys_.resize(slots_.back().keyOffset);
-  slots_.pop_back();
+void YamlBuilder::enterKey(std::string_view key) {
+  Slot& open = slots_.back();
+  ValueNode& structure = *open.node;
+  if (!open.keyOrder && structure.size() == kArrivalOrderFields) {
+    bi::finishFields(structure, bi::RepeatedKey::Replace);
+    open.keyOrder = true;
+  }
+  pendingField_ = open.keyOrder ? &bi::NodeAccess::fieldEntry(structure, key)
+                                : &bi::findOrAppendField(structure, key, shapes_, open.cursor);
 }
 
 bool YamlBuilder::takeKey(const yaml_event_t& event, Position at) {
@@ -99,14 +112,14 @@ bool YamlBuilder::takeKey(const yaml_event_t& event, Position at) {
     return fail(formatPositional(messages::kYamlInvalidKey, at.line, at.column));
   }
   // An empty key is a key like any other.
-  pendingKey_.assign(text(scalar.value), scalar.length);
-  hasPendingKey_ = true;
+  const std::string_view key(text(scalar.value), scalar.length);
+  enterKey(key);
   // The key's anchor names its text; it is not an anchor of the mapping.
   if (scalar.anchor == nullptr) return true;
   Anchor* anchor = addAnchor(scalar.anchor, at);
   if (anchor == nullptr) return false;
   anchor->isKey = true;
-  anchor->keyText = pendingKey_;
+  anchor->keyText = key;
   return true;
 }
 
@@ -123,7 +136,7 @@ bool YamlBuilder::takeScalar(ValueNode& slot, const yaml_event_t& event, Positio
     if (anchor == nullptr) return false;
     anchor->step = currentStep();
   }
-  popSlot();
+  slots_.pop_back();
   return true;
 }
 
@@ -154,8 +167,12 @@ bool YamlBuilder::openContainer(ValueNode& slot, const yaml_char_t* anchor, bool
 }
 
 void YamlBuilder::closeContainer() {
-  if (Anchor* anchor = slots_.back().anchor) anchor->open = false;
-  popSlot();
+  Slot& open = slots_.back();
+  if (open.anchor != nullptr) open.anchor->open = false;
+  if (open.node->kind() == ValueKind::Structure && !open.keyOrder) {
+    bi::finishFields(*open.node, bi::RepeatedKey::Replace, shapes_, open.cursor);
+  }
+  slots_.pop_back();
   --depth_;
 }
 
@@ -175,15 +192,15 @@ bool YamlBuilder::takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_
     // An alias as a mapping key stands for the text it names.
     std::string_view key = anchor.keyText;
     if (!anchor.isKey) {
-      const ValueNode& source = resolve(anchor.step);
+      bool open = false;
+      const ValueNode& source = resolve(anchor.step, open);
       if (source.kind() != ValueKind::String) {
         return fail(formatPositional(messages::kYamlInvalidKey, at.line, at.column));
       }
       key = source.asString();
     }
     if (!chargeAlias(0, key.size(), name, at)) return false;
-    pendingKey_ = key;
-    hasPendingKey_ = true;
+    enterKey(key);
     return true;
   }
 
@@ -191,15 +208,17 @@ bool YamlBuilder::takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_
     if (!chargeAlias(1, anchor.keyText.size(), name, at)) return false;
     slot.setString(anchor.keyText);
   } else {
-    const ValueNode& source = resolve(anchor.step);
+    bool open = false;
+    const ValueNode& source = resolve(anchor.step, open);
     const auto [nodes, height] = measure(source, aliasNodesLeft_);
     if (!chargeAlias(nodes, 0, name, at)) return false;
     if (depth_ + height > kMaxNestingDepth) {
       return fail(formatPositional(messages::kYamlTooDeep, kMaxNestingDepth, at.line, at.column));
     }
     slot = source;
+    if (open) putInKeyOrder(slot);
   }
-  popSlot();
+  slots_.pop_back();
   return true;
 }
 
@@ -232,23 +251,43 @@ std::size_t YamlBuilder::currentStep() {
   while (slots_[first].step == kNoStep) --first;  // the root slot always has its step
   for (std::size_t i = first + 1; i < slots_.size(); ++i) {
     Slot& slot = slots_[i];
-    steps_.push_back(Step{
-        slots_[i - 1].step, slot.index,
-        slot.isField ? keys_.substr(slot.keyOffset, slot.keyLength) : std::string(), slot.isField});
+    steps_.push_back(Step{slots_[i - 1].step, slot.index, std::string(slot.key), slot.isField});
     slot.step = steps_.size() - 1;
   }
   return slots_.back().step;
 }
 
-const ValueNode& YamlBuilder::resolve(std::size_t step) {
+const ValueNode& YamlBuilder::resolve(std::size_t step, bool& open) {
   chain_.clear();
   for (std::size_t at = step; at != kRootStep; at = steps_[at].parent) chain_.push_back(at);
   const ValueNode* node = &result_;
-  for (auto at = chain_.rbegin(); at != chain_.rend(); ++at) {
+  std::size_t depth = 0;
+  for (auto at = chain_.rbegin(); at != chain_.rend(); ++at, ++depth) {
     const Step& next = steps_[*at];
-    node = next.isField ? &node->find(next.key) : &node->at(next.index);
+    if (!next.isField) {
+      node = &node->at(next.index);
+      continue;
+    }
+    // A mapping still open may hold its fields in arrival order; the open
+    // containers are the slots, one per depth.
+    const bool inArrivalOrder =
+        depth < slots_.size() && slots_[depth].node == node && !slots_[depth].keyOrder;
+    node = inArrivalOrder ? &bi::findInArrivalOrder(*node, next.key) : &node->find(next.key);
   }
+  open = depth < slots_.size() && slots_[depth].node == node;
   return *node;
+}
+
+void YamlBuilder::putInKeyOrder(ValueNode& copy) {
+  copies_.clear();
+  copies_.push_back(&copy);
+  while (!copies_.empty()) {
+    ValueNode& node = *copies_.back();
+    copies_.pop_back();
+    bi::finishFields(node, bi::RepeatedKey::Replace);
+    for (ValueNode& element : node.elements()) copies_.push_back(&element);
+    for (Field& field : node.fields()) copies_.push_back(&field.value());
+  }
 }
 
 std::pair<std::size_t, std::size_t> YamlBuilder::measure(const ValueNode& source,

@@ -10,16 +10,25 @@
 // container is only written to while it is the innermost open one. Anchored
 // nodes are remembered by their path from the root (nodes move as their
 // containers grow) and looked up when an alias copies them.
+//
+// An open mapping keeps its fields in the order the keys arrive, keyed
+// through the read's key shapes, and is put into key order when it ends; a
+// repeated key reaches the field it already has. A mapping that grows past
+// kArrivalOrderFields is put into key order at once and finds its keys by
+// search from then on. The shapes hold references into the tree's context:
+// releaseShapes() must run before the tree is replaced or dropped.
 #pragma once
 
 #include <yaml.h>
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "binding/internal/key_shapes.h"
 #include "binding/value.h"
 #include "formats/reader_limits.h"
 
@@ -32,6 +41,8 @@ class YamlBuilder {
   // Takes one event; false once the read has failed, with the message in error().
   [[nodiscard]] bool take(const yaml_event_t& event);
   [[nodiscard]] const std::string& error() const noexcept { return error_; }
+  // Drops the key shapes' references; the read takes no event after it.
+  void releaseShapes() noexcept { shapes_.release(); }
 
  private:
   // What an anchor names: the step that reaches an anchored node, or the
@@ -53,16 +64,18 @@ class YamlBuilder {
     bool isField;
   };
   // One open slot: the node, the anchor of the container it holds (if any),
-  // how it is reached from the slot below (an element index, or a field key
-  // kept in keys_), and its recorded step once an anchor needed it.
+  // how it is reached from the slot below (an element index, or the text of
+  // its field's key record), its recorded step once an anchor needed it, and
+  // for an open mapping, how its keys are found.
   struct Slot {
     ValueNode* node;
     Anchor* anchor;
     std::size_t index;
-    std::size_t keyOffset;
-    std::size_t keyLength;
+    std::string_view key;
     bool isField;
+    bool keyOrder;  // an open mapping already in key order (field() finds its keys)
     std::size_t step;
+    binding::internal::ShapeCursor cursor;  // of an open mapping in arrival order
   };
   // Where the event stands, 1-based, for the messages.
   struct Position {
@@ -71,8 +84,10 @@ class YamlBuilder {
   };
 
   void pushElement(ValueNode& collection);
-  void pushField(ValueNode& structure);
-  void popSlot();
+  void pushField();
+  // Finds or appends the field of `key` in the innermost open mapping; it
+  // becomes the slot of the next event.
+  void enterKey(std::string_view key);
 
   bool takeKey(const yaml_event_t& event, Position at);
   bool takeScalar(ValueNode& slot, const yaml_event_t& event, Position at);
@@ -89,8 +104,11 @@ class YamlBuilder {
   // slots below it) first where needed.
   std::size_t currentStep();
   // The node a recorded step reaches, or the shared empty node when the tree
-  // no longer has one there.
-  [[nodiscard]] const ValueNode& resolve(std::size_t step);
+  // no longer has one there; `open` tells whether it is still being read.
+  [[nodiscard]] const ValueNode& resolve(std::size_t step, bool& open);
+  // Puts every mapping of `copy` into key order: a copy of an open node
+  // takes the arrival order of the mappings still being read.
+  void putInKeyOrder(ValueNode& copy);
   // Counts the nodes of the tree under source (stopping once the count passes
   // `limit`) and the number of nested containers it holds.
   std::pair<std::size_t, std::size_t> measure(const ValueNode& source, std::size_t limit);
@@ -99,17 +117,18 @@ class YamlBuilder {
 
   BindingValue& result_;
   std::vector<Slot> slots_;
-  std::string keys_;  // the keys of the open field slots, back to back
+  binding::internal::KeyShapes shapes_;
   std::vector<Step> steps_;
   std::vector<std::size_t> chain_;
   std::unordered_map<std::string, Anchor> anchors_;
-  std::string pendingKey_;
-  bool hasPendingKey_ = false;
+  // The field of the key just read, filled by the next event.
+  Field* pendingField_ = nullptr;
   unsigned documents_ = 0;
   std::size_t depth_ = 0;  // open containers
   std::size_t aliasNodesLeft_ = kMaxAliasNodes;
   std::size_t aliasTextLeft_ = kMaxAliasTextBytes;
   std::vector<std::pair<const ValueNode*, std::size_t>> walk_;
+  std::vector<ValueNode*> copies_;
   std::string error_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,238 @@ TEST(YamlReaderTest, MappingsAndSequences) {
       {__LINE__, "x:\n  y: 1\n  ! z: 2",
        "error: Invalid mapping key. Only string scalar keys are allowed. At line: 3 col: 3"},
   });
+}
+
+TEST(YamlReaderTest, RecordsOfOneShapeAndLargeMappings) {
+  expectReads({
+      // Records of one shape, some leaving keys out, some in another order,
+      // one repeating a key.
+      {__LINE__, "- {b: 1, a: 2, c: 3}\n- {b: 4, c: 5}\n- {b: 6, c: 7, a: 8}\n- {b: 9, a: 1, a: 2}",
+       "[{a:u2,b:u1,c:u3},{b:u4,c:u5},{a:u8,b:u6,c:u7},{a:u2,b:u9}]"},
+      // A nested mapping with the same first key as the one around it.
+      {__LINE__, "- {a: 1, b: {a: 2, c: 3, b: 4}, c: 5, b: 6}\n- {a: 7, b: 8, c: 9}",
+       "[{a:u1,b:u6,c:u5},{a:u7,b:u8,c:u9}]"},
+      // Aliases reach anchored nodes through mappings that are still open.
+      {__LINE__, "z: 0\na:\n  y: 1\n  b: &x {q: 1}\n  c: *x\nd: *x",
+       "{a:{b:{q:u1},c:{q:u1},y:u1},d:{q:u1},z:u0}"},
+      // The alias copies what its anchor's path reaches now: here the open
+      // mapping that holds the alias, as it stands.
+      {__LINE__, "k1: &a1 {x: 1}\nk1: 5\nk1: {y: *a1}", "{k1:{y:{y:~}}}"},
+      {__LINE__, "{k1: &a1 [1], k1: [2, *a1]}", "{k1:[u1,u2,[u1,u2,~]]}"},
+  });
+
+  // Mappings past the size where repeated keys are found by search: keys
+  // repeated before and after that size, and aliases into the mapping while
+  // it is open.
+  std::string text = "{";
+  std::map<std::string, std::string> expected;
+  for (int i = 39; i >= 0; --i) {
+    const std::string key = "k" + std::to_string(i);
+    text += key + ": " + (i == 35 ? "&early " : "") + std::to_string(i) + ", ";
+    expected[key] = "u" + std::to_string(i);
+    if (i == 20) {
+      text += "k39: [a], k35: *early, ";
+      expected["k39"] = R"(["a"])";
+      expected["k35"] = "u35";
+    }
+  }
+  text += "k39: [b], k0: *early, k35: x}";
+  expected["k39"] = R"(["a","b"])";
+  expected["k0"] = "u35";
+  expected["k35"] = R"("x")";
+  std::string description = "{";
+  for (const auto& [key, value] : expected) {
+    if (description.size() > 1) description += ',';
+    description += key + ':' + value;
+  }
+  description += '}';
+  EXPECT_EQ(describe(readYaml(text)), description);
+}
+
+// Generated documents against a small model of how a read builds its value:
+// a repeated key reaches its field (a scalar replaces, a sequence appends, a
+// mapping onto a mapping is refused), and an alias copies what its anchor's
+// path reaches when the alias is read.
+class YamlModel {
+ public:
+  explicit YamlModel(std::uint32_t seed) : state_(seed) {}
+
+  // Writes a document; returns its expected description.
+  std::string generate(std::string& text) {
+    if (!mapping(root_, text, 0)) return "error";
+    std::string out;
+    describeNode(root_, out);
+    return out;
+  }
+
+ private:
+  struct Node {
+    enum class Kind { Null, Number, Word, List, Map } kind = Kind::Null;
+    int number = 0;
+    std::vector<Node> list;
+    std::map<std::string, Node> map;
+  };
+  struct Step {
+    bool isField;
+    std::string key;
+    std::size_t index;
+  };
+  struct Anchor {
+    std::vector<Step> path;
+    bool open;
+  };
+
+  std::uint32_t below(std::uint32_t n) {
+    state_ = state_ * 1664525u + 1013904223u;
+    return (state_ >> 8) % n;
+  }
+
+  const Node* resolve(const std::vector<Step>& path) const {
+    const Node* node = &root_;
+    for (const Step& step : path) {
+      if (step.isField) {
+        if (node->kind != Node::Kind::Map) return nullptr;
+        const auto found = node->map.find(step.key);
+        if (found == node->map.end()) return nullptr;
+        node = &found->second;
+      } else {
+        if (node->kind != Node::Kind::List || step.index >= node->list.size()) return nullptr;
+        node = &node->list[step.index];
+      }
+    }
+    return node;
+  }
+
+  // An anchor on the node about to be written at the current path.
+  std::size_t maybeAnchor(std::string& text) {
+    if (below(4) != 0) return anchors_.size() + 1;
+    anchors_.push_back(Anchor{path_, true});
+    text += "&a" + std::to_string(anchors_.size() - 1) + ' ';
+    return anchors_.size() - 1;
+  }
+
+  // Writes one value into `slot`; false once the read must fail.
+  bool value(Node& slot, std::string& text, int depth) {
+    const std::uint32_t choice = below(depth < 3 ? 10 : 6);
+    if (choice == 0 && !anchors_.empty()) {
+      const std::size_t a = below(static_cast<std::uint32_t>(anchors_.size()));
+      if (!anchors_[a].open) {
+        text += "*a" + std::to_string(a);
+        const Node* source = resolve(anchors_[a].path);
+        Node copy = source != nullptr ? *source : Node{};
+        slot = std::move(copy);
+        return true;
+      }
+    }
+    const std::size_t anchor = maybeAnchor(text);
+    bool ok = true;
+    if (choice <= 2) {
+      slot = Node{Node::Kind::Number, static_cast<int>(below(100)), {}, {}};
+      text += std::to_string(slot.number);
+    } else if (choice <= 5) {
+      slot = Node{Node::Kind::Word, static_cast<int>(below(5)), {}, {}};
+      text += "w" + std::to_string(slot.number);
+    } else if (choice <= 7) {
+      if (slot.kind == Node::Kind::Map) ok = false;
+      if (slot.kind != Node::Kind::List) slot = Node{Node::Kind::List, 0, {}, {}};
+      text += '[';
+      for (std::uint32_t i = 0, n = below(4); ok && i < n; ++i) {
+        if (i != 0) text += ", ";
+        slot.list.emplace_back();
+        path_.push_back(Step{false, {}, slot.list.size() - 1});
+        ok = value(slot.list.back(), text, depth + 1);
+        path_.pop_back();
+      }
+      text += ']';
+    } else {
+      ok = mapping(slot, text, depth + 1);
+    }
+    if (anchor < anchors_.size()) anchors_[anchor].open = false;
+    return ok;
+  }
+
+  bool mapping(Node& slot, std::string& text, int depth) {
+    if (slot.kind == Node::Kind::Map) {
+      text += "{}";
+      return false;
+    }
+    slot = Node{Node::Kind::Map, 0, {}, {}};
+    text += '{';
+    // Most mappings are records of a few shapes; some are long, with keys
+    // from a larger set, so that keys repeat.
+    const bool record = below(3) != 0;
+    const std::uint32_t keys = record ? 6 : 48;
+    const std::uint32_t count = record ? 6 : below(45);
+    const std::uint32_t shape = below(3);
+    bool ok = true;
+    for (std::uint32_t i = 0; ok && i < count; ++i) {
+      if (record && below(4) == 0) continue;
+      const std::string key =
+          "k" + std::to_string(record ? (i * (shape + 1) + shape) % keys : below(keys));
+      if (text.back() != '{') text += ", ";
+      text += key + ": ";
+      path_.push_back(Step{true, key, 0});
+      ok = value(slot.map[key], text, depth);
+      path_.pop_back();
+    }
+    text += '}';
+    return ok;
+  }
+
+  static void describeNode(const Node& node, std::string& out) {
+    switch (node.kind) {
+      case Node::Kind::Null:
+        out += '~';
+        return;
+      case Node::Kind::Number:
+        out += 'u' + std::to_string(node.number);
+        return;
+      case Node::Kind::Word:
+        out += "\"w" + std::to_string(node.number) + '"';
+        return;
+      case Node::Kind::List:
+        out += '[';
+        for (std::size_t i = 0; i < node.list.size(); ++i) {
+          if (i != 0) out += ',';
+          describeNode(node.list[i], out);
+        }
+        out += ']';
+        return;
+      case Node::Kind::Map: {
+        out += '{';
+        bool first = true;
+        for (const auto& [key, field] : node.map) {
+          if (!first) out += ',';
+          first = false;
+          out += key + ':';
+          describeNode(field, out);
+        }
+        out += '}';
+        return;
+      }
+    }
+  }
+
+  std::uint32_t state_;
+  Node root_;
+  std::vector<Step> path_;
+  std::vector<Anchor> anchors_;
+};
+
+TEST(YamlReaderTest, GeneratedDocumentsReadAsTheModelSays) {
+  int failures = 0;
+  for (std::uint32_t seed = 1; seed <= 400 && failures < 3; ++seed) {
+    YamlModel model(seed);
+    std::string text;
+    const std::string expected = model.generate(text);
+    const std::string actual = describe(readYaml(text));
+    if (expected == "error") {
+      EXPECT_EQ(actual.rfind("error: Unexpected start of", 0), 0u) << text;
+    } else {
+      EXPECT_EQ(actual, expected) << text;
+    }
+    if (::testing::Test::HasFailure()) ++failures;
+  }
 }
 
 TEST(YamlReaderTest, AnchorsAndAliases) {
