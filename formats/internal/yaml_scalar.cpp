@@ -64,7 +64,26 @@ bool typeFloat(ValueNode& node, std::string_view text, std::string& error) {
   return true;
 }
 
+// Whether a plain scalar starting with `c` can only be a string or a bool:
+// a letter that starts no number (numbers take "inf" and "nan" in any case)
+// and no null text.
+bool startsAWord(char c) noexcept {
+  const char lower = static_cast<char>(c | 0x20);
+  return lower >= 'a' && lower <= 'z' && lower != 'i' && lower != 'n';
+}
+
 void typePlain(ValueNode& node, std::string_view text) {
+  // Most plain scalars of a document are words: they skip the number reading.
+  if (!text.empty() && startsAWord(text.front())) {
+    if (text.size() <= 5 && isTrueText(text)) {
+      node.setBool(true);
+    } else if (text.size() <= 5 && isFalseText(text)) {
+      node.setBool(false);
+    } else {
+      node.setString(text);
+    }
+    return;
+  }
   if (isNullText(text)) {
     node.reset();
     return;
