@@ -68,6 +68,9 @@ class DevServerTest : public testing::Test {
     server_->start();
     client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
     client_->set_read_timeout(std::chrono::seconds(10));
+    // One request sends a 50 MB body, which takes wine's sockets more than
+    // the client's default five seconds on a busy machine.
+    client_->set_write_timeout(std::chrono::seconds(60));
   }
 
   void TearDown() override {
