@@ -1,6 +1,8 @@
 #include "maps/game_data.h"
 
+#include <cstddef>
 #include <string>
+#include <utility>
 
 #include "binding/convert_native.h"
 #include "binding/type_registry.h"
@@ -29,9 +31,17 @@ MapVariants buildVariants(const MapsDocument& maps, const MapAssetsDocument& ass
     overlay(working, map, type, registry);
     const auto found = assets.find(std::to_string(working.id));
     if (found == assets.end()) continue;
-    for (const BindingValue& variant : found->second) {
-      overlay(working, variant, type, registry);
-      variants[working.id].push_back(working);
+    const auto& mapVariants = found->second;
+    for (std::size_t i = 0; i < mapVariants.size(); ++i) {
+      overlay(working, mapVariants[i], type, registry);
+      MapsList& list = variants[working.id];
+      // Each variant starts from the one before; the map's last one takes
+      // the working record itself.
+      if (i + 1 == mapVariants.size()) {
+        list.push_back(std::move(working));
+      } else {
+        list.push_back(working);
+      }
     }
   }
   return variants;

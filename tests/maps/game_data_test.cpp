@@ -23,15 +23,22 @@ class GameDataTest : public testing::MapsRegistry {
 TEST_F(GameDataTest, VariantsOverlayTheMapAndEarlierVariants) {
   const MapVariants variants =
       build(R"([{"id": 42, "name": "m"}])",
-            R"({"42": [{"gameMode": "A", "isDefault": true}, {"gameMode": "B"}]})");
+            R"({"42": [{"gameMode": "A", "isDefault": true}, {"gameMode": "B"},)"
+            R"( {"gameMode": "C", "properties": {"p": 1}}]})");
   ASSERT_EQ(variants.size(), 1u);
   const MapsList& list = variants.at(42);
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0].gameMode, "A");
   EXPECT_TRUE(list[0].isDefault);
   EXPECT_EQ(list[1].gameMode, "B");
   EXPECT_TRUE(list[1].isDefault);  // carried over from the first variant
   EXPECT_EQ(list[1].name, "m");
+  EXPECT_TRUE(list[1].properties.isEmpty());
+  // The last variant carries everything over too.
+  EXPECT_EQ(list[2].gameMode, "C");
+  EXPECT_TRUE(list[2].isDefault);
+  EXPECT_EQ(list[2].name, "m");
+  EXPECT_EQ(list[2].properties.find("p").asUnsigned(), 1u);
 }
 
 TEST_F(GameDataTest, KeysMustMatchTheDecimalIdExactly) {
@@ -52,9 +59,8 @@ TEST_F(GameDataTest, VariantMayMoveToAnotherId) {
 }
 
 TEST_F(GameDataTest, WrongKindKeepsWhatWasConvertedAndStillAdds) {
-  const MapVariants variants =
-      build(R"([{"id": 9, "name": "n"}])",
-            R"({"9": [{"gameMode": "A", "assets": 5, "properties": 1}]})");
+  const MapVariants variants = build(R"([{"id": 9, "name": "n"}])",
+                                     R"({"9": [{"gameMode": "A", "assets": 5, "properties": 1}]})");
   // Fields are assigned in field order: gameMode before assets, properties never.
   ASSERT_EQ(variants.at(9).size(), 1u);
   EXPECT_EQ(variants.at(9)[0].gameMode, "A");
