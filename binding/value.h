@@ -167,13 +167,14 @@ class ValueNode {
   void swapStorage(ValueNode& other) noexcept;
   // Resets and, for a standalone value, destroys the owned context.
   void destroy() noexcept;
-  // field(), returning the whole entry (key and value).
-  Field& fieldEntry(std::string_view key);
 
  private:
   friend class BindingValue;
   friend class Field;
   friend struct binding::internal::NodeAccess;
+
+  // field(), returning the whole entry (key and value).
+  Field& fieldEntry(std::string_view key);
 
   union Payload {
     std::uint64_t raw;
