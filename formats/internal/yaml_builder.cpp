@@ -5,6 +5,7 @@
 
 #include "binding/internal/field_builder.h"
 #include "binding/internal/records.h"
+#include "binding/internal/string_record.h"
 #include "diagnostics/format.h"
 #include "formats/internal/yaml_scalar.h"
 #include "formats/messages.h"
@@ -31,7 +32,7 @@ const char* text(const yaml_char_t* chars) noexcept {
 
 YamlBuilder::YamlBuilder(BindingValue& result) : result_(result) {
   slots_.reserve(16);
-  slots_.push_back(Slot{&result_, nullptr, 0, {}, false, false, kRootStep, {}});
+  slots_.emplace_back(&result_, nullptr, 0, kRootStep);
 }
 
 bool YamlBuilder::take(const yaml_event_t& event) {
@@ -84,21 +85,20 @@ bool YamlBuilder::take(const yaml_event_t& event) {
 }
 
 void YamlBuilder::pushElement(ValueNode& collection) {
-  const std::size_t index = collection.size();
-  slots_.push_back(
-      Slot{&bi::appendElement(collection), nullptr, index, {}, false, false, kNoStep, {}});
+  const std::size_t index = bi::NodeAccess::payload(collection).array->size;
+  slots_.emplace_back(&bi::appendElement(collection), nullptr, index, kNoStep);
 }
 
 void YamlBuilder::pushField() {
-  slots_.push_back(
-      Slot{&pendingField_->value(), nullptr, 0, pendingField_->key(), true, false, kNoStep, {}});
+  slots_.emplace_back(&bi::NodeAccess::value(*pendingField_), bi::NodeAccess::key(*pendingField_),
+                      0, kNoStep);
   pendingField_ = nullptr;
 }
 
 void YamlBuilder::enterKey(std::string_view key) {
   Slot& open = slots_.back();
   ValueNode& structure = *open.node;
-  if (!open.keyOrder && structure.size() == kArrivalOrderFields) {
+  if (!open.keyOrder && bi::NodeAccess::payload(structure).array->size == kArrivalOrderFields) {
     bi::finishFields(structure, bi::RepeatedKey::Replace);
     open.keyOrder = true;
   }
@@ -251,7 +251,9 @@ std::size_t YamlBuilder::currentStep() {
   while (slots_[first].step == kNoStep) --first;  // the root slot always has its step
   for (std::size_t i = first + 1; i < slots_.size(); ++i) {
     Slot& slot = slots_[i];
-    steps_.push_back(Step{slots_[i - 1].step, slot.index, std::string(slot.key), slot.isField});
+    const bool isField = slot.key != nullptr;
+    steps_.push_back(Step{slots_[i - 1].step, slot.index,
+                          isField ? std::string(slot.key->view()) : std::string(), isField});
     slot.step = steps_.size() - 1;
   }
   return slots_.back().step;

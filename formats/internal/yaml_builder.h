@@ -64,17 +64,27 @@ class YamlBuilder {
     bool isField;
   };
   // One open slot: the node, the anchor of the container it holds (if any),
-  // how it is reached from the slot below (an element index, or the text of
-  // its field's key record), its recorded step once an anchor needed it, and
-  // for an open mapping, how its keys are found.
+  // how it is reached from the slot below (an element index, or its field's
+  // key record), its recorded step once an anchor needed it, and for an open
+  // mapping, how its keys are found. A slot is pushed for every value of a
+  // document, so it is built in place, member by member.
   struct Slot {
+    Slot(ValueNode* held, const binding::internal::StringRecord* fieldKey, std::size_t element,
+         std::size_t recorded) noexcept
+        : node(held),
+          anchor(nullptr),
+          key(fieldKey),
+          index(element),
+          step(recorded),
+          keyOrder(false),
+          cursor() {}
+
     ValueNode* node;
     Anchor* anchor;
+    const binding::internal::StringRecord* key;  // null for an element or the root
     std::size_t index;
-    std::string_view key;
-    bool isField;
-    bool keyOrder;  // an open mapping already in key order (field() finds its keys)
     std::size_t step;
+    bool keyOrder;  // an open mapping already in key order (field() finds its keys)
     binding::internal::ShapeCursor cursor;  // of an open mapping in arrival order
   };
   // Where the event stands, 1-based, for the messages.

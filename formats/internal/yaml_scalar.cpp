@@ -16,11 +16,12 @@ namespace {
 namespace messages = formats::messages;
 using convert::ParseOutcome;
 
-bool isOneOf(std::string_view text, std::initializer_list<std::string_view> texts) noexcept {
-  for (std::string_view candidate : texts) {
-    if (text == candidate) return true;
-  }
-  return false;
+// Whether `text` is `lower`, its capitalised form or its upper-case form
+// (the three spellings YAML gives its null and bool words); `lower` and
+// `upper` have the length of `text`.
+bool isSpelledAs(std::string_view text, std::string_view lower, std::string_view upper) noexcept {
+  if (text == lower || text == upper) return true;
+  return text.front() == upper.front() && text.substr(1) == lower.substr(1);
 }
 
 // The message of a tagged number that did not convert, as the value
@@ -113,17 +114,49 @@ void typePlain(ValueNode& node, std::string_view text) {
 
 }  // namespace
 
+// The words are told apart by length first: most scalars of a document
+// have a length that none of them has.
 bool isNullText(std::string_view text) noexcept {
-  return isOneOf(text, {"", "~", "null", "Null", "NULL"});
+  switch (text.size()) {
+    case 0:
+      return true;
+    case 1:
+      return text.front() == '~';
+    case 4:
+      return isSpelledAs(text, "null", "NULL");
+    default:
+      return false;
+  }
 }
 
 bool isTrueText(std::string_view text) noexcept {
-  return isOneOf(text, {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"});
+  switch (text.size()) {
+    case 1:
+      return text.front() == 'y' || text.front() == 'Y';
+    case 2:
+      return isSpelledAs(text, "on", "ON");
+    case 3:
+      return isSpelledAs(text, "yes", "YES");
+    case 4:
+      return isSpelledAs(text, "true", "TRUE");
+    default:
+      return false;
+  }
 }
 
 bool isFalseText(std::string_view text) noexcept {
-  return isOneOf(text,
-                 {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"});
+  switch (text.size()) {
+    case 1:
+      return text.front() == 'n' || text.front() == 'N';
+    case 2:
+      return isSpelledAs(text, "no", "NO");
+    case 3:
+      return isSpelledAs(text, "off", "OFF");
+    case 5:
+      return isSpelledAs(text, "false", "FALSE");
+    default:
+      return false;
+  }
 }
 
 bool typeScalar(ValueNode& node, std::string_view text, const char* tag, bool quoted,
