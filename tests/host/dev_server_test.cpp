@@ -214,7 +214,10 @@ TEST_F(DevServerTest, TheEventStreamCarriesTheFourCatalogueEventsOfAnUpdate) {
       post("/zel-maps/v1/map", R"({"id": 70, "name": "Evented", "gameMode": "HUNT"})",
            "application/json");
   EXPECT_EQ(posted.status, 200);
-  bool four = waitFor([&](const std::string& text) { return countEvents(text) >= 4; });
+  // Four events, the last one written out to its closing blank line.
+  bool four = waitFor([&](const std::string& text) {
+    return countEvents(text) >= 4 && text.ends_with("\n\n");
+  });
   done = true;
   std::string text = streamed();
   EXPECT_TRUE(four) << text.substr(0, 2000);
