@@ -605,16 +605,21 @@ void BM_YamlCppLoad(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
+// A libyaml parser over `text`, as our reader sets it up.
+inline void startYamlParser(yaml_parser_t& parser, const std::string& text) {
+  yaml_parser_initialize(&parser);
+  yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+  yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
+                               text.size());
+}
+
 void parseYamlEvents(benchmark::State& state, bool intern) {
   const std::string& text = inputs().yaml;
   for (auto _ : state) {
     std::optional<InternedTexts> texts;
     if (intern) texts.emplace();
     yaml_parser_t parser;
-    yaml_parser_initialize(&parser);
-    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
-                                 text.size());
+    startYamlParser(parser, text);
     yaml_event_t event;
     while (yaml_parser_parse(&parser, &event) != 0) {
       if (texts && event.type == YAML_SCALAR_EVENT) {
@@ -639,10 +644,7 @@ class RecordedEvents {
   RecordedEvents() {
     const std::string& text = inputs().yaml;
     yaml_parser_t parser;
-    yaml_parser_initialize(&parser);
-    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
-    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(text.data()),
-                                 text.size());
+    startYamlParser(parser, text);
     yaml_event_t event;
     while (yaml_parser_parse(&parser, &event) != 0) {
       events_.push_back(event);
