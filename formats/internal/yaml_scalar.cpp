@@ -76,9 +76,9 @@ bool startsAWord(char c) noexcept {
 void typePlain(ValueNode& node, std::string_view text) {
   // Most plain scalars of a document are words: they skip the number reading.
   if (!text.empty() && startsAWord(text.front())) {
-    if (text.size() <= 5 && isTrueText(text)) {
+    if (isTrueText(text)) {
       node.setBool(true);
-    } else if (text.size() <= 5 && isFalseText(text)) {
+    } else if (isFalseText(text)) {
       node.setBool(false);
     } else {
       node.setString(text);
