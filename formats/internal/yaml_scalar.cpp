@@ -73,16 +73,21 @@ bool startsAWord(char c) noexcept {
   return lower >= 'a' && lower <= 'z' && lower != 'i' && lower != 'n';
 }
 
+// A plain scalar that is neither null nor a number: a bool word or a string.
+void typeWord(ValueNode& node, std::string_view text) {
+  if (isTrueText(text)) {
+    node.setBool(true);
+  } else if (isFalseText(text)) {
+    node.setBool(false);
+  } else {
+    node.setString(text);
+  }
+}
+
 void typePlain(ValueNode& node, std::string_view text) {
   // Most plain scalars of a document are words: they skip the number reading.
   if (!text.empty() && startsAWord(text.front())) {
-    if (isTrueText(text)) {
-      node.setBool(true);
-    } else if (isFalseText(text)) {
-      node.setBool(false);
-    } else {
-      node.setString(text);
-    }
+    typeWord(node, text);
     return;
   }
   if (isNullText(text)) {
@@ -103,13 +108,7 @@ void typePlain(ValueNode& node, std::string_view text) {
     case PlainNumber::Kind::None:
       break;
   }
-  if (isTrueText(text)) {
-    node.setBool(true);
-  } else if (isFalseText(text)) {
-    node.setBool(false);
-  } else {
-    node.setString(text);
-  }
+  typeWord(node, text);
 }
 
 }  // namespace
