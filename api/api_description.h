@@ -10,27 +10,11 @@
 // library is unloaded; the plugin object owns the registry.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "boundary/api_description.h"
 
 namespace zel {
 
 class TypeRegistry;
-
-struct ApiDescription {
-  const void* functions;  // FunctionRecord array
-  std::uint32_t functionCount;
-  const void* types;  // type descriptions
-  std::uint32_t typeCount;
-  const void* events;  // event descriptions
-  std::uint32_t eventCount;
-};
-
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(ApiDescription) == 24);
-static_assert(offsetof(ApiDescription, typeCount) == 12);
-static_assert(offsetof(ApiDescription, eventCount) == 20);
-#endif
 
 // Builds the description from the registry's routed functions, types and
 // events; called once at load, after the plugin declared its API. Takes the

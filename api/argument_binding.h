@@ -25,7 +25,7 @@
 #include "api/call_result.h"
 #include "api/compiled_route.h"
 #include "binding/value.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace zel {
 

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "binding/type_registry.h"
 
 namespace zel {

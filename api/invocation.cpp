@@ -8,7 +8,7 @@
 #include "api/messages.h"
 #include "binding/convert_flat.h"
 #include "diagnostics/format.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel {
 namespace {

@@ -23,7 +23,7 @@
 #include "api/compiled_route.h"
 #include "api/route_descriptor.h"
 #include "binding/type_registry.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace zel {
 

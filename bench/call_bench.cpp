@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "api/api_description.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "api/outcome.h"
 #include "api/route_declarer.h"
 #include "bench/goal_table.h"

@@ -30,7 +30,7 @@
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace {
 

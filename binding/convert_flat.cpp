@@ -9,8 +9,8 @@
 #include "binding/type_registry.h"
 #include "binding/value.h"
 #include "diagnostics/format.h"
-#include "plugin/host_messages.h"
-#include "plugin/memory.h"
+#include "boundary/host_messages.h"
+#include "memory/memory.h"
 
 namespace zel {
 

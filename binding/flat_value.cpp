@@ -4,7 +4,7 @@
 #include <new>
 
 #include "binding/internal/work_stack.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel {
 namespace {

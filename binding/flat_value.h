@@ -1,7 +1,5 @@
-// FlatValue: the fixed-layout value in which values cross the host boundary
-// (request arguments and results, event payloads). 12 bytes, packed: a 32-bit
-// kind at offset 0 and an 8-byte payload at offset 4. Kinds 6, 8, 9 and 10 own
-// what their payload points to; clearing frees exactly that.
+// The plugin's operations on FlatValue, the boundary's fixed-layout value
+// (boundary/flat_value.h):
 //
 //   FlatValue v{};                                  // kind 0, zero payload
 //   FlatValue* items = setFlatCollection(v, 2);     // zero-filled, owned by v
@@ -17,54 +15,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "boundary/flat_value.h"
+
 namespace zel {
-
-enum class FlatKind : std::uint32_t {
-  None = 0,
-  Bool = 1,
-  Signed = 2,
-  Unsigned = 3,
-  Float = 4,
-  StringRef = 5,   // text not owned
-  String = 6,      // text owned
-  BlobRef = 7,     // bytes not owned
-  Blob = 8,        // bytes owned
-  Collection = 9,  // owned array of FlatValue
-  Structure = 10,  // owned array of FlatEntry
-};
-
-#pragma pack(push, 1)
-struct FlatValue {
-  std::uint32_t kind;
-  union Payload {
-    std::uint8_t boolean;
-    std::int64_t signedValue;
-    std::uint64_t unsignedValue;
-    double floatValue;
-    struct Span {
-      const void* pointer;  // text, bytes, FlatValue[] or FlatEntry[]
-      std::uint32_t count;  // text length, byte count or element count
-    } span;
-    unsigned char raw[sizeof(Span) > 8 ? sizeof(Span) : 8];
-  } payload;
-};
-
-// One entry of a structure: key, value, and whether the entry owns its key.
-struct FlatEntry {
-  const char* key;
-  FlatValue value;
-  std::uint8_t ownsKey;
-};
-#pragma pack(pop)
-
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(FlatValue) == 12);
-static_assert(offsetof(FlatValue, payload) == 4);
-static_assert(offsetof(FlatValue::Payload::Span, count) == 4);
-static_assert(sizeof(FlatEntry) == 17);
-static_assert(offsetof(FlatEntry, value) == 4);
-static_assert(offsetof(FlatEntry, ownsKey) == 16);
-#endif
 
 // The kind's name as failure messages print it: "bool", "signed", "unsigned",
 // "float", "string" (5, 6), "blob" (7, 8), "collection", "structure"; the empty
@@ -99,19 +52,5 @@ FlatEntry* setFlatStructure(FlatValue& value, std::uint32_t count);
 // the entry had before.
 void setFlatEntryKey(FlatEntry& entry, std::string_view key);
 void setFlatEntryKeyRef(FlatEntry& entry, const char* key) noexcept;
-
-// Readers of a value's payload by kind.
-[[nodiscard]] inline std::string_view flatText(const FlatValue& value) noexcept {
-  const auto& span = value.payload.span;
-  return span.pointer == nullptr
-             ? std::string_view()
-             : std::string_view(static_cast<const char*>(span.pointer), span.count);
-}
-[[nodiscard]] inline FlatValue* flatElements(const FlatValue& value) noexcept {
-  return static_cast<FlatValue*>(const_cast<void*>(value.payload.span.pointer));
-}
-[[nodiscard]] inline FlatEntry* flatEntries(const FlatValue& value) noexcept {
-  return static_cast<FlatEntry*>(const_cast<void*>(value.payload.span.pointer));
-}
 
 }  // namespace zel

@@ -8,7 +8,7 @@
 #include "binding/internal/string_record.h"
 #include "binding/internal/value_tree.h"
 #include "binding/value_context.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel {
 

@@ -1,29 +1,37 @@
 # Helpers that keep the per-folder CMake files short.
 
-# zel_subsystem(NAME SOURCES ... DEPENDS ...): one object library per
-# subsystem folder, added to the static SDK unless it is the maps service.
-function(zel_subsystem name)
+# zel_folder_headers(TARGET FOLDER [INTERFACE]): gives TARGET, and everything
+# that links it, the headers of FOLDER as "FOLDER/..." and no other folder's.
+# Each folder has an include root of its own in the build tree that holds
+# one link, to the folder; with no include root for the whole source tree,
+# a file can include only the folders its target links, so an include of a
+# folder above it fails to build.
+function(zel_folder_headers target folder)
+  cmake_parse_arguments(ARG "INTERFACE" "" "" ${ARGN})
+  set(root ${CMAKE_BINARY_DIR}/include/${folder})
+  file(MAKE_DIRECTORY ${root})
+  if(NOT IS_SYMLINK ${root}/${folder})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  if(ARG_INTERFACE)
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# zel_subsystem(NAME FOLDER SOURCES ... DEPENDS ... [NOT_SDK]): one object
+# library per library folder, linked to exactly the targets it uses, and added
+# to the static SDK unless it is the maps service.
+function(zel_subsystem name folder)
   cmake_parse_arguments(ARG "NOT_SDK" "" "SOURCES;DEPENDS" ${ARGN})
   add_library(${name} OBJECT ${ARG_SOURCES})
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
   target_compile_definitions(${name} PRIVATE ZEL_BUILDING_LIBRARY=1)
+  zel_folder_headers(${name} ${folder})
   if(NOT ARG_NOT_SDK)
     set_property(GLOBAL APPEND PROPERTY ZEL_SDK_PARTS ${name})
   endif()
-endfunction()
-
-# add_zel_test(NAME SOURCES ... [LIBS ...] [LABELS ...]): one GoogleTest
-# executable registered with CTest under the given labels.
-function(add_zel_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zel_gtest_main)
-  # Tests that run SDK code in their own process count its memory.
-  if(zel_sdk IN_LIST ARG_LIBS)
-    zel_use_counting_allocator(${name})
-  endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600)
 endfunction()
 
 # zel_subsystem_folder(NAME DEPENDS ... [NOT_SDK] [EXCLUDE FILE ...]): the
@@ -40,7 +48,53 @@ function(zel_subsystem_folder name)
   if(ARG_NOT_SDK)
     set(flags NOT_SDK)
   endif()
-  zel_subsystem(${name} ${flags} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
+  file(RELATIVE_PATH folder ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  zel_subsystem(${name} ${folder} ${flags} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
+endfunction()
+
+# zel_use_counting_allocator(TARGET): links the library's operator new/delete
+# into TARGET as an object file rather than from the SDK archive. A linker
+# takes an archive member only for a symbol still undefined, and sanitizer
+# runtimes, which come first on the link line, already define operator new;
+# an object file on the command line always wins.
+function(zel_use_counting_allocator target)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:zel_operator_new>)
+endfunction()
+
+# zel_plugin_library(TARGET ENTRY FUNCTION LIBS ...): a plugin the host can
+# load, from TARGET's sources and LIBS (the SDK among them). Windows: a
+# self-contained DLL (libstdc++, libgcc, winpthread and libyaml linked in).
+# Linux: only FUNCTION is exported, and the library binds its own symbols to
+# itself, so its counting operator new/delete never replace the host's.
+function(zel_plugin_library target)
+  cmake_parse_arguments(ARG "" "ENTRY" "LIBS" ${ARGN})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+  zel_use_counting_allocator(${target})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
+  if(WIN32)
+    target_link_options(${target} PRIVATE -static -Wl,--exclude-libs,ALL)
+  else()
+    set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.exports.map)
+    file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global: ${ARG_ENTRY};\n  local: *;\n};\n")
+    target_link_options(${target} PRIVATE -Wl,--version-script=${map} -Wl,-Bsymbolic
+                        -Wl,--no-undefined -static-libstdc++ -static-libgcc)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
+  endif()
+endfunction()
+
+# add_zel_test(NAME SOURCES ... [LIBS ...] [LABELS ...]): one GoogleTest
+# executable registered with CTest under the given labels.
+function(add_zel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zel_gtest_main)
+  zel_folder_headers(${name} tests)
+  # Tests that run SDK code in their own process count its memory.
+  if(zel_sdk IN_LIST ARG_LIBS)
+    zel_use_counting_allocator(${name})
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600)
 endfunction()
 
 # zel_test_folder(NAME [LIBS ...]): one test executable for the current folder,
@@ -59,13 +113,4 @@ function(zel_test_folder name)
     ZEL_PLUGIN_PATH="$<IF:$<BOOL:${WIN32}>,$<TARGET_FILE_NAME:zel_maps>,$<TARGET_FILE:zel_maps>>"
     ZEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     ZEL_CONFORMANCE_DIR="${CMAKE_SOURCE_DIR}/../shared/conformance")
-endfunction()
-
-# zel_use_counting_allocator(TARGET): links the library's operator new/delete
-# into TARGET as an object file rather than from the SDK archive. A linker
-# takes an archive member only for a symbol still undefined, and sanitizer
-# runtimes, which come first on the link line, already define operator new;
-# an object file on the command line always wins.
-function(zel_use_counting_allocator target)
-  target_sources(${target} PRIVATE $<TARGET_OBJECTS:zel_operator_new>)
 endfunction()

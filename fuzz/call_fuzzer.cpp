@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "api/api_description.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "binding/flat_value.h"
 #include "maps/maps_service.h"
 #include "plugin/entry.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 #include "tests/reliability/quiet_host.h"
 
 namespace {

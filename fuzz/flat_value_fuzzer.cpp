@@ -11,7 +11,7 @@
 #include "binding/convert_flat.h"
 #include "binding/flat_value.h"
 #include "binding/value.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 #include "tests/reliability/value_equality.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "api/api_description.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "api/route_declarer.h"
 #include "binding/flat_value.h"
 #include "binding/type_registry.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "host/description_records_view.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::host {
 

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::host {
 

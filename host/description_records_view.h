@@ -10,7 +10,7 @@
 // The plugin owns every record and text until it is unloaded; the host only reads.
 #pragma once
 
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 
 namespace zel::host {
 

@@ -26,7 +26,7 @@
 #include "host/api_catalog.h"
 #include "host/host_value.h"
 #include "host/response_reader.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::host {
 

@@ -12,7 +12,7 @@
 
 #include <vector>
 
-#include "binding/flat_value.h"
+#include "boundary/flat_value.h"
 #include "host/host_value.h"
 
 namespace zel::host {

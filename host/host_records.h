@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/host_value.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::host {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/flat_value.h"
+#include "boundary/flat_value.h"
 
 namespace zel::host {
 

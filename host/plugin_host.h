@@ -20,7 +20,7 @@
 
 #include "host/api_version.h"
 #include "host/plugin_library.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::host {
 

@@ -32,7 +32,7 @@
 #include "host/host_value.h"
 #include "host/response_filler.h"
 #include "host/scripted_response.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::host {
 

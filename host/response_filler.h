@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "host/scripted_response.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace zel::host {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/host_value.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace zel::host {
 

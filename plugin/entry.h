@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 #if defined(_WIN32)
 #define ZEL_EXPORT __declspec(dllexport)

@@ -2,7 +2,7 @@
 
 #include "binding/convert_flat.h"
 #include "plugin/events_messages.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace zel::events {
 

@@ -31,7 +31,7 @@
 #include "binding/convert_native.h"
 #include "binding/value.h"
 #include "diagnostics/log_field.h"
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 #include "plugin/outgoing_request_messages.h"
 
 namespace zel {

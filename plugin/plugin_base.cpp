@@ -5,7 +5,7 @@
 #include "diagnostics/format.h"
 #include "diagnostics/console_log_targets.h"
 #include "diagnostics/logger.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "plugin/messages.h"
 #include "plugin/plugin_log_target.h"
 #include "plugin/telemetry.h"

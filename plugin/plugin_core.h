@@ -30,7 +30,7 @@
 #include "plugin/events.h"
 #include "plugin/events_messages.h"
 #include "plugin/events_text_table.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 #include "plugin/plugin_manager_types.h"
 #include "plugin/resource_listeners.h"
 #include "plugin/service_proxy.h"

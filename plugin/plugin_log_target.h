@@ -4,7 +4,7 @@
 #pragma once
 
 #include "diagnostics/log_target.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel {
 

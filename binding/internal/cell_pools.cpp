@@ -4,7 +4,7 @@
 #include <new>
 
 #include "binding/internal/page_pool.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 namespace {

@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "binding/internal/string_record.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "diagnostics/platform/platform.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 namespace {

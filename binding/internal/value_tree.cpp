@@ -6,7 +6,7 @@
 #include "binding/internal/string_record.h"
 #include "binding/internal/work_stack.h"
 #include "binding/value_context.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 namespace {

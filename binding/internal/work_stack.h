@@ -13,7 +13,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 

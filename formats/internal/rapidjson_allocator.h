@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <new>
 
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::formats::internal {
 

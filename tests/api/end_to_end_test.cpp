@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "api/api_description.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "host/api_description_view.h"
 #include "host/host_flat_value.h"
 #include "host/plugin_host.h"

@@ -17,12 +17,12 @@
 
 #include "api/api_description.h"
 #include "api/call_info.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "api/outcome.h"
 #include "api/route_declarer.h"
 #include "binding/type_registry.h"
 #include "host/response_reader.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel {
 namespace {

@@ -11,7 +11,7 @@
 #include "binding/internal/records.h"
 #include "binding/value.h"
 #include "binding/value_context.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "binding/value_context.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "tests/formats/value_text.h"
 
 namespace zel::binding::internal {

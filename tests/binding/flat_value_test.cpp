@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/host_api.h"
-#include "plugin/memory.h"
+#include "boundary/host_api.h"
+#include "memory/memory.h"
 
 namespace zel {
 namespace {

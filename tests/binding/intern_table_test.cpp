@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_api.h"
-#include "plugin/memory.h"
+#include "boundary/host_api.h"
+#include "memory/memory.h"
 
 namespace zel::binding::internal {
 namespace {

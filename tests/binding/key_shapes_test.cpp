@@ -9,7 +9,7 @@
 #include "binding/internal/field_builder.h"
 #include "binding/internal/records.h"
 #include "binding/value_context.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "tests/formats/value_text.h"
 
 namespace zel::binding::internal {

@@ -11,8 +11,8 @@
 
 #include "binding/internal/page_pool.h"
 #include "binding/value_context.h"
-#include "plugin/host_api.h"
-#include "plugin/memory.h"
+#include "boundary/host_api.h"
+#include "memory/memory.h"
 
 namespace zel {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "tests/formats/value_text.h"
 
 namespace zel {

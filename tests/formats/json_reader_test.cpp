@@ -8,7 +8,7 @@
 
 #include "formats/messages.h"
 #include "formats/reader_limits.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "tests/formats/value_text.h"
 
 namespace zel {

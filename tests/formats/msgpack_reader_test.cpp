@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "formats/reader_limits.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "tests/formats/value_text.h"
 
 namespace zel {

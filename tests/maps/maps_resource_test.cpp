@@ -1,7 +1,7 @@
 #include "maps/maps_resource.h"
 
 #include "formats/json_reader.h"
-#include "../formats/value_text.h"
+#include "tests/formats/value_text.h"
 #include "maps_test_support.h"
 
 namespace zel::maps {

@@ -1,4 +1,4 @@
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::memory {
 namespace {

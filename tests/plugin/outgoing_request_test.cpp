@@ -12,7 +12,7 @@
 
 #include "binding/type_registry.h"
 #include "host/recording_host_api.h"
-#include "plugin/memory.h"
+#include "memory/memory.h"
 #include "plugin/plugin_core.h"
 
 namespace zel {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "api/api_description.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "host/plugin_host.h"
 
 namespace zel {

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "api/messages.h"
 #include "binding/convert_flat.h"
 #include "binding/flat_value.h"
@@ -20,8 +20,8 @@
 #include "formats/yaml_reader.h"
 #include "maps/maps_service.h"
 #include "plugin/entry.h"
-#include "plugin/host_api.h"
-#include "plugin/memory.h"
+#include "boundary/host_api.h"
+#include "memory/memory.h"
 #include "tests/formats/value_text.h"
 #include "tests/reliability/quiet_host.h"
 #include "tests/reliability/value_equality.h"

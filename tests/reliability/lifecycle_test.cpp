@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "api/api_description.h"
-#include "api/description_records.h"
+#include "boundary/description_records.h"
 #include "host/plugin_host.h"
 #include "host/plugin_library.h"
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 #include "tests/reliability/quiet_host.h"
 
 namespace zel::reliability {

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::reliability {
 

@@ -1,4 +1,4 @@
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 #include <malloc.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "plugin/host_api.h"
+#include "boundary/host_api.h"
 
 namespace zel::memory {
 namespace {

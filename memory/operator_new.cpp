@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <new>
 
-#include "plugin/memory.h"
+#include "memory/memory.h"
 
 namespace {
 

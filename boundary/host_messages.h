@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/flat_value.h"
+#include "boundary/flat_value.h"
 
 namespace zel {
 

@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/host_messages.h"
+#include "boundary/host_messages.h"
 
 namespace zel {
 
