@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The layer check on small trees of its own: a clean stack passes, and an
+# include of a folder above, an include cycle, a fake reached from the host
+# library and a relative include that leaves its folder each fail with the
+# offending file named.
+set -uo pipefail
+check="$(cd "$(dirname "$0")/../.." && pwd)/scripts/check-layers"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+# tree NAME FILE=INCLUDE...: a tree whose files each include the one header.
+tree() {
+  local dir="$work/$1"
+  shift
+  local pair file target
+  for pair in "$@"; do
+    file=${pair%%=*}
+    target=${pair#*=}
+    mkdir -p "$dir/$(dirname "$file")"
+    printf '#pragma once\n#include "%s"\n' "$target" >>"$dir/$file"
+  done
+  echo "$dir"
+}
+
+expect() {  # expect pass|fail NAME DIR [TEXT]
+  local want=$1 name=$2 dir=$3 text=${4:-}
+  local output status
+  output=$("$check" --root "$dir" 2>&1)
+  status=$?
+  if [[ $want == pass && $status -ne 0 ]] || [[ $want == fail && $status -eq 0 ]]; then
+    echo "FAIL $name: exit $status"$'\n'"$output"
+    failures=$((failures + 1))
+  elif [[ -n "$text" && "$output" != *"$text"* ]]; then
+    echo "FAIL $name: no \"$text\" in"$'\n'"$output"
+    failures=$((failures + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+
+expect pass clean "$(tree clean binding/a.h=memory/m.h plugin/p.cpp=binding/a.h \
+  host/h.cpp=boundary/b.h host/dev/d.cpp=host/h.h tests/t.cpp=host/dev/d.h)"
+expect fail upward "$(tree upward binding/a.cpp=plugin/p.h plugin/p.h=binding/x.h)" \
+  "binding/a.cpp: includes plugin/p.h, which is not below binding"
+expect fail cycle "$(tree cycle binding/a.cpp=plugin/p.h plugin/p.cpp=binding/a.h)" \
+  "binding and plugin include each other"
+expect fail host_reaches_fake "$(tree fake host/h.cpp=host/fakes/f.h)" \
+  "host/h.cpp: includes host/fakes/f.h; host may include only: boundary"
+expect fail library_reaches_tests "$(tree tests api/x.cpp=tests/t.h)" \
+  "api/x.cpp: includes tests/t.h, which is not below api"
+expect fail relative "$(tree relative maps/m.cpp=../plugin/p.h)" \
+  "maps/m.cpp: includes ../plugin/p.h by a relative path"
+
+exit $((failures > 0))
