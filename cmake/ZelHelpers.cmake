@@ -8,8 +8,11 @@
 # folder above it fails to build.
 function(zel_folder_headers target folder)
   cmake_parse_arguments(ARG "INTERFACE" "" "" ${ARGN})
-  set(root ${CMAKE_BINARY_DIR}/include/${folder})
-  file(MAKE_DIRECTORY ${root})
+  # A folder of a folder (host/dev) gets a root of its own that shows only it.
+  string(REPLACE "/" "_" root_name ${folder})
+  set(root ${CMAKE_BINARY_DIR}/include/${root_name})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
   if(NOT IS_SYMLINK ${root}/${folder})
     file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
   endif()
