@@ -1,5 +1,6 @@
 // Names of the method codes shared with the plugin (1 "DELETE" to 7 "PUT";
-// 8 is a custom method named by its own text; anything else has no name).
+// 8 is a custom method named by its own text; anything else has no name),
+// as the host prints and parses them.
 //
 //   zel::host::methodName(2);          // "GET"
 //   zel::host::methodCode("POST");     // 6
@@ -8,9 +9,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace zel::host {
+#include "boundary/method_codes.h"
 
-inline constexpr std::uint32_t kMethodCustom = 8;
+namespace zel::host {
 
 std::string_view methodName(std::uint32_t code);
 
