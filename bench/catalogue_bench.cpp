@@ -12,9 +12,9 @@
 #include <string>
 
 #include "bench/goal_table.h"
+#include "host/fakes/recording_host_api.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
-#include "host/recording_host_api.h"
 
 namespace zel::host {
 namespace {

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "api/api_description.h"
-#include "boundary/description_records.h"
 #include "binding/flat_value.h"
+#include "boundary/description_records.h"
+#include "boundary/host_api.h"
+#include "host/fakes/quiet_host.h"
 #include "maps/maps_service.h"
 #include "plugin/entry.h"
-#include "boundary/host_api.h"
-#include "tests/reliability/quiet_host.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "binding/flat_value.h"
 #include "binding/value.h"
 #include "boundary/host_messages.h"
-#include "tests/reliability/value_equality.h"
+#include "host/fakes/value_equality.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/description_records_view.h"
 #include "boundary/host_api.h"
+#include "host/description_records_view.h"
 
 namespace zel::host {
 

@@ -23,10 +23,10 @@
 #include <utility>
 #include <vector>
 
+#include "boundary/host_api.h"
 #include "host/api_catalog.h"
 #include "host/host_value.h"
 #include "host/response_reader.h"
-#include "boundary/host_api.h"
 
 namespace zel::host {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
+#include "boundary/host_api.h"
 #include "host/api_version.h"
 #include "host/plugin_library.h"
-#include "boundary/host_api.h"
 
 namespace zel::host {
 

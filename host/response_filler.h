@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "host/scripted_response.h"
 #include "boundary/host_messages.h"
+#include "host/scripted_response.h"
 
 namespace zel::host {
 

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/host_value.h"
 #include "boundary/host_messages.h"
+#include "host/host_value.h"
 
 namespace zel::host {
 

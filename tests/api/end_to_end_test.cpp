@@ -14,9 +14,9 @@
 #include "api/api_description.h"
 #include "boundary/description_records.h"
 #include "host/api_description_view.h"
+#include "host/fakes/recording_host_api.h"
 #include "host/host_flat_value.h"
 #include "host/plugin_host.h"
-#include "host/recording_host_api.h"
 #include "host/response_reader.h"
 
 namespace zel::host {

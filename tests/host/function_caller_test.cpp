@@ -7,8 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "host/fakes/recording_host_api.h"
 #include "host/plugin_host.h"
-#include "host/recording_host_api.h"
 
 namespace zel::host {
 namespace {

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "host/api_description_view.h"
-#include "host/recording_host_api.h"
+#include "host/fakes/recording_host_api.h"
 #include "tests/host/text_matchers.h"
 
 namespace zel::host {

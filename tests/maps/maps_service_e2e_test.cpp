@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "host/fakes/recording_host_api.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
-#include "host/recording_host_api.h"
 
 namespace zel::host {
 namespace {

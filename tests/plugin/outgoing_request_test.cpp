@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "binding/type_registry.h"
-#include "host/recording_host_api.h"
+#include "host/fakes/recording_host_api.h"
 #include "memory/memory.h"
 #include "plugin/plugin_core.h"
 

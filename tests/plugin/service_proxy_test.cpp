@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "diagnostics/log_level.h"
-#include "tests/plugin/attached_plugin.h"
+#include "host/fakes/attached_plugin.h"
 
 namespace zel {
 namespace {

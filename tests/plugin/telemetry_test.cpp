@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/plugin/attached_plugin.h"
+#include "host/fakes/attached_plugin.h"
 
 namespace zel {
 namespace {

@@ -11,20 +11,20 @@
 #include <string>
 #include <string_view>
 
-#include "boundary/description_records.h"
 #include "api/messages.h"
 #include "binding/convert_flat.h"
 #include "binding/flat_value.h"
+#include "boundary/description_records.h"
+#include "boundary/host_api.h"
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
+#include "host/fakes/quiet_host.h"
+#include "host/fakes/value_equality.h"
 #include "maps/maps_service.h"
-#include "plugin/entry.h"
-#include "boundary/host_api.h"
 #include "memory/memory.h"
+#include "plugin/entry.h"
 #include "tests/formats/value_text.h"
-#include "tests/reliability/quiet_host.h"
-#include "tests/reliability/value_equality.h"
 
 namespace zel::reliability {
 namespace {

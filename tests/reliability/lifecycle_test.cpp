@@ -9,10 +9,10 @@
 
 #include "api/api_description.h"
 #include "boundary/description_records.h"
+#include "boundary/host_api.h"
+#include "host/fakes/quiet_host.h"
 #include "host/plugin_host.h"
 #include "host/plugin_library.h"
-#include "boundary/host_api.h"
-#include "tests/reliability/quiet_host.h"
 
 namespace zel::reliability {
 namespace {

@@ -1,0 +1,502 @@
+#include "host/dev/api_document.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "host/method_names.h"
+
+namespace zel::host {
+
+namespace {
+
+using Fields = std::vector<HostField>;
+
+HostValue text(std::string_view value) {
+  return HostValue::makeString(value);
+}
+
+HostValue number(std::int64_t value) {
+  return HostValue::makeSigned(value);
+}
+
+HostValue flag(bool value) {
+  return HostValue::makeBool(value);
+}
+
+HostValue texts(const std::vector<std::string>& values) {
+  std::vector<HostValue> elements;
+  elements.reserve(values.size());
+  for (const std::string& value : values) elements.push_back(text(value));
+  return HostValue::makeCollection(std::move(elements));
+}
+
+HostValue object(Fields fields) {
+  return HostValue::makeStructure(std::move(fields));
+}
+
+// Sets the key of a structure, replacing an entry it already has.
+void setField(HostValue& structure, std::string_view key, HostValue value) {
+  for (HostField& field : structure.fields) {
+    if (field.key == key) {
+      field.value = std::move(value);
+      return;
+    }
+  }
+  structure.fields.push_back({std::string(key), std::move(value)});
+}
+
+// Functions in a stable order: by template, then method, then name.
+std::vector<const FunctionInfo*> sortedFunctions(const ApiCatalog& catalog) {
+  std::vector<const FunctionInfo*> functions;
+  for (const FunctionInfo& function : catalog.functions) functions.push_back(&function);
+  std::sort(functions.begin(), functions.end(), [](const FunctionInfo* a, const FunctionInfo* b) {
+    if (a->urlTemplate != b->urlTemplate) return a->urlTemplate < b->urlTemplate;
+    if (a->method != b->method) return a->method < b->method;
+    return a->name < b->name;
+  });
+  return functions;
+}
+
+template <typename Info>
+std::vector<const Info*> sortedByName(const std::vector<Info>& infos) {
+  std::vector<const Info*> sorted;
+  for (const Info& info : infos) sorted.push_back(&info);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Info* a, const Info* b) { return a->name < b->name; });
+  return sorted;
+}
+
+// --- describe ---------------------------------------------------------------
+
+HostValue describeType(const TypeUse& type) {
+  return object({{"kind", text(typeKindName(type.kind))},
+                 {"elementKind", text(typeKindName(type.elementKind))},
+                 {"type", text(type.typeName)}});
+}
+
+HostValue describeFunction(const FunctionInfo& function) {
+  std::vector<HostValue> arguments;
+  for (const ArgumentInfo& argument : function.arguments) {
+    arguments.push_back(object({{"name", text(argument.name)},
+                                {"description", text(argument.description)},
+                                {"type", describeType(argument.type)},
+                                {"optional", flag(argument.optional)},
+                                {"location", text(locationName(argument.location))}}));
+  }
+  std::vector<HostValue> textLists;
+  for (const std::vector<std::string>& list : function.textLists) textLists.push_back(texts(list));
+  std::string_view method = function.method == kMethodCustom
+                                ? std::string_view(function.customMethod)
+                                : methodName(function.method);
+  return object({{"name", text(function.name)},
+                 {"namespace", text(function.nameSpace)},
+                 {"method", text(method)},
+                 {"urlTemplate", text(function.urlTemplate)},
+                 {"description", text(function.description)},
+                 {"help", text(function.help)},
+                 {"arguments", HostValue::makeCollection(std::move(arguments))},
+                 {"result", describeType(function.result)},
+                 {"threadSafe", flag(function.threadSafe)},
+                 {"asyncResultType", text(function.asyncResultTypeName)},
+                 {"tags", texts(function.tags)},
+                 {"flag", number(function.flag)},
+                 {"textLists", HostValue::makeCollection(std::move(textLists))}});
+}
+
+HostValue describeTypeInfo(const TypeInfo& type) {
+  Fields fields{{"name", text(type.name)},
+                {"namespace", text(type.nameSpace)},
+                {"kind", text(type.isEnum() ? "enum" : "struct")},
+                {"size", number(type.size)},
+                {"description", text(type.description)},
+                {"tags", texts(type.tags)}};
+  if (type.isEnum()) {
+    std::vector<HostValue> enumerators;
+    for (const EnumeratorInfo& enumerator : type.enumerators) {
+      enumerators.push_back(object({{"name", text(enumerator.name)},
+                                    {"description", text(enumerator.description)},
+                                    {"value", number(enumerator.value)}}));
+    }
+    fields.push_back({"enumerators", HostValue::makeCollection(std::move(enumerators))});
+  } else {
+    std::vector<HostValue> members;
+    for (const FieldInfo& field : type.fields) {
+      members.push_back(object({{"name", text(field.name)},
+                                {"description", text(field.description)},
+                                {"offset", number(field.offset)},
+                                {"type", describeType(field.type)}}));
+    }
+    fields.push_back({"fields", HostValue::makeCollection(std::move(members))});
+  }
+  return object(std::move(fields));
+}
+
+// --- OpenAPI ----------------------------------------------------------------
+
+// Component names may hold letters, digits, ".", "-" and "_" only.
+std::string componentName(std::string_view name) {
+  std::string safe(name);
+  for (char& c : safe) {
+    bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '.' || c == '-' || c == '_';
+    if (!allowed) c = '_';
+  }
+  return safe;
+}
+
+HostValue reference(std::string_view name) {
+  return object({{"$ref", text("#/components/schemas/" + componentName(name))}});
+}
+
+HostValue integerSchema(std::int64_t minimum, std::uint64_t maximum, std::string_view format) {
+  Fields fields{{"type", text("integer")}};
+  if (!format.empty()) fields.push_back({"format", text(format)});
+  fields.push_back({"minimum", number(minimum)});
+  fields.push_back({"maximum", HostValue::makeUnsigned(maximum)});
+  return object(std::move(fields));
+}
+
+HostValue kindSchema(std::uint32_t kind, std::uint32_t elementKind, const std::string& typeName,
+                     const ApiCatalog& catalog);
+
+// The schema of a scalar kind, or of a named type for kinds 16 and 17.
+HostValue elementSchema(std::uint32_t kind, const std::string& typeName,
+                        const ApiCatalog& catalog) {
+  return kindSchema(kind, 0, typeName, catalog);
+}
+
+HostValue kindSchema(std::uint32_t kind, std::uint32_t elementKind, const std::string& typeName,
+                     const ApiCatalog& catalog) {
+  switch (static_cast<TypeKind>(kind)) {
+    case TypeKind::Bool:
+      return object({{"type", text("boolean")}});
+    case TypeKind::Int8:
+      return integerSchema(-128, 127, "");
+    case TypeKind::Uint8:
+      return integerSchema(0, 255, "");
+    case TypeKind::Int16:
+      return integerSchema(-32768, 32767, "");
+    case TypeKind::Uint16:
+      return integerSchema(0, 65535, "");
+    case TypeKind::Int32:
+      return integerSchema(std::numeric_limits<std::int32_t>::min(),
+                           std::numeric_limits<std::int32_t>::max(), "int32");
+    case TypeKind::Uint32:
+      return integerSchema(0, std::numeric_limits<std::uint32_t>::max(), "");
+    case TypeKind::Int64:
+      return object({{"type", text("integer")}, {"format", text("int64")}});
+    case TypeKind::Uint64:
+      return integerSchema(0, std::numeric_limits<std::uint64_t>::max(), "");
+    case TypeKind::Float:
+      return object({{"type", text("number")}, {"format", text("float")}});
+    case TypeKind::Double:
+      return object({{"type", text("number")}, {"format", text("double")}});
+    case TypeKind::String:
+      return object({{"type", text("string")}});
+    case TypeKind::Object:
+      return object({{"description", text("any value")}});
+    case TypeKind::Blob:
+      return object({{"type", text("string")}, {"contentEncoding", text("base64")}});
+    case TypeKind::Vector:
+      // The elements' own kind, with the named type for structures and enums.
+      return object(
+          {{"type", text("array")}, {"items", elementSchema(elementKind, typeName, catalog)}});
+    case TypeKind::Map:
+      return object({{"type", text("object")},
+                     {"additionalProperties", elementSchema(elementKind, typeName, catalog)}});
+    case TypeKind::Enum:
+    case TypeKind::Struct:
+      if (catalog.findType(typeName) != nullptr) return reference(typeName);
+      return object({{"description", text(typeName)}});
+    case TypeKind::Callback:
+      return object({{"type", text("integer")}, {"description", text("callback id")}});
+    case TypeKind::None:
+      break;
+  }
+  // No kind, or one this host does not know: any value.
+  if (!typeName.empty() && catalog.findType(typeName) != nullptr) return reference(typeName);
+  return object({});
+}
+
+HostValue typeSchema(const TypeUse& type, const ApiCatalog& catalog) {
+  return kindSchema(type.kind, type.elementKind, type.typeName, catalog);
+}
+
+HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
+  Fields fields;
+  if (type.isEnum()) {
+    std::vector<HostValue> names;
+    std::string values;
+    for (const EnumeratorInfo& enumerator : type.enumerators) {
+      names.push_back(text(enumerator.name));
+      if (!values.empty()) values += ", ";
+      values += enumerator.name + " = " + std::to_string(enumerator.value);
+    }
+    fields = {{"type", text("string")}, {"enum", HostValue::makeCollection(std::move(names))}};
+    std::string description =
+        type.description.empty() ? values : type.description + " (" + values + ")";
+    fields.push_back({"description", text(description)});
+    return object(std::move(fields));
+  }
+  Fields properties;
+  for (const FieldInfo& field : type.fields) {
+    HostValue schema = typeSchema(field.type, catalog);
+    if (!field.description.empty() && schema.find("$ref") == nullptr) {
+      setField(schema, "description", text(field.description));
+    }
+    properties.push_back({field.name, std::move(schema)});
+  }
+  fields = {{"type", text("object")}, {"properties", object(std::move(properties))}};
+  if (!type.description.empty()) fields.push_back({"description", text(type.description)});
+  if (!type.nameSpace.empty()) fields.push_back({"x-namespace", text(type.nameSpace)});
+  return object(std::move(fields));
+}
+
+bool templateNames(std::string_view urlTemplate, std::string_view name) {
+  std::string placeholder = "{" + std::string(name) + "}";
+  return urlTemplate.find(placeholder) != std::string_view::npos;
+}
+
+// The placeholder names of a template, in order.
+std::vector<std::string> placeholders(std::string_view urlTemplate) {
+  std::vector<std::string> names;
+  for (std::size_t open = urlTemplate.find('{'); open != std::string_view::npos;
+       open = urlTemplate.find('{', open + 1)) {
+    std::size_t close = urlTemplate.find('}', open);
+    if (close == std::string_view::npos) break;
+    names.emplace_back(urlTemplate.substr(open + 1, close - open - 1));
+  }
+  return names;
+}
+
+bool methodTakesBody(std::uint32_t method) {
+  std::string_view name = methodName(method);
+  return name == "POST" || name == "PUT" || name == "PATCH";
+}
+
+bool isStructured(const TypeUse& type) {
+  auto kind = static_cast<TypeKind>(type.kind);
+  return kind == TypeKind::Struct || kind == TypeKind::Object || kind == TypeKind::Vector ||
+         kind == TypeKind::Map;
+}
+
+HostValue parameter(std::string_view name, std::string_view in, bool required, HostValue schema,
+                    const std::string& description) {
+  Fields fields{{"name", text(name)}, {"in", text(in)}, {"required", flag(required)}};
+  if (!description.empty()) fields.push_back({"description", text(description)});
+  fields.push_back({"schema", std::move(schema)});
+  return object(std::move(fields));
+}
+
+HostValue bodyContent(HostValue schema) {
+  return object({{"application/json", object({{"schema", schema}})},
+                 {"application/x-msgpack", object({{"schema", schema}})},
+                 {"application/x-yaml", object({{"schema", std::move(schema)}})}});
+}
+
+// A response with a JSON body of the schema.
+HostValue jsonResponse(std::string_view description, HostValue schema) {
+  Fields media;
+  media.push_back({"schema", std::move(schema)});
+  Fields content;
+  content.push_back({"application/json", object(std::move(media))});
+  Fields response;
+  response.push_back({"description", text(description)});
+  response.push_back({"content", object(std::move(content))});
+  return object(std::move(response));
+}
+
+HostValue responses(const FunctionInfo& function, const ApiCatalog& catalog) {
+  Fields answers;
+  if (function.result.kind == 0) {
+    answers.push_back({"200", jsonResponse("Done; no value", object({{"type", text("null")}}))});
+  } else {
+    answers.push_back({"200", jsonResponse("The result", typeSchema(function.result, catalog))});
+  }
+  answers.push_back({"400", jsonResponse("The request was refused: a bad argument or body",
+                                         reference(kErrorSchemaName))});
+  answers.push_back({"404", jsonResponse("No such function, or the function found nothing",
+                                         reference(kErrorSchemaName))});
+  return object(std::move(answers));
+}
+
+HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
+  std::vector<HostValue> parameters;
+  HostValue body;
+  bool hasBody = false;
+  std::vector<std::string> declared;
+  for (const ArgumentInfo& argument : function.arguments) {
+    ArgumentLocation location = argument.location;
+    if (location == ArgumentLocation::Any) {
+      if (templateNames(function.urlTemplate, argument.name)) {
+        location = ArgumentLocation::Path;
+      } else if (methodTakesBody(function.method) && isStructured(argument.type) && !hasBody) {
+        location = ArgumentLocation::Body;
+      } else {
+        location = ArgumentLocation::Query;
+      }
+    }
+    HostValue schema = typeSchema(argument.type, catalog);
+    switch (location) {
+      case ArgumentLocation::Path:
+        declared.push_back(argument.name);
+        parameters.push_back(
+            parameter(argument.name, "path", true, std::move(schema), argument.description));
+        break;
+      case ArgumentLocation::Query:
+        parameters.push_back(parameter(argument.name, "query", !argument.optional,
+                                       std::move(schema), argument.description));
+        break;
+      case ArgumentLocation::Header: {
+        // The plugin looks header arguments up by their lower-case name.
+        std::string name = argument.name;
+        for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        parameters.push_back(
+            parameter(name, "header", !argument.optional, std::move(schema), argument.description));
+        break;
+      }
+      case ArgumentLocation::Body:
+        if (!hasBody) {
+          Fields fields{{"required", flag(!argument.optional)},
+                        {"content", bodyContent(std::move(schema))}};
+          if (!argument.description.empty()) {
+            fields.insert(fields.begin(), {"description", text(argument.description)});
+          }
+          body = object(std::move(fields));
+          hasBody = true;
+        }
+        break;
+      case ArgumentLocation::HostOnly:
+      case ArgumentLocation::Any:
+        break;
+    }
+  }
+  // Every placeholder of the path needs a parameter.
+  for (const std::string& name : placeholders(function.urlTemplate)) {
+    if (std::find(declared.begin(), declared.end(), name) == declared.end()) {
+      parameters.push_back(parameter(name, "path", true, object({{"type", text("string")}}), ""));
+    }
+  }
+
+  Fields fields{
+      {"operationId", text(function.name)},
+      {"summary", text(function.description.empty() ? function.name : function.description)}};
+  if (!function.help.empty()) fields.push_back({"description", text(function.help)});
+  // One group per operation in browsers: the most specific of the function's
+  // tags (the last); all of them stay readable as an extension.
+  if (!function.tags.empty()) {
+    fields.push_back({"tags", texts({function.tags.back()})});
+    fields.push_back({"x-zel-tags", texts(function.tags)});
+  }
+  fields.push_back({"parameters", HostValue::makeCollection(std::move(parameters))});
+  if (hasBody) fields.push_back({"requestBody", std::move(body)});
+  fields.push_back({"responses", responses(function, catalog)});
+  return object(std::move(fields));
+}
+
+HostValue errorSchema() {
+  return object({{"type", text("object")},
+                 {"properties", object({{"error", object({{"type", text("string")}})},
+                                        {"status", object({{"type", text("integer")}})}})},
+                 {"required", texts({"error", "status"})}});
+}
+
+}  // namespace
+
+std::string_view locationName(ArgumentLocation location) {
+  switch (location) {
+    case ArgumentLocation::Any:
+      return "any";
+    case ArgumentLocation::Query:
+      return "query";
+    case ArgumentLocation::Path:
+      return "path";
+    case ArgumentLocation::HostOnly:
+      return "host";
+    case ArgumentLocation::Header:
+      return "header";
+    case ArgumentLocation::Body:
+      return "body";
+  }
+  return "any";
+}
+
+std::string_view openApiMethod(std::uint32_t method) {
+  switch (method) {
+    case 1:
+      return "delete";
+    case 2:
+      return "get";
+    case 3:
+      return "head";
+    case 4:
+      return "options";
+    case 5:
+      return "patch";
+    case 6:
+      return "post";
+    case 7:
+      return "put";
+    default:
+      return {};
+  }
+}
+
+HostValue describeDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info) {
+  std::vector<HostValue> functions;
+  for (const FunctionInfo* function : sortedFunctions(catalog)) {
+    functions.push_back(describeFunction(*function));
+  }
+  std::vector<HostValue> types;
+  for (const TypeInfo* type : sortedByName(catalog.types)) types.push_back(describeTypeInfo(*type));
+  std::vector<HostValue> events;
+  for (const EventInfo* event : sortedByName(catalog.events)) {
+    events.push_back(object({{"name", text(event->name)},
+                             {"namespace", text(event->nameSpace)},
+                             {"payloadType", text(event->payloadTypeName)},
+                             {"description", text(event->description)},
+                             {"tags", texts(event->tags)}}));
+  }
+  return object({{"plugin", text(info.pluginName)},
+                 {"pluginApiVersion", text(info.version)},
+                 {"functions", HostValue::makeCollection(std::move(functions))},
+                 {"types", HostValue::makeCollection(std::move(types))},
+                 {"events", HostValue::makeCollection(std::move(events))}});
+}
+
+HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info) {
+  Fields paths;
+  for (const FunctionInfo* function : sortedFunctions(catalog)) {
+    std::string_view method = openApiMethod(function->method);
+    if (method.empty() || function->urlTemplate.empty()) continue;
+    auto item = std::find_if(paths.begin(), paths.end(), [&](const HostField& path) {
+      return path.key == function->urlTemplate;
+    });
+    if (item == paths.end()) {
+      paths.push_back({function->urlTemplate, object({})});
+      item = paths.end() - 1;
+    }
+    // Two functions on one method and template: the first keeps it.
+    if (item->value.find(method) == nullptr) {
+      item->value.fields.push_back({std::string(method), operation(*function, catalog)});
+    }
+  }
+  Fields schemas;
+  for (const TypeInfo* type : sortedByName(catalog.types)) {
+    schemas.push_back({componentName(type->name), componentSchema(*type, catalog)});
+  }
+  schemas.push_back({std::string(kErrorSchemaName), errorSchema()});
+
+  std::string description = "The routes of the plugin " + info.pluginName +
+                            ", served by zel-host. Errors answer {\"error\": text, \"status\": n}.";
+  return object({{"openapi", text("3.1.0")},
+                 {"info", object({{"title", text(info.pluginName)},
+                                  {"version", text(info.version)},
+                                  {"description", text(description)}})},
+                 {"paths", object(std::move(paths))},
+                 {"components", object({{"schemas", object(std::move(schemas))}})}});
+}
+
+}  // namespace zel::host

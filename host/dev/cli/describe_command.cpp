@@ -1,0 +1,22 @@
+// zel-host describe [--openapi]: the plugin's API description as JSON.
+#include <cstdio>
+
+#include "host/dev/api_document.h"
+#include "host/dev/cli/command_support.h"
+#include "host/dev/cli/commands.h"
+#include "host/dev/json_value.h"
+
+namespace zel::host::cli {
+
+int runDescribe(const CliOptions& options) {
+  DevHost host(devHostOptions(options));
+  if (!startOrReport(host)) return kExitFailure;
+  ApiDocumentInfo info{host.shortName(), host.pluginVersion().text()};
+  HostValue document = options.openApi ? openApiDocument(host.catalog(), info)
+                                       : describeDocument(host.catalog(), info);
+  std::string text = toJson(document, JsonStyle::Indented);
+  std::printf("%s\n", text.c_str());
+  return kExitOk;
+}
+
+}  // namespace zel::host::cli

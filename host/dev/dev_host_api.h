@@ -1,0 +1,85 @@
+// DevHostApi: the complete HostApi table of zel-host. Unlike the recording
+// host of the tests it keeps nothing per call, so it can serve for hours: it
+// answers the plugin's outgoing requests through a chain of routers (the
+// game-data stand-in, the other hosted plugins), publishes the plugin's
+// events to the other subscribers and to an observer, keeps the subscription
+// table, and passes log lines and request timings on.
+//
+//   DevHostApi host;
+//   host.addRouter([&](const RecordedRequest& request) { return gameData.answer(...); });
+//   host.onEvent([&](const std::string& name, const HostValue& payload) { ... });
+//   plugin.attach(host.api(), 1);
+//   host.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone());
+//
+// Configure it (routers, observers) before the plugin is attached; after
+// that every entry is thread-safe. Neither copyable nor movable: the plugin
+// keeps the table's address, so the object must outlive the plugin.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "boundary/host_api.h"
+#include "host/host_records.h"
+#include "host/host_value.h"
+#include "host/response_filler.h"
+#include "host/scripted_response.h"
+
+namespace zel::host {
+
+struct DevHostEntries;
+
+class DevHostApi {
+ public:
+  // None: the request is not this router's; the next one is asked.
+  using Router = std::function<std::optional<ScriptedResponse>(const RecordedRequest& request)>;
+  using EventObserver = std::function<void(const std::string& name, const HostValue& payload)>;
+  using LogObserver = std::function<void(std::int32_t level, std::string_view text)>;
+  using RequestObserver =
+      std::function<void(const RecordedRequest& request, const ScriptedResponse& answer,
+                         std::chrono::steady_clock::duration elapsed)>;
+
+  DevHostApi();
+  DevHostApi(const DevHostApi&) = delete;
+  DevHostApi& operator=(const DevHostApi&) = delete;
+
+  HostApi* api() { return &table_.api; }
+
+  void addRouter(Router router);
+  void onEvent(EventObserver observer);
+  void onLog(LogObserver observer);
+  void onRequest(RequestObserver observer);
+
+  // Calls every subscription of the name with the payload and the
+  // subscription's context, on this thread; returns how many were called.
+  std::size_t deliverEvent(std::string_view name, const HostValue& payload);
+
+ private:
+  friend struct DevHostEntries;
+
+  struct Table {
+    HostApi api;
+    DevHostApi* owner;
+  };
+
+  ScriptedResponse answer(const RecordedRequest& request) const;
+
+  Table table_;
+  std::shared_ptr<ResponseJournal> journal_;
+  std::vector<Router> routers_;
+  EventObserver eventObserver_;
+  LogObserver logObserver_;
+  RequestObserver requestObserver_;
+
+  mutable std::mutex mutex_;
+  std::vector<RecordedSubscription> subscriptions_;
+};
+
+}  // namespace zel::host

@@ -1,0 +1,223 @@
+// zel-host describe: the JSON description and the OpenAPI document, from the
+// real plugin's records and from hand-made catalogues, and the OpenAPI
+// output checked by a real validator.
+#include "host/dev/api_document.h"
+
+#include <cstdio>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "host/dev/json_value.h"
+#include "host/plugin_host.h"
+#include "tests/host/dev/child_process.h"
+#include "tests/host/dev/sample_data.h"
+
+namespace zel::host {
+namespace {
+
+using testing::ElementsAre;
+
+std::vector<std::string> keys(const HostValue* value) {
+  std::vector<std::string> names;
+  if (value == nullptr) return names;
+  for (const HostField& field : value->fields) names.push_back(field.key);
+  return names;
+}
+
+// Follows a path of keys through nested structures; null when one is missing.
+const HostValue* at(const HostValue& root, std::initializer_list<std::string_view> path) {
+  const HostValue* value = &root;
+  for (std::string_view key : path) {
+    value = value->find(key);
+    if (value == nullptr) return nullptr;
+  }
+  return value;
+}
+
+std::string textAt(const HostValue& root, std::initializer_list<std::string_view> path) {
+  const HostValue* value = at(root, path);
+  return value != nullptr ? value->bytes : std::string("<absent>");
+}
+
+// Structures whose keys repeat (JSON readers disagree on them), by path.
+void collectRepeatedKeys(const HostValue& value, const std::string& path,
+                         std::vector<std::string>& repeated) {
+  for (std::size_t i = 0; i < value.fields.size(); ++i) {
+    const HostField& field = value.fields[i];
+    for (std::size_t j = 0; j < i; ++j) {
+      if (value.fields[j].key == field.key) repeated.push_back(path + "/" + field.key);
+    }
+    collectRepeatedKeys(field.value, path + "/" + field.key, repeated);
+  }
+  for (const HostValue& element : value.elements)
+    collectRepeatedKeys(element, path + "/*", repeated);
+}
+
+class PluginDocumentTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host_.load(kDefaultHostVersion)) << host_.error();
+    catalog_ = readApiCatalog(host_.description());
+  }
+
+  PluginHost host_{PluginLibrary::open(ZEL_PLUGIN_PATH)};
+  ApiCatalog catalog_;
+  ApiDocumentInfo info_{"zel-maps", "18.0.0"};
+};
+
+TEST_F(PluginDocumentTest, OpenApiHasTheSixRoutesWithTheirParametersAndSchemas) {
+  HostValue document = openApiDocument(catalog_, info_);
+  std::vector<std::string> repeated;
+  collectRepeatedKeys(document, "", repeated);
+  EXPECT_THAT(repeated, testing::IsEmpty());
+  EXPECT_EQ(textAt(document, {"openapi"}), "3.1.0");
+  EXPECT_EQ(textAt(document, {"info", "title"}), "zel-maps");
+  EXPECT_THAT(keys(document.find("paths")),
+              ElementsAre("/zel-maps/v1/map", "/zel-maps/v1/map/{id}", "/zel-maps/v1/maps",
+                          "/zel-maps/v2/map/{id}/{gameMode}",
+                          "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}", "/zel-maps/v2/maps"));
+
+  const HostValue* parameters =
+      at(document, {"paths", "/zel-maps/v2/map/{id}/{gameMode}", "get", "parameters"});
+  ASSERT_NE(parameters, nullptr);
+  ASSERT_EQ(parameters->elements.size(), 2u);
+  EXPECT_EQ(textAt(parameters->elements[0], {"name"}), "id");
+  EXPECT_EQ(textAt(parameters->elements[0], {"in"}), "path");
+  EXPECT_EQ(textAt(parameters->elements[0], {"schema", "format"}), "int64");
+  EXPECT_EQ(textAt(parameters->elements[1], {"schema", "type"}), "string");
+
+  const HostValue* post = at(document, {"paths", "/zel-maps/v1/map", "post"});
+  ASSERT_NE(post, nullptr);
+  EXPECT_THAT(keys(at(*post, {"requestBody", "content"})),
+              ElementsAre("application/json", "application/x-msgpack", "application/x-yaml"));
+  EXPECT_EQ(textAt(*post, {"requestBody", "content", "application/json", "schema", "$ref"}),
+            "#/components/schemas/ZelMapsMaps");
+  EXPECT_THAT(keys(at(*post, {"responses"})), ElementsAre("200", "400", "404"));
+  EXPECT_EQ(textAt(document, {"paths", "/zel-maps/v2/maps", "get", "responses", "200", "content",
+                              "application/json", "schema", "items", "$ref"}),
+            "#/components/schemas/ZelMapsMaps");
+
+  const HostValue* maps = at(document, {"components", "schemas", "ZelMapsMaps", "properties"});
+  ASSERT_NE(maps, nullptr);
+  EXPECT_EQ(maps->fields.size(), 15u);
+  EXPECT_EQ(textAt(*maps, {"assets", "additionalProperties", "type"}), "string");
+  EXPECT_EQ(textAt(*maps, {"isDefault", "type"}), "boolean");
+  const HostValue* eventTypes =
+      at(document, {"components", "schemas", "PluginResourceEventType", "enum"});
+  ASSERT_NE(eventTypes, nullptr);
+  std::vector<std::string> names;
+  for (const HostValue& name : eventTypes->elements) names.push_back(name.bytes);
+  EXPECT_THAT(names, testing::UnorderedElementsAre("Create", "Update", "Delete"));
+}
+
+TEST_F(PluginDocumentTest, TheDescriptionListsFunctionsTypesAndEvents) {
+  HostValue document = describeDocument(catalog_, info_);
+  const HostValue* functions = document.find("functions");
+  ASSERT_NE(functions, nullptr);
+  ASSERT_EQ(functions->elements.size(), 6u);
+  const HostValue& first = functions->elements[0];  // sorted by template
+  EXPECT_EQ(textAt(first, {"method"}), "POST");
+  EXPECT_EQ(textAt(first, {"urlTemplate"}), "/zel-maps/v1/map");
+  ASSERT_EQ(at(first, {"arguments"})->elements.size(), 1u);
+  EXPECT_EQ(textAt(at(first, {"arguments"})->elements[0], {"location"}), "body");
+  EXPECT_EQ(textAt(at(first, {"arguments"})->elements[0], {"type", "kind"}), "struct");
+  EXPECT_EQ(at(document, {"types"})->elements.size(), catalog_.types.size());
+  std::vector<std::string> events;
+  for (const HostValue& event : at(document, {"events"})->elements) {
+    events.push_back(textAt(event, {"name"}));
+  }
+  EXPECT_TRUE(std::is_sorted(events.begin(), events.end()));
+  EXPECT_EQ(events.size(), catalog_.events.size());
+}
+
+TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
+  auto argument = [](std::string name, TypeKind kind, ArgumentLocation location,
+                     bool optional = false) {
+    ArgumentInfo info;
+    info.name = std::move(name);
+    info.type.kind = static_cast<std::uint32_t>(kind);
+    info.location = location;
+    info.optional = optional;
+    return info;
+  };
+  ApiCatalog catalog;
+  FunctionInfo put;
+  put.name = "PutThing";
+  put.method = 7;
+  put.urlTemplate = "/things/{id}/{part}";
+  put.arguments = {argument("id", TypeKind::Uint32, ArgumentLocation::Any),
+                   argument("Token", TypeKind::String, ArgumentLocation::Header),
+                   argument("page", TypeKind::Int32, ArgumentLocation::Query, true),
+                   argument("thing", TypeKind::Object, ArgumentLocation::Any),
+                   argument("secret", TypeKind::String, ArgumentLocation::HostOnly)};
+  FunctionInfo custom;
+  custom.name = "Purge";
+  custom.method = 8;
+  custom.customMethod = "PURGE";
+  custom.urlTemplate = "/things";
+  catalog.functions = {put, custom};
+
+  HostValue document = openApiDocument(catalog, {"p", "1.0.0"});
+  EXPECT_THAT(keys(document.find("paths")), ElementsAre("/things/{id}/{part}"));
+  const HostValue* operation = at(document, {"paths", "/things/{id}/{part}", "put"});
+  ASSERT_NE(operation, nullptr);
+  struct Row {
+    const char* name;
+    const char* in;
+    bool required;
+  };
+  const Row expected[] = {
+      {"id", "path", true},
+      {"token", "header", true},
+      {"page", "query", false},
+      {"part", "path", true},  // a placeholder without argument still needs a parameter
+  };
+  const HostValue* parameters = operation->find("parameters");
+  ASSERT_NE(parameters, nullptr);
+  ASSERT_EQ(parameters->elements.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    const HostValue& parameter = parameters->elements[i];
+    EXPECT_EQ(textAt(parameter, {"name"}), expected[i].name);
+    EXPECT_EQ(textAt(parameter, {"in"}), expected[i].in);
+    EXPECT_EQ(at(parameter, {"required"})->boolean, expected[i].required);
+  }
+  EXPECT_EQ(at(parameters->elements[0], {"schema", "maximum"})->unsignedValue, 4294967295u);
+  // The structured argument of a PUT is its body.
+  EXPECT_NE(at(*operation, {"requestBody", "content", "application/x-yaml"}), nullptr);
+}
+
+// Runs node with the validator from the npm packages scripts/setup installs.
+TEST_F(PluginDocumentTest, TheOpenApiDocumentPassesARealValidator) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "node runs on the Linux builds only";
+#else
+  std::string modules = ZEL_NODE_MODULES_DIR;
+  std::FILE* probe =
+      std::fopen((modules + "/@apidevtools/swagger-parser/package.json").c_str(), "r");
+  if (probe == nullptr) GTEST_SKIP() << "@apidevtools/swagger-parser is not installed";
+  std::fclose(probe);
+  testing_support::ChildResult version = testing_support::runChild("node", "--version");
+  if (version.exitCode != 0) GTEST_SKIP() << "node is not installed";
+
+  std::filesystem::path file = testing_support::artifactDirectory() / "openapi.json";
+  testing_support::writeTextFile(file,
+                                 toJson(openApiDocument(catalog_, info_), JsonStyle::Indented));
+  std::filesystem::path script = testing_support::artifactDirectory() / "validate-openapi.js";
+  testing_support::writeTextFile(
+      script,
+      "const parser = require(process.argv[2] + '/@apidevtools/swagger-parser');\n"
+      "parser.validate(process.argv[3])\n"
+      "  .then(api => console.log('valid ' + Object.keys(api.paths).length + ' paths'))\n"
+      "  .catch(error => { console.log('invalid: ' + error.message); process.exit(1); });\n");
+  testing_support::ChildResult check =
+      testing_support::runChild("node", script.string() + " " + modules + " " + file.string());
+  EXPECT_EQ(check.exitCode, 0) << check.output;
+  EXPECT_THAT(check.output, testing::HasSubstr("valid 6 paths"));
+#endif
+}
+
+}  // namespace
+}  // namespace zel::host
