@@ -20,23 +20,22 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "boundary/host_api.h"
+#include "host/host_api_table.h"
 #include "host/host_records.h"
 #include "host/host_value.h"
 #include "host/response_filler.h"
 #include "host/scripted_response.h"
+#include "host/subscription_table.h"
 
 namespace zel::host {
 
-struct DevHostEntries;
-
-class DevHostApi {
+class DevHostApi final : public HostApiTable {
  public:
   // None: the request is not this router's; the next one is asked.
   using Router = std::function<std::optional<ScriptedResponse>(const RecordedRequest& request)>;
@@ -47,10 +46,6 @@ class DevHostApi {
                          std::chrono::steady_clock::duration elapsed)>;
 
   DevHostApi();
-  DevHostApi(const DevHostApi&) = delete;
-  DevHostApi& operator=(const DevHostApi&) = delete;
-
-  HostApi* api() { return &table_.api; }
 
   void addRouter(Router router);
   void onEvent(EventObserver observer);
@@ -62,24 +57,23 @@ class DevHostApi {
   std::size_t deliverEvent(std::string_view name, const HostValue& payload);
 
  private:
-  friend struct DevHostEntries;
-
-  struct Table {
-    HostApi api;
-    DevHostApi* owner;
-  };
+  void sendRequest(HostResponse& response, const HostRequest* request) override;
+  void sendEvent(const HostEvent& event) override;
+  void subscribe(RecordedSubscription subscription) override;
+  void unsubscribe(std::string_view eventName, std::uint32_t pluginHandle) override;
+  void writeLog(std::int32_t level, std::string_view text) override;
+  // Every answer of this host is complete when it is handed over, so a
+  // plugin waiting for stream data has nothing to wait for: yields and waits
+  // do nothing.
 
   ScriptedResponse answer(const RecordedRequest& request) const;
 
-  Table table_;
   std::shared_ptr<ResponseJournal> journal_;
   std::vector<Router> routers_;
   EventObserver eventObserver_;
   LogObserver logObserver_;
   RequestObserver requestObserver_;
-
-  mutable std::mutex mutex_;
-  std::vector<RecordedSubscription> subscriptions_;
+  SubscriptionTable subscriptions_;
 };
 
 }  // namespace zel::host

@@ -10,10 +10,11 @@
 //   host.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone());
 //   host.logs();    // what the plugin wrote through writeLog
 //
-// Thread-safe: records are guarded by one mutex, and handlers and plugin
-// callbacks run outside it, so they may call back into the host. Neither
-// copyable nor movable: the plugin keeps the table's address. Responses it
-// handed out may outlive it (their counters are shared).
+// Thread-safe: records are guarded by one mutex, the subscriptions by their
+// table's, and handlers and plugin callbacks run outside both, so they may
+// call back into the host. Neither copyable nor movable: the plugin keeps the
+// table's address. Responses it handed out may outlive it (their counters are
+// shared).
 #pragma once
 
 #include <atomic>
@@ -29,24 +30,20 @@
 #include <vector>
 
 #include "boundary/host_api.h"
+#include "host/host_api_table.h"
 #include "host/host_records.h"
 #include "host/host_value.h"
 #include "host/response_filler.h"
 #include "host/scripted_response.h"
+#include "host/subscription_table.h"
 
 namespace zel::host {
 
-struct RecordingHostEntries;
-
-class RecordingHostApi {
+class RecordingHostApi final : public HostApiTable {
  public:
   using RequestHandler = std::function<ScriptedResponse(const RecordedRequest& request)>;
 
   RecordingHostApi();
-  RecordingHostApi(const RecordingHostApi&) = delete;
-  RecordingHostApi& operator=(const RecordingHostApi&) = delete;
-
-  HostApi* api() { return &table_.api; }
 
   // Answers requests with this method code and exactly this url (query
   // included); a later answer for the same pair replaces the earlier one.
@@ -84,21 +81,20 @@ class RecordingHostApi {
   const ResponseJournal& responses() const { return *journal_; }
 
  private:
-  friend struct RecordingHostEntries;
+  void entered(HostCall call) override;
+  void sendRequest(HostResponse& response, const HostRequest* request) override;
+  void sendEvent(const HostEvent& event) override;
+  void subscribe(RecordedSubscription subscription) override;
+  void unsubscribe(std::string_view eventName, std::uint32_t pluginHandle) override;
+  void yield() override;
+  void beginWait(std::string_view label, std::uint32_t flags) override;
+  void writeLog(std::int32_t level, std::string_view text) override;
 
-  // The table the plugin sees, with the way back to its owner; standard
-  // layout, so a HostApi* converts back to the Table*.
-  struct Table {
-    HostApi api;
-    RecordingHostApi* owner;
-  };
-
-  void record(HostCall call);
   void addFault(std::string text);
   RequestHandler handlerFor(std::uint32_t method, const std::string& url) const;
 
-  Table table_;
   std::shared_ptr<ResponseJournal> journal_;
+  SubscriptionTable activeSubscriptions_;
 
   mutable std::mutex mutex_;
   std::map<std::pair<std::uint32_t, std::string>, RequestHandler> handlers_;
@@ -108,7 +104,6 @@ class RecordingHostApi {
   std::vector<RecordedRequest> requests_;
   std::vector<RecordedEvent> sentEvents_;
   std::vector<RecordedSubscription> subscriptions_;
-  std::vector<RecordedSubscription> activeSubscriptions_;
   std::vector<RecordedUnsubscription> unsubscriptions_;
   std::vector<RecordedWait> waits_;
   std::vector<RecordedLog> logs_;
