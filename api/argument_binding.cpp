@@ -190,12 +190,9 @@ void ArgumentBinder::bindHostArguments() {
       }
       index = position;
     }
-    HostResponse failure{};
-    if (!flatToValue(failure, arguments_[index], parameter.value,
-                     function_.arguments()[index].name().c_str())) {
-      call_.setError(hostText(failure.error));
-      if (failure.release != nullptr) failure.release(&failure);
-    }
+    const FlatConversion read = flatToValue(arguments_[index], parameter.value,
+                                            function_.arguments()[index].name().c_str());
+    if (!read.ok()) call_.setError(read.errorMessage());
   }
 }
 

@@ -1,6 +1,5 @@
 #include "binding/convert_flat.h"
 
-#include <cstring>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -9,35 +8,10 @@
 #include "binding/type_registry.h"
 #include "binding/value.h"
 #include "diagnostics/format.h"
-#include "boundary/host_messages.h"
-#include "memory/memory.h"
 
 namespace zel {
 
 namespace {
-
-// Frees the owned error text of a response that a failed conversion filled.
-void releaseConversionFailure(HostResponse* response) {
-  if (response->errorOwned != 0 && response->error != nullptr) {
-    memory::release(const_cast<char*>(response->error));
-  }
-  std::memset(static_cast<void*>(response), 0, sizeof(HostResponse));
-}
-
-void failConversion(HostResponse& response, const char* path, std::uint32_t kind) {
-  if (response.release != nullptr) response.release(&response);
-  std::memset(static_cast<void*>(&response), 0, sizeof(HostResponse));
-  const std::string message =
-      formatPositional(binding::messages::kIncompatibleFlatKind, path, flatKindName(kind));
-  if (char* copy = memory::duplicateString(message.c_str())) {
-    response.error = copy;
-    response.errorOwned = 1;
-    response.release = &releaseConversionFailure;
-  } else {
-    // Out of memory: the failure must still show, so the template stands in.
-    response.error = binding::messages::kIncompatibleFlatKind;
-  }
-}
 
 // Text up to its terminating zero; a null pointer is the empty text.
 const char* flatCText(const FlatValue& value) noexcept {
@@ -47,8 +21,7 @@ const char* flatCText(const FlatValue& value) noexcept {
 
 }  // namespace
 
-bool flatToValue(HostResponse& failure, BindingValue& output, const FlatValue& input,
-                 const char* path) {
+FlatConversion flatToValue(BindingValue& output, const FlatValue& input, const char* path) {
   struct Pending {
     const FlatValue* input;
     ValueNode* output;
@@ -115,11 +88,11 @@ bool flatToValue(HostResponse& failure, BindingValue& output, const FlatValue& i
         break;
       }
       default:
-        failConversion(failure, path, in.kind);
-        return false;
+        return FlatConversion::failure(formatPositional(binding::messages::kIncompatibleFlatKind,
+                                                        path, flatKindName(in.kind)));
     }
   }
-  return true;
+  return {};
 }
 
 bool valueToFlat(FlatValue& output, const ValueNode& input, const TypeRegistry* registry) {

@@ -2,7 +2,8 @@
 // which values cross the host boundary.
 //
 //   BindingValue value;
-//   if (!flatToValue(response, value, response.body, "<result>")) { ... response.error ... }
+//   FlatConversion read = flatToValue(value, response.body, "<result>");
+//   if (!read.ok()) { ... read.errorMessage() ... }
 //   FlatValue flat{};
 //   if (valueToFlat(flat, value, &registry)) { ... hand flat to the host ... }
 //
@@ -11,6 +12,9 @@
 // clearFlatValue); the input FlatValue is only read.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "binding/flat_value.h"
 
 namespace zel {
@@ -18,16 +22,35 @@ namespace zel {
 class BindingValue;
 class TypeRegistry;
 class ValueNode;
-struct HostResponse;
 
-// Replaces output (its ok flag set) with the value of input; strings are read up to their
-// terminating zero. A FlatValue kind outside 0 to 10 fails: failure is
-// released (its release function, when set, frees what it owns) and cleared,
-// its error text becomes an owned copy of the message, and its release
-// function the one that frees that copy; the output is left as far as it was
-// built and false is returned.
-[[nodiscard]] bool flatToValue(HostResponse& failure, BindingValue& output, const FlatValue& input,
-                               const char* path);
+// The outcome of flatToValue: ok, or the message of the kind that did not
+// convert. A success holds no text and costs no allocation; the message is
+// the caller's to keep or drop.
+class [[nodiscard]] FlatConversion {
+ public:
+  FlatConversion() noexcept = default;
+  [[nodiscard]] static FlatConversion failure(std::string message) noexcept {
+    return FlatConversion(std::move(message));
+  }
+
+  [[nodiscard]] bool ok() const noexcept { return !failed_; }
+  // The empty text while ok().
+  [[nodiscard]] const std::string& errorMessage() const noexcept { return message_; }
+
+ private:
+  explicit FlatConversion(std::string message) noexcept
+      : message_(std::move(message)), failed_(true) {}
+
+  std::string message_;
+  bool failed_ = false;
+};
+
+// Replaces output (its ok flag set) with the value of input; strings are read
+// up to their terminating zero. A FlatValue kind outside 0 to 10 fails with
+// a message naming path and the kind; the output is then left as far as it
+// was built. Throws std::bad_alloc when memory is exhausted.
+[[nodiscard]] FlatConversion flatToValue(BindingValue& output, const FlatValue& input,
+                                         const char* path);
 
 // Replaces output (clearing what it owned) with an owned copy of input. An
 // enum becomes its enumerator's name when registry is given and knows it,

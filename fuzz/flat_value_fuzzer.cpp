@@ -11,7 +11,6 @@
 #include "binding/convert_flat.h"
 #include "binding/flat_value.h"
 #include "binding/value.h"
-#include "boundary/host_messages.h"
 #include "host/fakes/value_equality.h"
 
 namespace {
@@ -89,18 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zel::FlatValue flat{};
   build(input, flat, 0);
 
-  zel::HostResponse failure{};
   zel::BindingValue value;
-  const bool read = zel::flatToValue(failure, value, flat, "<fuzz>");
-  if (!read) {
-    if (failure.error == nullptr) __builtin_trap();
-    if (failure.release != nullptr) failure.release(&failure);
+  const zel::FlatConversion read = zel::flatToValue(value, flat, "<fuzz>");
+  if (!read.ok()) {
+    if (read.errorMessage().empty()) __builtin_trap();
   } else {
     zel::FlatValue copy{};
     if (!zel::valueToFlat(copy, value, nullptr)) __builtin_trap();
-    zel::HostResponse again{};
     zel::BindingValue back;
-    if (!zel::flatToValue(again, back, copy, "<copy>")) __builtin_trap();
+    if (!zel::flatToValue(back, copy, "<copy>").ok()) __builtin_trap();
     if (!zel::reliability::sameValue(value, back)) __builtin_trap();
     zel::clearFlatValue(copy);
   }

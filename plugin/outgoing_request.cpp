@@ -148,12 +148,10 @@ RequestResult<void> fetchValue(PluginCore& plugin, HttpMethod method, const char
     return {};
   }
 
-  HostResponse failure{};
-  if (!flatToValue(failure, value, response.body, messages::kResultPath)) {
-    ErrorInfo error = requestError(messages::kResponseNotConverted, 0, method, urlText(url),
-                                   failure.error != nullptr ? failure.error : "");
-    if (failure.release != nullptr) failure.release(&failure);
-    return error;
+  const FlatConversion read = flatToValue(value, response.body, messages::kResultPath);
+  if (!read.ok()) {
+    return requestError(messages::kResponseNotConverted, 0, method, urlText(url),
+                        read.errorMessage());
   }
   return {};
 }

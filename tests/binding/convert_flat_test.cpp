@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "binding/type_registry.h"
 #include "binding/value.h"
-#include "boundary/host_messages.h"
 #include "memory/memory.h"
 
 namespace zel {
@@ -103,11 +101,11 @@ TEST(ConvertFlatTest, RoundTripAndOwnership) {
     ASSERT_TRUE(valueToFlat(flat.value, value, nullptr));
     ASSERT_TRUE(valueToFlat(flat.value, value, nullptr)) << "the output is cleared first";
 
-    HostResponse response{};
     BindingValue back;
-    ASSERT_TRUE(flatToValue(response, back, flat.value, "<result>"));
+    const FlatConversion read = flatToValue(back, flat.value, "<result>");
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.errorMessage(), "");
     EXPECT_TRUE(back.ok());
-    EXPECT_EQ(byValue(response.error), nullptr);
     ASSERT_EQ(back.kind(), ValueKind::Collection);
     EXPECT_EQ(back.at(0).find("name").asString(), "a");
     EXPECT_EQ(back.at(0).find("tags").at(0).asString(), "b");
@@ -133,9 +131,8 @@ TEST(ConvertFlatTest, FlatReferencesAndTexts) {
   root.payload.span.pointer = entries;
   root.payload.span.count = 3;
 
-  HostResponse response{};
   BindingValue value;
-  ASSERT_TRUE(flatToValue(response, value, root, "<result>"));
+  ASSERT_TRUE(flatToValue(value, root, "<result>").ok());
   EXPECT_EQ(value.find("ref").asString(), "ab");
   ASSERT_EQ(value.find("bytes").size(), 2u);
   EXPECT_EQ(value.find("bytes").asBlob()[0], 9);
@@ -143,43 +140,41 @@ TEST(ConvertFlatTest, FlatReferencesAndTexts) {
   EXPECT_EQ(value.find("null").size(), 0u);
 }
 
-int releaseCalls = 0;
-void countingRelease(HostResponse* response) {
-  ++releaseCalls;
-  std::memset(static_cast<void*>(response), 0, sizeof(HostResponse));
-}
-
-TEST(ConvertFlatTest, UnknownKindFailsThroughTheResponse) {
-  const std::int64_t live = memory::liveBytes();
-  FlatValue elements[3]{};
-  setFlatSigned(elements[0], 1);
-  elements[1].kind = 11;
-  setFlatSigned(elements[2], 3);
-  FlatValue root{};
-  root.kind = 9;
-  root.payload.span.pointer = elements;
-  root.payload.span.count = 3;
-
-  HostResponse response{};
-  response.status = 200;
-  response.release = &countingRelease;
-  releaseCalls = 0;
-  {
-    BindingValue value;
-    EXPECT_FALSE(flatToValue(response, value, root, "<result>"));
-    EXPECT_EQ(releaseCalls, 1) << "what the response held was released";
-    ASSERT_NE(byValue(response.error), nullptr);
-    EXPECT_STREQ(byValue(response.error),
-                 "Couldn't assign value to '<result>' of type object because the input is of an "
-                 "incompatible type ''.");
-    EXPECT_EQ(byValue(response.errorOwned), 1);
-    EXPECT_EQ(byValue(response.status), 0u);
-    EXPECT_EQ(value.at(0).asSigned(), 1) << "the output stays as far as it was built";
+TEST(ConvertFlatTest, UnknownKindFailsWithItsMessage) {
+  const struct {
+    int line;
+    std::uint32_t kind;
+    const char* path;
+    const char* message;
+  } rows[] = {
+      {__LINE__, 11, "<result>",
+       "Couldn't assign value to '<result>' of type object because the input is of an "
+       "incompatible type ''."},
+      {__LINE__, 0xFFFFFFFFu, "mapId",
+       "Couldn't assign value to 'mapId' of type object because the input is of an incompatible "
+       "type ''."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    const std::int64_t live = memory::liveBytes();
+    FlatValue elements[3]{};
+    setFlatSigned(elements[0], 1);
+    elements[1].kind = row.kind;
+    setFlatSigned(elements[2], 3);
+    FlatValue root{};
+    root.kind = 9;
+    root.payload.span.pointer = elements;
+    root.payload.span.count = 3;
+    {
+      BindingValue value;
+      const FlatConversion read = flatToValue(value, root, row.path);
+      EXPECT_FALSE(read.ok());
+      EXPECT_EQ(read.errorMessage(), row.message);
+      EXPECT_EQ(value.at(0).asSigned(), 1) << "the output stays as far as it was built";
+      EXPECT_TRUE(value.at(2).isEmpty()) << "nothing after the failure is read";
+    }
+    EXPECT_EQ(memory::liveBytes(), live) << "the message goes with the result";
   }
-  ASSERT_NE(byValue(response.release), nullptr);
-  response.release(&response);
-  EXPECT_EQ(byValue(response.error), nullptr);
-  EXPECT_EQ(memory::liveBytes(), live) << "the message copy is freed by the release function";
 }
 
 TEST(ConvertFlatTest, DeepTreesConvertWithoutRecursion) {
@@ -191,9 +186,8 @@ TEST(ConvertFlatTest, DeepTreesConvertWithoutRecursion) {
 
   OwnedFlat flat;
   ASSERT_TRUE(valueToFlat(flat.value, value, nullptr));
-  HostResponse response{};
   BindingValue back;
-  ASSERT_TRUE(flatToValue(response, back, flat.value, "<result>"));
+  ASSERT_TRUE(flatToValue(back, flat.value, "<result>").ok());
   const ValueNode* walk = &back;
   for (int i = 0; i < kDepth; ++i) walk = &walk->at(0);
   EXPECT_EQ(walk->asString(), "bottom");
