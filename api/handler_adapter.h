@@ -12,7 +12,8 @@
 // argument's name is the path of the conversion; the CallResult is the
 // conversion status) and keeps the parameters pending; complete calls the
 // operation and copies its outcome into the CallResult (a value converted
-// with the function's result type); release frees the pending parameters.
+// with the function's result type); the pending parameters go with the
+// token that invoke returned.
 // A result may be a value, an Outcome<T>, or nothing (void, Outcome<void>).
 //
 // The adapter owns its callable; it refers to its function descriptor, which
@@ -115,26 +116,23 @@ class HandlerAdapter<Callable, Result, Form, TypeList<Args...>> final : public F
   PendingToken invoke(CallResult& call, std::span<const BindingValue> arguments,
                       std::uint32_t) override {
     if constexpr (sizeof...(Args) == 0) {
-      return 0;
+      return {};
     } else {
       auto pending = std::make_unique<Parameters>();
       convertAll(call, arguments, *pending, std::index_sequence_for<Args...>{});
-      return reinterpret_cast<PendingToken>(pending.release());
+      return PendingToken::of(std::move(pending));
     }
   }
 
-  void complete(CallResult& call, const CallInfo* info, PendingToken token,
+  void complete(CallResult& call, const CallInfo* info, PendingToken& token,
                 std::uint32_t) override {
     if constexpr (sizeof...(Args) == 0) {
       run(call, info, std::tuple<>{}, std::index_sequence<>{});
     } else {
-      if (token == 0) return;
-      run(call, info, *reinterpret_cast<Parameters*>(token), std::index_sequence_for<Args...>{});
+      Parameters* parameters = token.get<Parameters>();
+      if (parameters == nullptr) return;
+      run(call, info, *parameters, std::index_sequence_for<Args...>{});
     }
-  }
-
-  void release(PendingToken token) noexcept override {
-    if constexpr (sizeof...(Args) != 0) delete reinterpret_cast<Parameters*>(token);
   }
 
   const TypeIdentity& callForm() const noexcept override { return typeIdentity<Form>(); }

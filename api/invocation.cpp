@@ -149,17 +149,10 @@ void invoke(HostResponse& response, const HostRequest& request, const RequestCon
   FunctionHandler& handler = context.descriptor->handler();
   const std::uint32_t requestId = request.handleOrRequestId;
 
-  // What invoke keeps is released once the response is written, however the
-  // call ends.
-  struct PendingGuard {
-    FunctionHandler& handler;
-    PendingToken token = 0;
-    ~PendingGuard() {
-      if (token != 0) handler.release(token);
-    }
-  } pending{handler};
-
-  if (call.ok()) pending.token = handler.invoke(call, arguments, requestId);
+  // What invoke keeps goes once the response is written, however the call
+  // ends.
+  PendingToken pending;
+  if (call.ok()) pending = handler.invoke(call, arguments, requestId);
   if (call.ok()) {
     if (isCallInfoForm(handler.callForm())) {
       CallInfo info;
@@ -177,9 +170,9 @@ void invoke(HostResponse& response, const HostRequest& request, const RequestCon
                                         hostText(request.headers[2 * i + 1]));
         }
       }
-      handler.complete(call, &info, pending.token, requestId);
+      handler.complete(call, &info, pending, requestId);
     } else {
-      handler.complete(call, nullptr, pending.token, requestId);
+      handler.complete(call, nullptr, pending, requestId);
     }
   }
   writeResponse(response, call, &context.function->registry());

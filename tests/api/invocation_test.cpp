@@ -17,10 +17,10 @@
 
 #include "api/api_description.h"
 #include "api/call_info.h"
-#include "boundary/description_records.h"
 #include "api/outcome.h"
 #include "api/route_declarer.h"
 #include "binding/type_registry.h"
+#include "boundary/description_records.h"
 #include "host/response_reader.h"
 #include "memory/memory.h"
 
@@ -274,6 +274,53 @@ TEST_F(Invocation, ResponsesAreResetBeforeUseAndReleasedCompletely) {
   EXPECT_EQ(foreignReleases, 0);
   EXPECT_EQ(+response.error, nullptr);
   response.release(&response);
+}
+
+// The native parameters of a call are freed however it ends: answered, with
+// an argument that did not convert after one that did, or with a handler
+// that threw.
+TEST_F(Invocation, ConvertedParametersAreFreedHoweverTheCallEnds) {
+  int runs = 0;
+  routes_
+      .declare(HttpMethod::Get, "/keep/{text}/{n}",
+               [&runs](std::string text, std::int32_t n) -> std::int64_t {
+                 ++runs;
+                 if (n < 0) throw std::runtime_error(text);
+                 return static_cast<std::int64_t>(text.size()) + n;
+               })
+      .pathArgument("text")
+      .pathArgument("n");
+  describe();
+  const std::string text(64, 't');  // beyond any short-string buffer
+  const struct {
+    int line;
+    std::string path;
+    std::uint32_t status;
+    int runs;
+  } rows[] = {
+      {__LINE__, "/keep/" + text + "/1", 0, 1},
+      {__LINE__, "/keep/" + text + "/x", 0, 0},
+      {__LINE__, "/keep/" + text + "/-1", 500, 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    HostRequest request{};
+    request.method = 2;
+    request.url = row.path.c_str();
+    request.context = const_cast<void*>(record("GetKeepByTextByN").function.context);
+    HostResponse response{};
+    record("GetKeepByTextByN").callback(&response, &request);  // what a first call sets up
+    response.release(&response);
+
+    runs = 0;
+    const std::int64_t before = memory::liveBytes();
+    record("GetKeepByTextByN").callback(&response, &request);
+    const std::uint32_t status = response.status;
+    response.release(&response);
+    EXPECT_EQ(status, row.status);
+    EXPECT_EQ(runs, row.runs);
+    EXPECT_EQ(memory::liveBytes(), before);
+  }
 }
 
 // With memory exhausted at any single allocation of a call, the call still
