@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "binding/internal/key_shapes.h"
@@ -36,23 +37,16 @@ bool before(const Field& a, const Field& b) noexcept {
 void sortThroughIndex(ArrayRecord& record) {
   const auto* fields = static_cast<const Field*>(record.data);
   const std::size_t count = record.size;
-  std::uint32_t* order = nullptr;
-  void* sorted = nullptr;
-  try {
-    order = new std::uint32_t[count];
-    for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::stable_sort(order, order + count, [fields](std::uint32_t a, std::uint32_t b) {
-      return before(fields[a], fields[b]);
-    });
-    sorted = memory::allocate(std::size_t{record.capacity} * sizeof(Field));
-    if (sorted == nullptr) throw std::bad_alloc();
-  } catch (...) {
-    delete[] order;
-    throw;
-  }
+  // Every entry is written before it is read, so the index is not zeroed first.
+  const std::unique_ptr<std::uint32_t[]> order(new std::uint32_t[count]);
+  for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<std::uint32_t>(i);
+  std::stable_sort(order.get(), order.get() + count, [fields](std::uint32_t a, std::uint32_t b) {
+    return before(fields[a], fields[b]);
+  });
+  void* sorted = memory::allocate(std::size_t{record.capacity} * sizeof(Field));
+  if (sorted == nullptr) throw std::bad_alloc();
   auto* target = static_cast<Field*>(sorted);
   for (std::size_t i = 0; i < count; ++i) moveField(&target[i], &fields[order[i]]);
-  delete[] order;
   memory::release(record.data);
   record.data = sorted;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,6 +124,37 @@ TEST(FieldBuilderTest, LargeStructuresSortStablyAndFold) {
     // Every lookup finds its field again once the order is restored.
     EXPECT_EQ(value.find("k42").asUnsigned(0), 2042u);
   }
+}
+
+// A sort that runs out of memory at any of its allocations leaves every field
+// where it was and frees its index; the structure sorts once memory is back.
+TEST(FieldBuilderTest, ExhaustedMemoryDuringASortLeavesTheFieldsInPlace) {
+  const std::int64_t before = memory::liveBytes();
+  int failures = 0;
+  for (std::uint64_t nth = 1; nth <= 4; ++nth) {
+    SCOPED_TRACE(nth);
+    BindingValue value;
+    value.makeStructure();
+    for (int i = 59; i >= 0; --i) appendField(value, "k" + std::to_string(i)).setUnsigned(i);
+    const std::int64_t live = memory::liveBytes();
+    memory::failAllocationForTest(nth);
+    try {
+      finishFields(value, RepeatedKey::Replace);
+    } catch (const std::bad_alloc&) {
+      ++failures;
+      memory::failAllocationForTest(0);
+      EXPECT_EQ(memory::liveBytes(), live);
+      ASSERT_EQ(value.size(), 60u);
+      EXPECT_EQ(value.fields().front().key(), "k59");
+      EXPECT_EQ(value.fields().back().value().asUnsigned(), 0u);
+      finishFields(value, RepeatedKey::Replace);
+    }
+    memory::failAllocationForTest(0);
+    EXPECT_EQ(value.fields().front().key(), "k0");
+    EXPECT_EQ(value.find("k42").asUnsigned(), 42u);
+  }
+  EXPECT_GE(failures, 2) << "the index and the sorted array";
+  EXPECT_EQ(memory::liveBytes(), before);
 }
 
 TEST(FieldBuilderTest, PendingFieldsMoveInOnceAndReleaseWhatIsLeft) {
