@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -28,9 +29,11 @@ struct LoggerState {
   std::atomic<std::uint64_t> muteMask{kTagXtr};
   std::uint64_t warnings = 0;
   std::uint64_t errors = 0;
-  StdErrLogTarget* stdErr = nullptr;
-  StdOutLogTarget* stdOut = nullptr;
-  DebuggerConsoleLogTarget* debugger = nullptr;
+  // The built-in targets, made without throwing: a target that could not be
+  // allocated is simply missing, and the logger works without it.
+  std::unique_ptr<StdErrLogTarget> stdErr;
+  std::unique_ptr<StdOutLogTarget> stdOut;
+  std::unique_ptr<DebuggerConsoleLogTarget> debugger;
 };
 
 LoggerState& state() {
@@ -57,12 +60,12 @@ void createLocked(LoggerState& s) {
   s.muteMask.store(kTagXtr, std::memory_order_relaxed);
   s.warnings = 0;
   s.errors = 0;
-  s.stdErr = new (std::nothrow) StdErrLogTarget;
-  s.stdOut = new (std::nothrow) StdOutLogTarget;
-  s.debugger = new (std::nothrow) DebuggerConsoleLogTarget;
+  s.stdErr.reset(new (std::nothrow) StdErrLogTarget);
+  s.stdOut.reset(new (std::nothrow) StdOutLogTarget);
+  s.debugger.reset(new (std::nothrow) DebuggerConsoleLogTarget);
   // The target's own attach would take this lock again.
   for (LogTarget* target :
-       {static_cast<LogTarget*>(s.stdErr), static_cast<LogTarget*>(s.debugger)}) {
+       {static_cast<LogTarget*>(s.stdErr.get()), static_cast<LogTarget*>(s.debugger.get())}) {
     if (target != nullptr && appendLocked(s, target->descriptor())) {
       internal::markAttached(*target, true);
     }
@@ -107,7 +110,9 @@ void release() {
   LoggerState& s = state();
   LogTargetDescriptor* attached[kMaxTargets];
   std::size_t attachedCount = 0;
-  LogTarget* builtIns[3] = {};
+  // Taken out under the lock and destroyed outside it: a target's destructor
+  // detaches it, which takes the lock.
+  std::unique_ptr<LogTarget> builtIns[3];
   {
     std::lock_guard guard(s.lock);
     if (s.users == 0) return;
@@ -115,12 +120,9 @@ void release() {
     attachedCount = s.targetCount;
     std::memcpy(attached, s.targets, attachedCount * sizeof attached[0]);
     s.targetCount = 0;
-    builtIns[0] = s.stdErr;
-    builtIns[1] = s.stdOut;
-    builtIns[2] = s.debugger;
-    s.stdErr = nullptr;
-    s.stdOut = nullptr;
-    s.debugger = nullptr;
+    builtIns[0] = std::move(s.stdErr);
+    builtIns[1] = std::move(s.stdOut);
+    builtIns[2] = std::move(s.debugger);
     s.created.store(false, std::memory_order_release);
   }
   // Outside the lock: a target's detach calls back into detachTarget.
@@ -128,7 +130,7 @@ void release() {
     LogTargetDescriptor* target = attached[--attachedCount];
     target->detach(target);
   }
-  for (LogTarget* target : builtIns) delete target;
+  for (std::unique_ptr<LogTarget>& target : builtIns) target.reset();
 }
 
 void setMinimumLevel(std::int32_t level) {
@@ -202,19 +204,19 @@ LogTargetDescriptor* findTarget(const char* name) {
 StdOutLogTarget* stdOutTarget() {
   LoggerState& s = state();
   std::lock_guard guard(s.lock);
-  return s.stdOut;
+  return s.stdOut.get();
 }
 
 StdErrLogTarget* stdErrTarget() {
   LoggerState& s = state();
   std::lock_guard guard(s.lock);
-  return s.stdErr;
+  return s.stdErr.get();
 }
 
 DebuggerConsoleLogTarget* debuggerTarget() {
   LoggerState& s = state();
   std::lock_guard guard(s.lock);
-  return s.debugger;
+  return s.debugger.get();
 }
 
 void stampTime(LogRecord& record) {

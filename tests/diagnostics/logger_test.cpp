@@ -16,6 +16,7 @@
 
 #include "diagnostics/console_log_targets.h"
 #include "diagnostics/log_line.h"
+#include "memory/memory.h"
 
 namespace zel {
 namespace {
@@ -327,6 +328,40 @@ TEST_F(LoggerTest, TheLastReleaseDetachesEveryTargetInReverseOrder) {
   logger::acquire();  // for TearDown; a new logger with new built-in targets
   EXPECT_NE(logger::stdErrTarget(), nullptr);
   EXPECT_EQ(logger::findTarget("First"), nullptr);
+}
+
+// A built-in target that cannot be allocated is left out; the logger is
+// created all the same, serves the other targets, and frees what it made.
+TEST_F(LoggerTest, ExhaustedMemoryLeavesBuiltInTargetsOutNotTheLogger) {
+  logger::release();  // the fixture's logger; each round creates its own
+  const std::int64_t live = memory::liveBytes();
+  int roundsWithoutOne = 0;
+  for (std::uint64_t nth = 1; nth <= 8; ++nth) {
+    SCOPED_TRACE(nth);
+    memory::failAllocationForTest(nth);
+    logger::acquire();
+    memory::failAllocationForTest(0);
+    const int missing = (logger::stdErrTarget() == nullptr ? 1 : 0) +
+                        (logger::stdOutTarget() == nullptr ? 1 : 0) +
+                        (logger::debuggerTarget() == nullptr ? 1 : 0);
+    EXPECT_LE(missing, 1);
+    if (missing != 0) ++roundsWithoutOne;
+    if (StdErrLogTarget* stdErr = logger::stdErrTarget()) {
+      EXPECT_TRUE(stdErr->isAttached());
+      stdErr->detach();
+    }
+    if (DebuggerConsoleLogTarget* debugger = logger::debuggerTarget()) debugger->detach();
+    {
+      RecordingTarget target("Recording");
+      target.attach();
+      logMessage(kLogWarn, 0, "still logged %d", 7);
+      EXPECT_EQ(target.messages(), (std::vector<std::string>{"still logged 7"}));
+    }
+    logger::release();
+    EXPECT_EQ(memory::liveBytes(), live);
+  }
+  EXPECT_EQ(roundsWithoutOne, 3) << "each built-in target was left out once";
+  logger::acquire();  // for TearDown
 }
 
 TEST_F(LoggerTest, ConfiguringATargetRemovesExcludedBitsFromItsIncludeMask) {
