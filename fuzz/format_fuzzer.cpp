@@ -12,7 +12,7 @@
 #include "diagnostics/format.h"
 #include "formats/messages.h"
 #include "maps/messages.h"
-#include "plugin/outgoing_request_messages.h"
+#include "plugin/messages.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ const char* const kTemplates[] = {
 };
 
 const char* const kBraceTemplates[] = {
-    zel::requests::messages::kErrorResponse,
-    zel::requests::messages::kParametersNotConverted,
-    zel::requests::messages::kStreamNotRead,
+    zel::plugin::messages::kErrorResponse,
+    zel::plugin::messages::kParametersNotConverted,
+    zel::plugin::messages::kStreamNotRead,
 };
 
 void check(const std::string& text) {

@@ -14,8 +14,8 @@ namespace {
 [[noreturn]] void refuseHost(const char* shortName, const PluginApiVersion& ours,
                              const PluginApiVersion& host) {
   const std::string description =
-      formatPositional(messages::kIncompatibleHost, shortName, ours, host);
-  reportAssertion(messages::kIncompatibleHostExpression, description.c_str(), "", 0, "");
+      formatPositional(plugin::messages::kIncompatibleHost, shortName, ours, host);
+  reportAssertion(plugin::messages::kIncompatibleHostExpression, description.c_str(), "", 0, "");
   std::abort();
 }
 

@@ -1,13 +1,13 @@
 #include "plugin/events.h"
 
 #include "binding/convert_flat.h"
-#include "plugin/events_messages.h"
+#include "plugin/messages.h"
 
 namespace zel::events {
 
 bool payloadToValue(const FlatValue& payload, BindingValue& value) {
   // An event that does not convert is dropped without a report.
-  return flatToValue(value, payload, messages::kPayloadPath).ok();
+  return flatToValue(value, payload, plugin::messages::kPayloadPath).ok();
 }
 
 }  // namespace zel::events

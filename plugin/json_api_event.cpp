@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "plugin/events_messages.h"
+#include "plugin/messages.h"
 
 namespace zel {
 namespace {
@@ -22,7 +22,7 @@ std::string_view nextSegment(std::string_view uri, std::size_t& position) {
 }  // namespace
 
 std::string jsonApiEventName(std::string_view uri) {
-  namespace text = events::messages;
+  namespace text = plugin::messages;
   std::string name(text::kJsonApiEvent);
   name.reserve(name.size() + uri.size() + 1);
 

@@ -35,7 +35,7 @@ class ReleaseGuard {
 };
 
 void yieldToHost(PluginCore& plugin) {
-  plugin.hostBeginWait(messages::kYieldWaitLabel, 0);
+  plugin.hostBeginWait(plugin::messages::kYieldWaitLabel, 0);
   plugin.hostYield();
   plugin.hostEndWait();
 }
@@ -66,7 +66,7 @@ RequestResult<void> send(PluginCore& plugin, HttpMethod method, const char* url,
   request.handleOrRequestId = plugin.pluginHandle();
   plugin.hostSendRequest(&response, &request);
   if (response.error != nullptr) {
-    return requestError(messages::kErrorResponse, response.status, method, urlText(url),
+    return requestError(plugin::messages::kErrorResponse, response.status, method, urlText(url),
                         response.error);
   }
   return {};
@@ -81,7 +81,7 @@ RequestResult<void> sendWithArguments(PluginCore& plugin, const TypeRegistry* re
     ConversionStatus status;
     argument.convert(structure.field(argument.name), argument.value, registry, status);
     if (!status.ok()) {
-      return requestError(messages::kParametersNotConverted, 400, method, urlText(url),
+      return requestError(plugin::messages::kParametersNotConverted, 400, method, urlText(url),
                           status.errorMessage());
     }
   }
@@ -93,7 +93,7 @@ RequestResult<void> sendWithArguments(PluginCore& plugin, const TypeRegistry* re
   } flatGuard{parameter.value};
   if (!valueToFlat(parameter.value, structure, registry)) {
     ErrorInfo error;
-    error.message = messages::kParametersOutOfMemory;
+    error.message = plugin::messages::kParametersOutOfMemory;
     return error;
   }
 
@@ -138,19 +138,20 @@ RequestResult<void> fetchValue(PluginCore& plugin, HttpMethod method, const char
   if (response.streamRead != nullptr) {
     std::string text;
     if (!readBodyStream(plugin, response, text)) {
-      return requestError(messages::kStreamNotRead, 0, method, urlText(url),
-                          messages::kStreamReadError);
+      return requestError(plugin::messages::kStreamNotRead, 0, method, urlText(url),
+                          plugin::messages::kStreamReadError);
     }
     value = readJson(text.c_str());
     if (!value.ok()) {
-      return requestError(messages::kStreamNotRead, 0, method, urlText(url), value.errorMessage());
+      return requestError(plugin::messages::kStreamNotRead, 0, method, urlText(url),
+                          value.errorMessage());
     }
     return {};
   }
 
-  const FlatConversion read = flatToValue(value, response.body, messages::kResultPath);
+  const FlatConversion read = flatToValue(value, response.body, plugin::messages::kResultPath);
   if (!read.ok()) {
-    return requestError(messages::kResponseNotConverted, 0, method, urlText(url),
+    return requestError(plugin::messages::kResponseNotConverted, 0, method, urlText(url),
                         read.errorMessage());
   }
   return {};

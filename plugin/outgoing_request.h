@@ -30,9 +30,9 @@
 #include "api/http_method.h"
 #include "binding/convert_native.h"
 #include "binding/value.h"
-#include "diagnostics/log_field.h"
 #include "boundary/host_messages.h"
-#include "plugin/outgoing_request_messages.h"
+#include "diagnostics/log_field.h"
+#include "plugin/messages.h"
 
 namespace zel {
 
@@ -116,7 +116,7 @@ inline constexpr std::uint32_t kStreamChunk = 4096;
 [[nodiscard]] std::uint32_t sentMethodCode(HttpMethod method) noexcept;
 
 // An ErrorInfo from one of the four templates of
-// plugin/outgoing_request_messages.h.
+// plugin/messages.h.
 [[nodiscard]] ErrorInfo requestError(const char* tmpl, std::uint32_t status, HttpMethod method,
                                      std::string_view url, std::string_view cause);
 
@@ -153,10 +153,10 @@ RequestResult<T> request(PluginCore& plugin, const TypeRegistry* registry, HttpM
   if (fetched.failed()) return ErrorInfo(fetched.error());
   ConversionStatus status;
   T result{};
-  toNative(status, result, value, messages::kResultPath, registry);
+  toNative(status, result, value, plugin::messages::kResultPath, registry);
   if (!status.ok()) {
-    return requestError(messages::kResponseNotConverted, 0, method, url != nullptr ? url : "",
-                        status.errorMessage());
+    return requestError(plugin::messages::kResponseNotConverted, 0, method,
+                        url != nullptr ? url : "", status.errorMessage());
   }
   return result;
 }

@@ -2,8 +2,8 @@
 
 #include "api/function_name.h"
 #include "binding/type_registry.h"
-#include "diagnostics/format.h"
 #include "diagnostics/console_log_targets.h"
+#include "diagnostics/format.h"
 #include "diagnostics/logger.h"
 #include "memory/memory.h"
 #include "plugin/messages.h"
@@ -35,7 +35,7 @@ bool PluginBase::attach(HostConnection* connection) {
   connection_ = connection;
   installLogTarget();
   const std::string userAgent =
-      formatPositional(messages::kUserAgent, hostVersion_, names_.shortName);
+      formatPositional(plugin::messages::kUserAgent, hostVersion_, names_.shortName);
   connect(connection != nullptr ? connection->pluginHandle : 0, names_.shortName, userAgent,
           registry_.get(), this, std::make_unique<PluginTelemetrySender>(*this));
   return start();
@@ -50,7 +50,7 @@ void PluginBase::installLogTarget() {
   logger::setMinimumLevel(kLogOkay);
   logger::setMuteMask(kTagXtr);
   logTarget_ = std::make_unique<PluginLogTarget>(connection_->api);
-  logTarget_->configure(logger::minimumLevel(), 0, 0, messages::kPluginLineTemplate);
+  logTarget_->configure(logger::minimumLevel(), 0, 0, plugin::messages::kPluginLineTemplate);
 }
 
 std::int32_t PluginBase::hostSendRequest(HostResponse* response, const HostRequest* request) {

@@ -7,7 +7,7 @@
 
 namespace zel {
 
-namespace text = events::messages;
+namespace text = plugin::messages;
 
 PluginCore::PluginCore()
     : eventHandlers_(events::kTableBuckets), subscriptionCounts_(events::kTableBuckets) {}

@@ -27,10 +27,10 @@
 
 #include "binding/convert_native.h"
 #include "binding/value.h"
-#include "plugin/events.h"
-#include "plugin/events_messages.h"
-#include "plugin/events_text_table.h"
 #include "boundary/host_api.h"
+#include "plugin/events.h"
+#include "plugin/events_text_table.h"
+#include "plugin/messages.h"
 #include "plugin/plugin_manager_types.h"
 #include "plugin/resource_listeners.h"
 #include "plugin/service_proxy.h"
@@ -204,7 +204,7 @@ std::int32_t PluginCore::dispatch(const HostEvent* event) noexcept {
     if (!events::payloadToValue(event->payload, value)) return 0;
     ConversionStatus status;
     T payload{};
-    toNative(status, payload, value, events::messages::kPayloadPath, plugin.conversionRegistry());
+    toNative(status, payload, value, plugin::messages::kPayloadPath, plugin.conversionRegistry());
     if (!status.ok()) return 0;
 
     static_cast<const events::TypedEventHandler<T>&> (*record)(payload);

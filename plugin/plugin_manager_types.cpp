@@ -1,12 +1,12 @@
 #include "plugin/plugin_manager_types.h"
 
 #include "binding/type_registry.h"
-#include "plugin/events_messages.h"
+#include "plugin/messages.h"
 
 namespace zel {
 
 void registerPluginManagerTypes(TypeRegistry& registry) {
-  namespace text = events::messages;
+  namespace text = plugin::messages;
   constexpr const char* kNameSpace = "vclient";
 
   registry.registerEnum<PluginManagerState>("PluginManagerState")

@@ -23,8 +23,9 @@ PluginNames PluginNames::derive(const std::string& shortName, const PluginKind& 
   } else if (kind.name == "frontend") {
     prefix = "plx-fe-";
   } else {
-    const std::string message = formatPositional(messages::kUnknownPluginKind, shortName, kind.name);
-    logMessage(kLogError, kTagDbg, messages::kPluginManagerLine, message.c_str());
+    const std::string message =
+        formatPositional(plugin::messages::kUnknownPluginKind, shortName, kind.name);
+    logMessage(kLogError, kTagDbg, plugin::messages::kPluginManagerLine, message.c_str());
   }
   return PluginNames{prefix + shortName, shortName, kind.name, kind.detail};
 }

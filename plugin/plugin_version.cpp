@@ -6,7 +6,7 @@
 namespace zel {
 
 std::string PluginApiVersion::toString() const {
-  std::string text = formatPositional(messages::kVersionText, major, minor, patch);
+  std::string text = formatPositional(plugin::messages::kVersionText, major, minor, patch);
   if (!preRelease.empty()) text.append("-").append(preRelease);
   if (!build.empty()) text.append("+").append(build);
   return text;

@@ -4,11 +4,11 @@
 
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
-#include "plugin/events_messages.h"
+#include "plugin/messages.h"
 
 namespace zel {
 
-namespace text = events::messages;
+namespace text = plugin::messages;
 
 ServiceProxy::ServiceProxy(const std::string& shortName)
     : shortName_(shortName),

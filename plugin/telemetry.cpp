@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "plugin/events_messages.h"
+#include "plugin/messages.h"
 #include "plugin/plugin_base.h"
 
 namespace zel {
@@ -12,7 +12,7 @@ std::future<RequestResult<void>> PluginTelemetrySender::sendTelemetryEvent(
   std::promise<RequestResult<void>> promise;
   std::future<RequestResult<void>> future = promise.get_future();
 
-  std::string url(events::messages::kTelemetryUrlPrefix);
+  std::string url(plugin::messages::kTelemetryUrlPrefix);
   url += eventName;
   promise.set_value(plugin_->requestWithParameters(HttpMethod::Post, url.c_str(), parameters));
   return future;
