@@ -1,9 +1,10 @@
-// QuietHost: a host of the reliability tests that never allocates. It serves
-// the two game-data documents from static text, accepts events and log lines
-// without keeping them, and remembers up to kMaxSubscriptions subscriptions so
-// a test can deliver an event the way the platform does. Because it takes
-// nothing from the counting allocator, an injected allocation failure always
-// lands in the plugin, never in the test's own host.
+// QuietHost: a host that never allocates, for the reliability tests and the
+// fuzzers. It serves the two game-data documents from static text, accepts
+// events and log lines without keeping them, and remembers up to
+// kMaxSubscriptions subscriptions so a test can deliver an event the way the
+// platform does. Because it takes nothing from the counting allocator, an
+// injected allocation failure always lands in the plugin, never in the
+// test's own host.
 //
 //   QuietHost host;
 //   HostConnection connection{host.api(), 7};
