@@ -1,22 +1,39 @@
 #include "plugin/entry.h"
 
 #include <cstdlib>
+#include <exception>
 #include <memory>
+#include <string>
 
 #include "diagnostics/assertion.h"
 #include "diagnostics/format.h"
+#include "diagnostics/logger.h"
 #include "plugin/messages.h"
 #include "plugin/plugin_base.h"
 
 namespace zel {
 namespace {
 
+namespace text = plugin::messages;
+
 [[noreturn]] void refuseHost(const char* shortName, const PluginApiVersion& ours,
                              const PluginApiVersion& host) {
-  const std::string description =
-      formatPositional(plugin::messages::kIncompatibleHost, shortName, ours, host);
-  reportAssertion(plugin::messages::kIncompatibleHostExpression, description.c_str(), "", 0, "");
+  const std::string description = formatPositional(text::kIncompatibleHost, shortName, ours, host);
+  reportAssertion(text::kIncompatibleHostExpression, description.c_str(), "", 0, "");
   std::abort();
+}
+
+// Logs a load step that threw; what is null for an exception without a text.
+// The handshake matters more than its report, so a report that cannot be
+// built is dropped.
+void reportLoadStepFailure(const char* shortName, const char* step, const char* what) noexcept {
+  try {
+    const std::string line =
+        what != nullptr ? formatPositional(text::kLoadStepFailed, shortName, step, what)
+                        : formatPositional(text::kLoadStepFailedWithoutText, shortName, step);
+    logText(kLogError, kTagDbg, line.c_str());
+  } catch (...) {
+  }
 }
 
 }  // namespace
@@ -41,13 +58,19 @@ std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName, PluginFactory
   const PluginApiVersion host{info->major, info->minor, info->patch, {}, {}};
   if (!ours.acceptsHost(host)) refuseHost(shortName, ours, host);
 
+  // The handshake still succeeds when a step throws: the plugin then offers
+  // the functions declared before the failure, and the log says why.
+  const char* step = text::kSetIdentityStep;
   try {
     plugin->setIdentity(shortName, backendKind(), host);
+    step = text::kRegisterPlatformApiStep;
     plugin->registerPlatformApi(plugin->registry());
+    step = text::kRegisterApiStep;
     plugin->registerApi();
+  } catch (const std::exception& fault) {
+    reportLoadStepFailure(shortName, step, fault.what());
   } catch (...) {
-    // The handshake still succeeds; a plugin whose declarations failed simply
-    // offers fewer functions.
+    reportLoadStepFailure(shortName, step, nullptr);
   }
   try {
     *plugin->apiDescription() = buildApiDescription(plugin->registry());

@@ -33,6 +33,16 @@ inline constexpr const char kUserAgent[] = "TavikClient/%1 (%2)";
 // The line template of the log target that forwards to the host.
 inline constexpr const char kPluginLineTemplate[] = "#D| #L| #G| #M";
 
+// The load steps that declare the plugin, as kLoadStepFailed names them.
+inline constexpr const char kSetIdentityStep[] = "setIdentity";
+inline constexpr const char kRegisterPlatformApiStep[] = "registerPlatformApi";
+inline constexpr const char kRegisterApiStep[] = "registerApi";
+// Level ERROR, when a load step throws and the plugin goes on with what was
+// declared before: %1 short name, %2 the step, %3 the exception's text.
+inline constexpr const char kLoadStepFailed[] = "%1: %2 failed during load: %3";
+// The same for an exception without a text: %1 short name, %2 the step.
+inline constexpr const char kLoadStepFailedWithoutText[] = "%1: %2 failed during load";
+
 // --- Events ------------------------------------------------------------------------------------
 
 // The event every resource change is published under, and the first entry

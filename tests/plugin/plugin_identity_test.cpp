@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "api/function_name.h"
-#include "diagnostics/log_target.h"
 #include "diagnostics/logger.h"
 #include "plugin/plugin_names.h"
 #include "plugin/plugin_version.h"
+#include "tests/plugin/recording_log_target.h"
 
 namespace zel {
 namespace {
@@ -72,22 +72,10 @@ TEST(PluginNames, FullNamePrefixByKind) {
   EXPECT_EQ(frontendKind().name, "frontend");
 }
 
-class RecordingTarget final : public LogTarget {
- public:
-  ~RecordingTarget() override { detach(); }
-  bool write(const LogRecord& record) override {
-    lines.emplace_back(record.message);
-    levels.push_back(record.level);
-    return true;
-  }
-  std::vector<std::string> lines;
-  std::vector<std::int32_t> levels;
-};
-
 TEST(PluginNames, UnknownKindIsReportedOnTheErrorLog) {
   logger::acquire();
   {
-    RecordingTarget target;
+    test_support::RecordingLogTarget target;
     target.configure(kLogOkay, kTagDbg, 0, "#M");
     (void)PluginNames::derive("zel-maps", PluginKind{"Backend", ""});
     (void)PluginNames::derive("zel-maps", backendKind());  // no line
