@@ -13,6 +13,7 @@ namespace zel::maps {
 namespace {
 
 constexpr const char kRegionLocaleChanged[] = "OnRegionLocaleChanged";
+// The two list routes, which are also the URIs their changes are announced under.
 constexpr const char kDefaultListUri[] = "/zel-maps/v1/maps";
 constexpr const char kFullListUri[] = "/zel-maps/v2/maps";
 
@@ -30,8 +31,8 @@ Outcome<MapsResource> found(std::optional<MapsResource> map, std::int64_t id) {
 void MapsService::registerApi() {
   registerMapsTypes(registry(), apiPrefix());
   RouteDeclarer routes(*this);
-  routes.declare(HttpMethod::Get, "/zel-maps/v1/maps", &MapsService::listDefaultMaps);
-  routes.declare(HttpMethod::Get, "/zel-maps/v2/maps", &MapsService::listAllMaps);
+  routes.declare(HttpMethod::Get, kDefaultListUri, &MapsService::listDefaultMaps);
+  routes.declare(HttpMethod::Get, kFullListUri, &MapsService::listAllMaps);
   routes.declare(HttpMethod::Get, "/zel-maps/v1/map/{id}", &MapsService::getMap).pathArgument("id");
   routes.declare(HttpMethod::Get, "/zel-maps/v2/map/{id}/{gameMode}", &MapsService::getMapVariant)
       .pathArgument("id")
