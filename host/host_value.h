@@ -34,7 +34,7 @@ struct HostValue {
   std::vector<HostValue> elements;  // a collection's elements
   std::vector<HostField> fields;    // a structure's entries, in record order
 
-  static HostValue makeNone() { return HostValue(); }
+  static HostValue makeNone();
   static HostValue makeBool(bool value);
   static HostValue makeSigned(std::int64_t value);
   static HostValue makeUnsigned(std::uint64_t value);
@@ -68,6 +68,11 @@ struct HostField {
 
   bool operator==(const HostField& other) const = default;
 };
+
+// Defined once HostField is complete: a HostValue's fields vector needs it.
+inline HostValue HostValue::makeNone() {
+  return HostValue();
+}
 
 // Equality that ignores ownership: string 5 equals 6, blob 7 equals 8, and
 // key ownership is not compared.
