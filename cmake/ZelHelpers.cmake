@@ -1,20 +1,34 @@
 # Helpers that keep the per-folder CMake files short.
 
-# zel_folder_headers(TARGET FOLDER [INTERFACE]): gives TARGET, and everything
-# that links it, the headers of FOLDER as "FOLDER/..." and no other folder's.
-# Each folder has an include root of its own in the build tree that holds
-# one link, to the folder; with no include root for the whole source tree,
-# a file can include only the folders its target links, so an include of a
-# folder above it fails to build.
+# zel_folder_headers(TARGET FOLDER [INTERFACE] [NO_SUBFOLDERS]): gives
+# TARGET, and everything that links it, the headers of FOLDER as
+# "FOLDER/..." and no other folder's. Each folder has an include root of its
+# own in the build tree that holds one link, to the folder; with no include
+# root for the whole source tree, a file can include only the folders its
+# target links, so an include of a folder above it fails to build.
+# NO_SUBFOLDERS: the root holds a link to each header of FOLDER itself
+# instead, for a folder whose sub-folders are folders of their own (host/).
 function(zel_folder_headers target folder)
-  cmake_parse_arguments(ARG "INTERFACE" "" "" ${ARGN})
+  cmake_parse_arguments(ARG "INTERFACE;NO_SUBFOLDERS" "" "" ${ARGN})
   # A folder of a folder (host/dev) gets a root of its own that shows only it.
   string(REPLACE "/" "_" root_name ${folder})
   set(root ${CMAKE_BINARY_DIR}/include/${root_name})
+  set(source ${CMAKE_SOURCE_DIR}/${folder})
   get_filename_component(parent ${root}/${folder} DIRECTORY)
   file(MAKE_DIRECTORY ${parent})
-  if(NOT IS_SYMLINK ${root}/${folder})
-    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+  if(ARG_NO_SUBFOLDERS)
+    if(IS_SYMLINK ${root}/${folder})
+      file(REMOVE ${root}/${folder})
+    endif()
+    file(MAKE_DIRECTORY ${root}/${folder})
+    file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${source} ${source}/*.h)
+    foreach(header IN LISTS headers)
+      if(NOT IS_SYMLINK ${root}/${folder}/${header})
+        file(CREATE_LINK ${source}/${header} ${root}/${folder}/${header} SYMBOLIC)
+      endif()
+    endforeach()
+  elseif(NOT IS_SYMLINK ${root}/${folder})
+    file(CREATE_LINK ${source} ${root}/${folder} SYMBOLIC)
   endif()
   if(ARG_INTERFACE)
     target_include_directories(${target} INTERFACE ${root})

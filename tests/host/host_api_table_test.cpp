@@ -141,8 +141,8 @@ TEST(HostApiTableTest, NoExceptionLeavesAnEntryAndAFailedRequestIsABareError) {
   HostRequest request = requestFor("/a");
 
   EXPECT_EQ(api->sendRequest(api, &response, &request), 0);
-  EXPECT_EQ(response.status, 500u);  // overwrites the member's 201
-  ASSERT_NE(response.error, nullptr);
+  EXPECT_EQ(+response.status, 500u);  // overwrites the member's 201
+  ASSERT_NE(+response.error, nullptr);
   EXPECT_STREQ(response.error, "Host out of memory");
 
   // Every member still runs after entered() has thrown.
@@ -159,8 +159,8 @@ TEST(HostApiTableTest, EntriesAHostDoesNotServeDoNothing) {
 
   EXPECT_EQ(callEveryEntry(api, nullptr, "OnRegion"), std::vector<std::int32_t>(10, 0));
   EXPECT_EQ(api->sendRequest(api, &response, &request), 0);
-  EXPECT_EQ(response.status, 0u);
-  EXPECT_EQ(response.error, nullptr);
+  EXPECT_EQ(+response.status, 0u);
+  EXPECT_EQ(+response.error, nullptr);
 }
 
 TEST(HostApiTableTest, EachHostHasItsOwnTable) {
