@@ -1,5 +1,6 @@
 #include "host/dev/dev_host.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "host/dev/json_value.h"
@@ -40,15 +41,26 @@ ScriptedResponse toScripted(const CallReply& reply) {
   return answer;
 }
 
+std::vector<MockFolder> mockFolders(const DevHostOptions& options) {
+  std::vector<MockFolder> folders;
+  if (!options.gameDataDirectory.empty()) {
+    folders.emplace_back(gameDataMock(options.gameDataDirectory));
+  }
+  for (const MockFolderSpec& spec : options.mocks) folders.emplace_back(spec);
+  // Stable: of two equal prefixes the one given first answers.
+  std::stable_sort(folders.begin(), folders.end(), [](const MockFolder& a, const MockFolder& b) {
+    return a.prefix().size() > b.prefix().size();
+  });
+  return folders;
+}
+
 }  // namespace
 
 DevHost::DevHost(DevHostOptions options)
     : options_(std::move(options)),
-      gameData_(options_.gameDataDirectory),
+      mocks_(mockFolders(options_)),
       plugin_(PluginLibrary::open(options_.pluginPath)) {
-  api_.addRouter([this](const RecordedRequest& request) {
-    return gameData_.answer(request.method, request.url);
-  });
+  api_.addRouter([this](const RecordedRequest& request) { return answerFromMocks(request); });
   api_.addRouter([this](const RecordedRequest& request) { return routeToPlugin(request); });
   api_.onLog([this](std::int32_t level, std::string_view text) {
     log(logLevelName(level) + " " + plugin_.shortName() + ": " + std::string(trimLineEnd(text)));
@@ -118,6 +130,13 @@ void DevHost::logRequest(std::string_view method, std::string_view url, std::uin
   std::snprintf(milliseconds, sizeof milliseconds, "%.2f",
                 std::chrono::duration<double, std::milli>(elapsed).count());
   log(fillTemplate(messages::kRequestLine, {method, url, std::to_string(status), milliseconds}));
+}
+
+std::optional<ScriptedResponse> DevHost::answerFromMocks(const RecordedRequest& request) const {
+  for (const MockFolder& mock : mocks_) {
+    if (mock.covers(request.url)) return mock.answer(request.method, request.url);
+  }
+  return std::nullopt;
 }
 
 std::optional<ScriptedResponse> DevHost::routeToPlugin(const RecordedRequest& request) {

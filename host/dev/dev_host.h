@@ -1,11 +1,11 @@
 // DevHost: zel-host's host for one plugin. It loads the plugin library,
-// offers it the complete HostApi, plays the game-data plugin from a
-// directory, routes the plugin's requests to the routes of the plugins it
-// hosts, publishes the plugin's events to an EventHub, and writes the
+// offers it the complete HostApi, answers the plugin's requests under the
+// mocks' prefixes from their folders (the game data among them), routes the plugin's requests to
+// the routes of the plugins it hosts, publishes the plugin's events to an EventHub, and writes the
 // plugin's log lines (and, when verbose, every request with its status and
 // time) to a log sink.
 //
-//   DevHost host({.pluginPath = path, .gameDataDirectory = "data/game-data"});
+//   DevHost host({.pluginPath = path, .mocks = {gameDataMock("data/game-data")}});
 //   if (!host.start()) return fail(host.error());
 //   std::optional<CallReply> reply = host.routeAndCall(request);
 //   host.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone());
@@ -21,11 +21,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/api_version.h"
 #include "host/dev/dev_host_api.h"
 #include "host/dev/event_hub.h"
 #include "host/dev/game_data_plugin.h"
+#include "host/dev/mock_folder.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
 
@@ -36,7 +38,10 @@ using LogSink = std::function<void(std::string_view line)>;
 struct DevHostOptions {
   std::string pluginPath;
   ApiVersion version = kDefaultHostVersion;
+  // Shorthand for gameDataMock(gameDataDirectory) among the mocks; empty: none.
   std::string gameDataDirectory;
+  // The longest prefix that covers a request answers it.
+  std::vector<MockFolderSpec> mocks;
   bool verbose = false;
   LogSink log;  // none: standard error
 };
@@ -79,9 +84,10 @@ class DevHost {
 
  private:
   std::optional<ScriptedResponse> routeToPlugin(const RecordedRequest& request);
+  std::optional<ScriptedResponse> answerFromMocks(const RecordedRequest& request) const;
 
   DevHostOptions options_;
-  GameDataPlugin gameData_;
+  std::vector<MockFolder> mocks_;  // longest prefix first
   EventHub events_;
   DevHostApi api_;  // outlives the plugin, which keeps its address
   PluginHost plugin_;

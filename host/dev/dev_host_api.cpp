@@ -59,6 +59,14 @@ std::size_t DevHostApi::deliverEvent(std::string_view name, const HostValue& pay
   return subscriptions_.deliver(name, payload);
 }
 
+void DevHostApi::forgetSubscriptions(std::uint32_t pluginHandle) {
+  for (const RecordedSubscription& subscription : subscriptions_.active()) {
+    if (subscription.pluginHandle == pluginHandle) {
+      subscriptions_.remove(subscription.eventName, pluginHandle);
+    }
+  }
+}
+
 ScriptedResponse DevHostApi::answer(const RecordedRequest& request) const {
   for (const Router& router : routers_) {
     try {

@@ -55,6 +55,9 @@ class DevHostApi final : public HostApiTable {
   // Calls every subscription of the name with the payload and the
   // subscription's context, on this thread; returns how many were called.
   std::size_t deliverEvent(std::string_view name, const HostValue& payload);
+  // Drops every subscription the plugin with this handle made: after its
+  // library is unloaded their callbacks point nowhere.
+  void forgetSubscriptions(std::uint32_t pluginHandle);
 
  private:
   void sendRequest(HostResponse& response, const HostRequest* request) override;

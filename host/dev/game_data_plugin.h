@@ -1,6 +1,8 @@
-// GameDataPlugin: zel-host's stand-in for the sibling game-data plugin. It
-// serves the two documents the maps plugin reads, from files of a directory,
-// as streamed JSON text the way the real plugin does:
+// GameDataPlugin: the sibling game-data plugin as zel-maps sees it: the two
+// documents the maps plugin reads, from files of a directory, as streamed
+// JSON text the way the real plugin does (a MockFolder at kGameDataPrefix
+// that answers those two documents only; zel-host itself serves the whole
+// folder, see gameDataMock):
 //
 //   GET /zel-game-data/assets/v1/maps.json                    DIR/maps.json
 //   GET /zel-game-data/assets/v1/map-assets/map-assets.json   DIR/map-assets/map-assets.json
@@ -17,10 +19,12 @@
 #include <string>
 #include <string_view>
 
+#include "host/dev/mock_folder.h"
 #include "host/scripted_response.h"
 
 namespace zel::host {
 
+inline constexpr std::string_view kGameDataPrefix = "/zel-game-data/assets/v1";
 inline constexpr std::string_view kMapsDocument = "/zel-game-data/assets/v1/maps.json";
 inline constexpr std::string_view kMapAssetsDocument =
     "/zel-game-data/assets/v1/map-assets/map-assets.json";
@@ -29,7 +33,7 @@ class GameDataPlugin {
  public:
   explicit GameDataPlugin(std::string directory);
 
-  const std::string& directory() const { return directory_; }
+  const std::string& directory() const { return folder_.directory(); }
 
   // The file behind a document url (its query ignored); none for any other url.
   std::optional<std::string> fileFor(std::string_view url) const;
@@ -40,10 +44,11 @@ class GameDataPlugin {
   std::optional<ScriptedResponse> answer(std::uint32_t method, std::string_view url) const;
 
  private:
-  std::string directory_;
+  MockFolder folder_;
 };
 
-// The whole file, or none with the reason in error.
-std::optional<std::string> readFileText(const std::string& path, std::string& error);
+// The mock of the whole game-data folder at kGameDataPrefix (what
+// --game-data DIR stands for).
+MockFolderSpec gameDataMock(std::string directory);
 
 }  // namespace zel::host

@@ -13,9 +13,11 @@ inline constexpr std::string_view kRequestLine = "%1 %2 -> %3 (%4 ms)";
 // JSON given to the host (arguments, event payloads).
 inline constexpr std::string_view kInvalidJson = "Invalid JSON at offset %1: %2";
 
-// The game-data stand-in.
-inline constexpr std::string_view kGameDataMissing = "Game data file %1 cannot be read: %2";
-inline constexpr std::string_view kGameDataMethod = "The game data has no %1 %2";
+// The folders that answer the plugin's requests (--mock, --game-data); %1
+// names the folder ("mock", "game data").
+inline constexpr std::string_view kMockMissing = "%1 file %2 cannot be read: %3";
+inline constexpr std::string_view kMockMethod = "The %1 has no %2 %3";
+inline constexpr std::string_view kMockRefused = "The %1 refuses the path %2";
 inline constexpr std::string_view kReadFailed = "reading %1 failed";
 
 // The HTTP bridge of zel-host serve.

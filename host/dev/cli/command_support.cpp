@@ -9,6 +9,7 @@ DevHostOptions devHostOptions(const CliOptions& options) {
   host.pluginPath = options.pluginPath;
   host.version = options.version;
   host.gameDataDirectory = options.gameDataDirectory;
+  host.mocks = options.mocks;
   host.verbose = options.verbose;
   return host;
 }

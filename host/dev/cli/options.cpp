@@ -2,10 +2,13 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
 
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
+#include "host/dev/sdk_layout.h"
+#include "host/program_path.h"
 #include "host/text_template.h"
 
 namespace zel::host::cli {
@@ -13,9 +16,9 @@ namespace zel::host::cli {
 namespace {
 
 // Options that take a value.
-constexpr std::string_view kValueOptions[] = {"--plugin",     "--version", "--game-data",
-                                              "--swagger-ui", "--body",    "--content-type",
-                                              "--header",     "--arg",     "--port"};
+constexpr std::string_view kValueOptions[] = {
+    "--plugin", "--version",      "--game-data", "--mock", "--swagger-ui",
+    "--body",   "--content-type", "--header",    "--arg",  "--port"};
 
 bool takesValue(std::string_view option) {
   for (std::string_view known : kValueOptions) {
@@ -44,6 +47,13 @@ bool applyValue(CliOptions& options, std::string_view option, std::string_view v
     options.version = *version;
   } else if (option == "--game-data") {
     options.gameDataDirectory = value;
+  } else if (option == "--mock") {
+    std::optional<MockFolderSpec> mock = parseMockSpec(value);
+    if (!mock) {
+      error = fillTemplate(messages::kNotAMock, {value});
+      return false;
+    }
+    options.mocks.push_back(std::move(*mock));
   } else if (option == "--swagger-ui") {
     options.swaggerUiDirectory = value;
   } else if (option == "--body") {
@@ -74,9 +84,15 @@ bool applyValue(CliOptions& options, std::string_view option, std::string_view v
 std::optional<CliOptions> parseOptions(int argc, char** argv, std::string& error) {
   CliOptions options;
   options.command = std::string(kDefaultCommand);
-  options.pluginPath = ZEL_PLUGIN_PATH;
-  options.gameDataDirectory = ZEL_GAME_DATA_DIR;
-  options.swaggerUiDirectory = ZEL_SWAGGER_UI_DIR;
+  // The defaults lie around the program itself (see sdk_layout.h); the game
+  // data only when it was installed with it.
+  SdkLayout layout = sdkLayout(programPath());
+  options.pluginPath = layout.defaultPlugin.string();
+  std::error_code ignored;
+  if (std::filesystem::is_directory(layout.gameDataMock, ignored)) {
+    options.gameDataDirectory = layout.gameDataMock.string();
+  }
+  options.swaggerUiDirectory = layout.swaggerUi.string();
   int index = 1;
   if (index < argc && argv[index][0] != '-') {
     options.command = argv[index++];
@@ -122,11 +138,20 @@ void printUsage(std::FILE* out) {
                "                [--header name=value]... [--arg name=JSON]...\n"
                "  zel-host describe [--openapi]\n"
                "  zel-host serve [--port N] [--swagger-ui DIR]\n\n");
-  std::fprintf(out, "  --plugin PATH      the plugin library (default %s)\n", ZEL_PLUGIN_PATH);
+  SdkLayout layout = sdkLayout(programPath());
+  std::string plugin = layout.defaultPlugin.string();
+  std::string gameData = layout.gameDataMock.string();
+  std::string swaggerUi = layout.swaggerUi.string();
+  std::fprintf(out, "  --plugin PATH      the plugin library (default %s)\n", plugin.c_str());
   std::fprintf(out, "  --version X.Y.Z    the plugin API version the host announces (default %s)\n",
                kDefaultHostVersion.text().c_str());
-  std::fprintf(out, "  --game-data DIR    the game data the host serves (default %s)\n",
-               ZEL_GAME_DATA_DIR);
+  std::fprintf(out,
+               "  --game-data DIR    the game data the host serves: --mock %s=DIR\n"
+               "                     (default %s, when present)\n",
+               std::string(kGameDataPrefix).c_str(), gameData.c_str());
+  std::fprintf(out,
+               "  --mock /PREFIX=DIR answer the plugin's requests under /PREFIX with the files\n"
+               "                     of DIR (repeatable; the longest prefix answers)\n");
   std::fprintf(out,
                "  --verbose          log each request with its status and time\n"
                "  --body FILE        the request body (\"-\": standard input)\n"
@@ -136,7 +161,7 @@ void printUsage(std::FILE* out) {
                "  --openapi          describe as an OpenAPI 3.1 document\n"
                "  --port N           the port to serve on, 127.0.0.1 only (default 8080; 0: any)\n"
                "  --swagger-ui DIR   the API browser's files (default %s)\n\n",
-               ZEL_SWAGGER_UI_DIR);
+               swaggerUi.c_str());
   std::fprintf(out, "commands:\n");
   for (const Command& command : commands()) {
     std::fprintf(out, "  %-12.*s %.*s\n", static_cast<int>(command.name.size()),

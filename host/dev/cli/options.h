@@ -6,7 +6,11 @@
 //                             [--arg name=JSON]...
 //   zel-host describe [--openapi]
 //   zel-host serve [--port N]
-//   (every command: --plugin PATH --version X.Y.Z --game-data DIR --verbose)
+//   (every command: --plugin PATH --version X.Y.Z --game-data DIR --mock /PREFIX=DIR
+//    --verbose)
+//
+// Without options the plugin, the game data and the API browser's files are
+// found around the program (sdk_layout.h).
 //
 // parseOptions fills CliOptions or explains what is wrong.
 #pragma once
@@ -18,6 +22,8 @@
 #include <vector>
 
 #include "host/api_version.h"
+#include "host/dev/game_data_plugin.h"
+#include "host/dev/mock_folder.h"
 
 namespace zel::host::cli {
 
@@ -30,7 +36,8 @@ struct CliOptions {
   std::vector<std::string> operands;  // call: METHOD PATH
   std::string pluginPath;
   ApiVersion version = kDefaultHostVersion;
-  std::string gameDataDirectory;
+  std::string gameDataDirectory;  // empty: no game data
+  std::vector<MockFolderSpec> mocks;
   std::string swaggerUiDirectory;
   bool verbose = false;
   bool help = false;
