@@ -5,6 +5,7 @@
 
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
+#include "host/dev/plugin_copy.h"
 #include "host/method_names.h"
 #include "host/text_template.h"
 
@@ -41,6 +42,10 @@ ScriptedResponse toScripted(const CallReply& reply) {
   return answer;
 }
 
+// The host whose plugin lock this thread holds: the plugin's calls back into
+// the host during a call (or a swap) must not take the lock again.
+thread_local const void* lockHolder = nullptr;
+
 std::vector<MockFolder> mockFolders(const DevHostOptions& options) {
   std::vector<MockFolder> folders;
   if (!options.gameDataDirectory.empty()) {
@@ -56,14 +61,42 @@ std::vector<MockFolder> mockFolders(const DevHostOptions& options) {
 
 }  // namespace
 
+struct DevHost::LoadedPlugin {
+  std::unique_ptr<PluginHost> plugin;
+  std::filesystem::path copy;
+};
+
+// A shared hold of the plugin lock, unless this thread holds it already.
+class DevHost::SharedUse {
+ public:
+  explicit SharedUse(const DevHost& host) {
+    if (lockHolder == &host) return;
+    lock_ = std::shared_lock(host.pluginMutex_);
+    lockHolder = &host;
+  }
+  ~SharedUse() {
+    if (lock_.owns_lock()) lockHolder = nullptr;
+  }
+  SharedUse(const SharedUse&) = delete;
+  SharedUse& operator=(const SharedUse&) = delete;
+
+ private:
+  std::shared_lock<std::shared_mutex> lock_;
+};
+
 DevHost::DevHost(DevHostOptions options)
-    : options_(std::move(options)),
-      mocks_(mockFolders(options_)),
-      plugin_(PluginLibrary::open(options_.pluginPath)) {
+    : options_(std::move(options)), mocks_(mockFolders(options_)) {
   api_.addRouter([this](const RecordedRequest& request) { return answerFromMocks(request); });
   api_.addRouter([this](const RecordedRequest& request) { return routeToPlugin(request); });
   api_.onLog([this](std::int32_t level, std::string_view text) {
-    log(logLevelName(level) + " " + plugin_.shortName() + ": " + std::string(trimLineEnd(text)));
+    // Not under the plugin lock: a plugin thread may log while the plugin
+    // is swapped.
+    std::string name;
+    {
+      std::lock_guard lock(logNameMutex_);
+      name = logName_;
+    }
+    log(logLevelName(level) + " " + name + ": " + std::string(trimLineEnd(text)));
   });
   api_.onEvent([this](const std::string& name, const HostValue& payload) {
     events_.publish(name, toJson(payload));
@@ -80,19 +113,125 @@ DevHost::~DevHost() {
 }
 
 bool DevHost::start() {
-  if (!plugin_.load(options_.version) || !plugin_.attach(api_.api(), kPluginHandle)) {
-    error_ = plugin_.error();
-    return false;
-  }
-  caller_.emplace(plugin_.description());
-  return true;
+  std::optional<LoadedPlugin> loaded = loadPlugin(error_);
+  if (!loaded) return false;
+  std::unique_lock lock(pluginMutex_);
+  lockHolder = this;
+  plugin_ = std::move(loaded->plugin);
+  loadedCopy_ = std::move(loaded->copy);
+  bool attached = attachLoaded();
+  lockHolder = nullptr;
+  return attached;
 }
 
 void DevHost::stop() {
   events_.closeAll();
-  if (!caller_) return;
-  plugin_.shutdown();
-  caller_.reset();
+  std::unique_lock lock(pluginMutex_);
+  lockHolder = this;
+  shutDownAndUnload();
+  lockHolder = nullptr;
+}
+
+bool DevHost::reload() {
+  std::string reason;
+  // The new file loads beside the running plugin first: one that does not
+  // load changes nothing.
+  std::optional<LoadedPlugin> loaded = loadPlugin(reason);
+  if (!loaded) {
+    error_ = reason;
+    reportReload(false, fillTemplate(messages::kReloadFailed, {reason}));
+    return false;
+  }
+  bool attached;
+  {
+    std::unique_lock lock(pluginMutex_);
+    lockHolder = this;
+    shutDownAndUnload();
+    plugin_ = std::move(loaded->plugin);
+    loadedCopy_ = std::move(loaded->copy);
+    attached = attachLoaded();
+    lockHolder = nullptr;
+  }
+  if (!attached) {
+    reportReload(false, fillTemplate(messages::kAttachFailed, {error_}));
+    return false;
+  }
+  reportReload(true, fillTemplate(messages::kReloaded, {options_.pluginPath}));
+  return true;
+}
+
+std::optional<DevHost::LoadedPlugin> DevHost::loadPlugin(std::string& error) {
+  LoadedPlugin loaded;
+  std::string path = options_.pluginPath;
+  if (options_.loadCopy) {
+    std::optional<std::filesystem::path> copy = copyForLoading(path, error);
+    if (!copy) return std::nullopt;
+    loaded.copy = *copy;
+    path = copy->string();
+  }
+  loaded.plugin = std::make_unique<PluginHost>(PluginLibrary::open(path));
+  bool loadedOk = loaded.plugin->load(options_.version);
+  if (loadedOk && !plugin_) {
+    // The first plugin's lines carry its name from the start.
+    std::lock_guard lock(logNameMutex_);
+    logName_ = loaded.plugin->shortName();
+  }
+  if (!loadedOk) {
+    error = loaded.plugin->error();
+    loaded.plugin.reset();
+    if (!loaded.copy.empty()) removeLoadedCopy(loaded.copy);
+    return std::nullopt;
+  }
+  return loaded;
+}
+
+// Under the exclusive lock.
+bool DevHost::attachLoaded() {
+  if (!plugin_->attach(api_.api(), kPluginHandle)) {
+    error_ = plugin_->error();
+    return false;
+  }
+  caller_.emplace(plugin_->description());
+  std::lock_guard lock(logNameMutex_);
+  logName_ = plugin_->shortName();
+  return true;
+}
+
+// Under the exclusive lock.
+void DevHost::shutDownAndUnload() {
+  if (caller_) {
+    plugin_->shutdown();
+    caller_.reset();
+  }
+  // Its subscriptions' callbacks die with the library.
+  api_.forgetSubscriptions(kPluginHandle);
+  plugin_.reset();
+  if (!loadedCopy_.empty()) removeLoadedCopy(loadedCopy_);
+  loadedCopy_.clear();
+}
+
+void DevHost::reportReload(bool reloaded, const std::string& text) {
+  log(text);
+  HostValue payload = HostValue::makeStructure(
+      {{"plugin", HostValue::makeString(options_.pluginPath)},
+       {"error", reloaded ? HostValue::makeNone() : HostValue::makeString(error_)}});
+  events_.publish(std::string(reloaded ? messages::kReloadedEvent : messages::kReloadFailedEvent),
+                  toJson(payload));
+}
+
+bool DevHost::running() const {
+  SharedUse use(*this);
+  return caller_.has_value();
+}
+
+std::string DevHost::shortName() const {
+  SharedUse use(*this);
+  return plugin_ ? plugin_->shortName() : std::string();
+}
+
+ApiVersion DevHost::pluginVersion() const {
+  SharedUse use(*this);
+  return plugin_ ? plugin_->pluginVersion() : ApiVersion{};
 }
 
 const ApiCatalog& DevHost::catalog() const {
@@ -100,18 +239,41 @@ const ApiCatalog& DevHost::catalog() const {
   return caller_ ? caller_->catalog() : kEmpty;
 }
 
+ApiSnapshot DevHost::apiSnapshot() const {
+  SharedUse use(*this);
+  ApiSnapshot snapshot;
+  if (caller_) snapshot.catalog = caller_->catalog();
+  if (plugin_) {
+    snapshot.shortName = plugin_->shortName();
+    snapshot.pluginVersion = plugin_->pluginVersion().text();
+  }
+  return snapshot;
+}
+
 CallReply DevHost::call(const FunctionInfo& function, CallRequest request) {
+  SharedUse use(*this);
   request.requestId = nextRequestId_.fetch_add(1);
   return caller_->call(function, request);
 }
 
-std::optional<CallReply> DevHost::routeAndCall(CallRequest request) {
+std::optional<CallReply> DevHost::routeAndCall(CallRequest request, bool* pathHasOtherMethods) {
+  SharedUse use(*this);
+  if (!caller_) {
+    CallReply reply;
+    reply.reply.error = std::string(messages::kNoPlugin);
+    reply.reply.status = 503;
+    return reply;
+  }
   const FunctionInfo* function = caller_->route(request.method, request.path, request.customMethod);
-  if (function == nullptr) return std::nullopt;
+  if (function == nullptr) {
+    if (pathHasOtherMethods != nullptr) *pathHasOtherMethods = caller_->anyRouteFits(request.path);
+    return std::nullopt;
+  }
   return call(*function, std::move(request));
 }
 
 std::size_t DevHost::deliverEvent(std::string_view name, const HostValue& payload) {
+  SharedUse use(*this);
   return api_.deliverEvent(name, payload);
 }
 
@@ -140,6 +302,7 @@ std::optional<ScriptedResponse> DevHost::answerFromMocks(const RecordedRequest& 
 }
 
 std::optional<ScriptedResponse> DevHost::routeToPlugin(const RecordedRequest& request) {
+  SharedUse use(*this);
   if (!caller_) return std::nullopt;
   CallRequest call;
   call.method = request.method;

@@ -123,20 +123,16 @@ struct DevServer::Impl {
   httplib::Server server_;
   int port_ = -1;
   std::string error_;
-  std::string openApiJson_;
-  std::string docsHtml_;
+  bool haveSwaggerUi_ = false;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
 };
 
 void DevServer::Impl::install() {
-  ApiDocumentInfo info{host_.shortName(), host_.pluginVersion().text()};
-  openApiJson_ = toJson(openApiDocument(host_.catalog(), info), JsonStyle::Indented);
-  bool haveSwaggerUi = !options_.swaggerUiDirectory.empty() &&
-                       std::filesystem::exists(std::filesystem::path(options_.swaggerUiDirectory) /
-                                               "swagger-ui-bundle.js");
-  docsHtml_ = docsPage(haveSwaggerUi, host_.catalog(), host_.shortName());
-  if (haveSwaggerUi) server_.set_mount_point("/docs/assets", options_.swaggerUiDirectory);
+  haveSwaggerUi_ = !options_.swaggerUiDirectory.empty() &&
+                   std::filesystem::exists(std::filesystem::path(options_.swaggerUiDirectory) /
+                                           "swagger-ui-bundle.js");
+  if (haveSwaggerUi_) server_.set_mount_point("/docs/assets", options_.swaggerUiDirectory);
 
   server_.set_payload_max_length(options_.maxBodyBytes);
   // A body over the limit is still read (and dropped) before the refusal
@@ -184,11 +180,16 @@ void DevServer::Impl::install() {
                      std::chrono::steady_clock::now() - requestStart);
   });
 
+  // Both made on every request: a reload may have brought other routes.
   server_.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(openApiJson_, kJson);
+    ApiSnapshot api = host_.apiSnapshot();
+    ApiDocumentInfo info{api.shortName, api.pluginVersion};
+    response.set_content(toJson(openApiDocument(api.catalog, info), JsonStyle::Indented), kJson);
   });
   server_.Get("/docs/?", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(docsHtml_, "text/html; charset=utf-8");
+    ApiSnapshot api = host_.apiSnapshot();
+    response.set_content(docsPage(haveSwaggerUi_, api.catalog, api.shortName),
+                         "text/html; charset=utf-8");
   });
   server_.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
     handleEventStream(response);
@@ -224,10 +225,12 @@ void DevServer::Impl::handleCall(const httplib::Request& request, httplib::Respo
     call.contentType = request.get_header_value("Content-Type");
   if (!request.body.empty()) call.body = request.body;
 
-  const FunctionInfo* function = host_.caller().route(call.method, call.path, call.customMethod);
-  if (function == nullptr) {
-    std::string_view path = pathWithoutQuery(call.path);
-    if (host_.caller().anyRouteFits(call.path)) {
+  bool otherMethods = false;
+  std::optional<CallReply> called = host_.routeAndCall(std::move(call), &otherMethods);
+  if (!called) {
+    std::string target = rawTarget(request);
+    std::string_view path = pathWithoutQuery(target);
+    if (otherMethods) {
       answerError(response, 405, fillTemplate(messages::kMethodNotAllowed, {request.method, path}));
     } else {
       answerError(response, 404, fillTemplate(messages::kNoFunction, {request.method, path}));
@@ -235,7 +238,7 @@ void DevServer::Impl::handleCall(const httplib::Request& request, httplib::Respo
     return;
   }
 
-  CallReply reply = host_.call(*function, std::move(call));
+  CallReply& reply = *called;
   int status = static_cast<int>(effectiveStatus(reply));
   if (reply.reply.error || reply.streamFailed) {
     std::string text = reply.reply.error.value_or(std::string(messages::kStreamFailed));

@@ -20,6 +20,17 @@ inline constexpr std::string_view kMockMethod = "The %1 has no %2 %3";
 inline constexpr std::string_view kMockRefused = "The %1 refuses the path %2";
 inline constexpr std::string_view kReadFailed = "reading %1 failed";
 
+// Reloading the plugin (zel-host serve --reload).
+inline constexpr std::string_view kCannotCopyPlugin = "Cannot copy the plugin %1 to load it: %2";
+inline constexpr std::string_view kReloaded = "zel-host: reloaded %1";
+inline constexpr std::string_view kReloadFailed =
+    "zel-host: reload failed, still serving the old plugin: %1";
+inline constexpr std::string_view kAttachFailed = "zel-host: reload failed, no plugin attached: %1";
+inline constexpr std::string_view kNoPlugin = "No plugin is attached (the last reload failed)";
+// The events that tell the event stream's clients about reloads.
+inline constexpr std::string_view kReloadedEvent = "zel-host: reloaded";
+inline constexpr std::string_view kReloadFailedEvent = "zel-host: reload failed";
+
 // The HTTP bridge of zel-host serve.
 inline constexpr std::string_view kNoFunction = "No function for %1 %2";
 inline constexpr std::string_view kMethodNotAllowed =

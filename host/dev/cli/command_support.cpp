@@ -11,6 +11,9 @@ DevHostOptions devHostOptions(const CliOptions& options) {
   host.gameDataDirectory = options.gameDataDirectory;
   host.mocks = options.mocks;
   host.verbose = options.verbose;
+  // Serving with --reload loads a copy: the build must be able to overwrite
+  // the file (Windows will not let it overwrite a loaded DLL).
+  host.loadCopy = options.reload;
   return host;
 }
 

@@ -21,5 +21,6 @@ inline constexpr std::string_view kBodyUnreadable = "cannot read the body file %
 inline constexpr std::string_view kBadArgument = "--arg %1 is not JSON: %2";
 inline constexpr std::string_view kServing = "zel-host: serving %1 on %2";
 inline constexpr std::string_view kStopping = "zel-host: stopping";
+inline constexpr std::string_view kWatching = "zel-host: reloading %1 when it changes";
 
 }  // namespace zel::host::cli::messages

@@ -109,6 +109,8 @@ std::optional<CliOptions> parseOptions(int argc, char** argv, std::string& error
       options.verbose = true;
     } else if (option == "--openapi") {
       options.openApi = true;
+    } else if (option == "--reload") {
+      options.reload = true;
     } else if (takesValue(option)) {
       if (index + 1 == argc) {
         error = fillTemplate(messages::kMissingValue, {option});
@@ -137,7 +139,7 @@ void printUsage(std::FILE* out) {
                "  zel-host call METHOD PATH [--body FILE] [--content-type T]\n"
                "                [--header name=value]... [--arg name=JSON]...\n"
                "  zel-host describe [--openapi]\n"
-               "  zel-host serve [--port N] [--swagger-ui DIR]\n\n");
+               "  zel-host serve [--port N] [--swagger-ui DIR] [--reload]\n\n");
   SdkLayout layout = sdkLayout(programPath());
   std::string plugin = layout.defaultPlugin.string();
   std::string gameData = layout.gameDataMock.string();
@@ -160,7 +162,9 @@ void printUsage(std::FILE* out) {
                "  --arg n=JSON       a host argument; an empty name is positional (repeatable)\n"
                "  --openapi          describe as an OpenAPI 3.1 document\n"
                "  --port N           the port to serve on, 127.0.0.1 only (default 8080; 0: any)\n"
-               "  --swagger-ui DIR   the API browser's files (default %s)\n\n",
+               "  --swagger-ui DIR   the API browser's files (default %s)\n"
+               "  --reload           load a copy of the plugin and reload it when its file\n"
+               "                     changes (a rebuild), on the same port\n\n",
                swaggerUi.c_str());
   std::fprintf(out, "commands:\n");
   for (const Command& command : commands()) {

@@ -5,7 +5,7 @@
 //   zel-host call METHOD PATH [--body FILE] [--content-type T] [--header name=value]...
 //                             [--arg name=JSON]...
 //   zel-host describe [--openapi]
-//   zel-host serve [--port N]
+//   zel-host serve [--port N] [--swagger-ui DIR] [--reload]
 //   (every command: --plugin PATH --version X.Y.Z --game-data DIR --mock /PREFIX=DIR
 //    --verbose)
 //
@@ -54,6 +54,7 @@ struct CliOptions {
 
   // serve
   int port = 8080;
+  bool reload = false;  // watch the plugin file and reload it when it changes
 };
 
 // argv[0] is skipped. On a usage error, returns none with the reason in error.
