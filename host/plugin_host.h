@@ -1,5 +1,6 @@
 // PluginHost: drives one plugin through its boundary the way the platform's
-// host does: load_zel_maps with a chosen plugin API version, then attach with
+// host does: the library's entry (load_zel_maps, or load_<name> for another
+// plugin; see plugin_library.h) with a chosen plugin API version, then attach with
 // a HostConnection, getMemoryStats, and shutdown.
 //
 //   PluginHost host(PluginLibrary::open(ZEL_PLUGIN_PATH));
@@ -33,7 +34,7 @@ class PluginHost {
   PluginHost(const PluginHost&) = delete;
   PluginHost& operator=(const PluginHost&) = delete;
 
-  // Calls load_zel_maps with the version in words 0-2. A plugin that finds
+  // Calls the entry with the version in words 0-2. A plugin that finds
   // the version incompatible ends the process here. False when the library
   // is not open, the plugin is loaded already, or the plugin left any of
   // words 3-6 (or an entry point) empty.
@@ -56,7 +57,7 @@ class PluginHost {
   const std::string& error() const { return error_; }
   const PluginLibrary& library() const { return library_; }
 
-  // Words 0-6 as the plugin left them on return from load_zel_maps.
+  // Words 0-6 as the plugin left them on return from its entry.
   const HostLoadInfo& loadInfo() const { return loadInfo_; }
   ApiVersion pluginVersion() const;
   // A copy of word 5, valid after shutdown.

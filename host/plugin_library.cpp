@@ -1,5 +1,6 @@
 #include "host/plugin_library.h"
 
+#include <initializer_list>
 #include <utility>
 
 #include "host/dynamic_library.h"
@@ -16,6 +17,7 @@ PluginLibrary::PluginLibrary(PluginLibrary&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)),
       entry_(std::exchange(other.entry_, nullptr)),
       path_(std::move(other.path_)),
+      entryName_(std::move(other.entryName_)),
       error_(std::move(other.error_)) {}
 
 PluginLibrary& PluginLibrary::operator=(PluginLibrary&& other) noexcept {
@@ -24,32 +26,52 @@ PluginLibrary& PluginLibrary::operator=(PluginLibrary&& other) noexcept {
     handle_ = std::exchange(other.handle_, nullptr);
     entry_ = std::exchange(other.entry_, nullptr);
     path_ = std::move(other.path_);
+    entryName_ = std::move(other.entryName_);
     error_ = std::move(other.error_);
   }
   return *this;
 }
 
 PluginLibrary PluginLibrary::open(const std::string& path) {
+  std::string derived = entryNameForLibrary(path);
+  if (derived == kEntryFunctionName) return open(path, derived);
   PluginLibrary library;
   library.path_ = path;
-  std::string reason;
-  library.handle_ = internal::openLibrary(path.c_str(), reason);
-  if (library.handle_ == nullptr) {
-    library.error_ = fillTemplate(messages::kOpenFailed, {path, reason});
-    return library;
-  }
-  void* symbol = internal::findSymbol(library.handle_, kEntryFunctionName, reason);
-  if (symbol == nullptr) {
-    library.error_ = fillTemplate(messages::kNoEntry, {path, kEntryFunctionName, reason});
-    library.close();
-    return library;
-  }
-  library.entry_ = reinterpret_cast<LoadPluginFunction*>(symbol);
+  library.resolve({derived, kEntryFunctionName});
   return library;
+}
+
+PluginLibrary PluginLibrary::open(const std::string& path, const std::string& entryName) {
+  PluginLibrary library;
+  library.path_ = path;
+  library.resolve({entryName});
+  return library;
+}
+
+void PluginLibrary::resolve(std::initializer_list<std::string> names) {
+  std::string reason;
+  handle_ = internal::openLibrary(path_.c_str(), reason);
+  if (handle_ == nullptr) {
+    error_ = fillTemplate(messages::kOpenFailed, {path_, reason});
+    return;
+  }
+  std::string firstReason;
+  for (const std::string& name : names) {
+    void* symbol = internal::findSymbol(handle_, name.c_str(), reason);
+    if (symbol != nullptr) {
+      entry_ = reinterpret_cast<LoadPluginFunction*>(symbol);
+      entryName_ = name;
+      return;
+    }
+    if (firstReason.empty()) firstReason = reason;
+  }
+  error_ = fillTemplate(messages::kNoEntry, {path_, *names.begin(), firstReason});
+  close();
 }
 
 void PluginLibrary::close() {
   entry_ = nullptr;
+  entryName_.clear();
   internal::closeLibrary(std::exchange(handle_, nullptr));
 }
 

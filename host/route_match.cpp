@@ -29,14 +29,17 @@ class Segments {
 };
 
 // Matches one segment against its template, whose "{name}" parts stand for
-// at least one character each. Templates are short, so plain backtracking.
+// at least one character each. A "{+name}" part may stand for none: it
+// captures the query ("/search{+query}"), which the path here has lost.
+// Templates are short, so plain backtracking.
 bool matchSegment(std::string_view pattern, std::string_view segment) {
   if (pattern.empty()) return segment.empty();
   if (pattern.front() == '{') {
     std::size_t close = pattern.find('}');
     if (close == std::string_view::npos) return pattern == segment;
     std::string_view after = pattern.substr(close + 1);
-    for (std::size_t taken = 1; taken <= segment.size(); ++taken) {
+    std::size_t least = pattern.size() > 1 && pattern[1] == '+' ? 0 : 1;
+    for (std::size_t taken = least; taken <= segment.size(); ++taken) {
       if (matchSegment(after, segment.substr(taken))) return true;
     }
     return false;

@@ -33,6 +33,13 @@ TEST(RouteMatchTest, PlaceholdersTakeOneNonEmptyPieceOfASegment) {
       {__LINE__, "", "", false, 0},
       {__LINE__, "/", "/", true, 1},
       {__LINE__, "/{x", "/{x", true, 1},
+      // A query-capturing placeholder fits the path with or without its query.
+      {__LINE__, "/a/search{+query}", "/a/search?text=x", true, 1},
+      {__LINE__, "/a/search{+query}", "/a/search", true, 1},
+      {__LINE__, "/a/search{+query}", "/a/searches", true, 1},
+      {__LINE__, "/a/search{+query}", "/a/sear", false, 0},
+      {__LINE__, "/a/search{+query}", "/a/search/x", false, 0},
+      {__LINE__, "/a/{+rest}", "/a/?x=1", true, 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message()
