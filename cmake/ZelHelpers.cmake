@@ -30,10 +30,11 @@ function(zel_folder_headers target folder)
   elseif(NOT IS_SYMLINK ${root}/${folder})
     file(CREATE_LINK ${source} ${root}/${folder} SYMBOLIC)
   endif()
+  # The installed package has one include root of its own (ZelInstall.cmake).
   if(ARG_INTERFACE)
-    target_include_directories(${target} INTERFACE ${root})
+    target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${root}>)
   else()
-    target_include_directories(${target} PUBLIC ${root})
+    target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${root}>)
   endif()
 endfunction()
 
@@ -69,35 +70,9 @@ function(zel_subsystem_folder name)
   zel_subsystem(${name} ${folder} ${flags} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
 endfunction()
 
-# zel_use_counting_allocator(TARGET): links the library's operator new/delete
-# into TARGET as an object file rather than from the SDK archive. A linker
-# takes an archive member only for a symbol still undefined, and sanitizer
-# runtimes, which come first on the link line, already define operator new;
-# an object file on the command line always wins.
-function(zel_use_counting_allocator target)
-  target_sources(${target} PRIVATE $<TARGET_OBJECTS:zel_operator_new>)
-endfunction()
-
-# zel_plugin_library(TARGET ENTRY FUNCTION LIBS ...): a plugin the host can
-# load, from TARGET's sources and LIBS (the SDK among them). Windows: a
-# self-contained DLL (libstdc++, libgcc, winpthread and libyaml linked in).
-# Linux: only FUNCTION is exported, and the library binds its own symbols to
-# itself, so its counting operator new/delete never replace the host's.
-function(zel_plugin_library target)
-  cmake_parse_arguments(ARG "" "ENTRY" "LIBS" ${ARGN})
-  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
-  zel_use_counting_allocator(${target})
-  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
-  if(WIN32)
-    target_link_options(${target} PRIVATE -static -Wl,--exclude-libs,ALL)
-  else()
-    set(map ${CMAKE_CURRENT_BINARY_DIR}/${target}.exports.map)
-    file(CONFIGURE OUTPUT ${map} CONTENT "{\n  global: ${ARG_ENTRY};\n  local: *;\n};\n")
-    target_link_options(${target} PRIVATE -Wl,--version-script=${map} -Wl,-Bsymbolic
-                        -Wl,--no-undefined -static-libstdc++ -static-libgcc)
-    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
-  endif()
-endfunction()
+# zel_use_counting_allocator and zel_plugin_library: in ZelPlugin.cmake, which
+# the installed SDK carries too.
+include(${CMAKE_CURRENT_LIST_DIR}/ZelPlugin.cmake)
 
 # add_zel_test(NAME SOURCES ... [LIBS ...] [LABELS ...]): one GoogleTest
 # executable registered with CTest under the given labels.

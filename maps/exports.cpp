@@ -1,9 +1,11 @@
-// The library's one exported function: the host calls it once, right after
-// loading the library.
+// The library's one exported function, load_zel_maps: the host calls it once,
+// right after loading the library.
+#include <string_view>
+
 #include "maps/maps_service.h"
 #include "plugin/entry.h"
 
-extern "C" ZEL_EXPORT std::int32_t load_zel_maps(zel::HostLoadInfo* info) {
-  return zel::loadPlugin(info, zel::maps::kShortName,
-                         []() -> zel::PluginBase* { return new zel::maps::MapsService; });
-}
+static_assert(std::string_view(ZEL_PLUGIN_SHORT_NAME) == zel::maps::kShortName,
+              "maps/CMakeLists.txt names the plugin as the service does");
+
+ZEL_PLUGIN_ENTRY(zel::maps::MapsService)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -142,7 +143,8 @@ class TestPlugin final : public PluginBase {
 }  // namespace
 }  // namespace zel::testing_plugin
 
-extern "C" ZEL_EXPORT std::int32_t load_zel_maps(zel::HostLoadInfo* info) {
-  return zel::loadPlugin(info, zel::testing_plugin::kShortName,
-                         []() -> zel::PluginBase* { return new zel::testing_plugin::TestPlugin; });
-}
+static_assert(std::string_view(ZEL_PLUGIN_SHORT_NAME) == zel::testing_plugin::kShortName,
+              "tests/api/CMakeLists.txt names the plugin as the plugin does");
+
+// load_zel_test, which the host finds from the library's file name.
+ZEL_PLUGIN_ENTRY(zel::testing_plugin::TestPlugin)

@@ -1,0 +1,99 @@
+# cmake --install: the SDK as the CMake package ZelSdk, for plugins built out
+# of this tree (examples/ is one):
+#   include/              the SDK's headers by folder, host/ and host/fakes/
+#   lib/                  libzel_sdk.a, libzel_host.a, libzel_host_fakes.a
+#   lib/zel-sdk/          the counting operator new/delete as an object file,
+#                         and on Windows the libyaml the SDK reads YAML with
+#   lib/cmake/ZelSdk/     the package: config, version, targets, ZelPlugin.cmake
+#   bin/                  zel-host
+# Targets: ZelSdk::sdk, ZelSdk::operator_new, ZelSdk::host, ZelSdk::host_fakes,
+# ZelSdk::sdk_fakes, ZelSdk::boundary. Debug sections are stripped from what
+# is installed: they name this tree's paths.
+include(CMakePackageConfigHelpers)
+include(GNUInstallDirs)
+
+set(ZEL_SDK_FOLDERS boundary memory diagnostics binding formats api plugin)
+set(ZEL_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZelSdk)
+
+# zel_included_headers(OUT HEADERS ...): HEADERS (relative to the source
+# tree) and every header of this tree they include, directly or not. The
+# SDK's internal/ headers are installed only when a public one needs them.
+function(zel_included_headers out)
+  set(pending ${ARGN})
+  set(found)
+  while(pending)
+    list(POP_FRONT pending header)
+    if(header IN_LIST found OR NOT EXISTS ${CMAKE_SOURCE_DIR}/${header})
+      continue()
+    endif()
+    list(APPEND found ${header})
+    file(STRINGS ${CMAKE_SOURCE_DIR}/${header} lines REGEX "^#include \"")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+      list(APPEND pending ${included})
+    endforeach()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+set(public_headers)
+foreach(folder IN LISTS ZEL_SDK_FOLDERS ITEMS host host/fakes)
+  file(GLOB headers RELATIVE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/${folder}/*.h)
+  list(APPEND public_headers ${headers})
+endforeach()
+zel_included_headers(installed_headers ${public_headers})
+foreach(header IN LISTS installed_headers)
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder})
+endforeach()
+
+# What the installed targets need beyond the build tree's include roots.
+target_include_directories(zel_sdk INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_include_directories(zel_boundary INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_link_libraries(zel_sdk INTERFACE $<INSTALL_INTERFACE:Threads::Threads>)
+if(WIN32)
+  set(yaml_dir ${CMAKE_INSTALL_LIBDIR}/zel-sdk)
+  install(FILES ${ZEL_YAML_LIBRARY} DESTINATION ${yaml_dir} RENAME libyaml.a)
+  target_link_libraries(zel_sdk INTERFACE
+                        "$<INSTALL_INTERFACE:$<INSTALL_PREFIX>/${yaml_dir}/libyaml.a>")
+else()
+  target_link_libraries(zel_sdk INTERFACE $<INSTALL_INTERFACE:yaml>)
+endif()
+
+set_target_properties(zel_sdk PROPERTIES EXPORT_NAME sdk)
+set_target_properties(zel_operator_new PROPERTIES EXPORT_NAME operator_new)
+set_target_properties(zel_boundary PROPERTIES EXPORT_NAME boundary)
+set_target_properties(zel_host PROPERTIES EXPORT_NAME host)
+set_target_properties(zel_host_fakes PROPERTIES EXPORT_NAME host_fakes)
+set_target_properties(zel_sdk_fakes PROPERTIES EXPORT_NAME sdk_fakes)
+install(TARGETS zel_sdk zel_boundary zel_host zel_host_fakes zel_sdk_fakes EXPORT ZelSdkTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS zel_operator_new EXPORT ZelSdkTargets
+        OBJECTS DESTINATION ${CMAKE_INSTALL_LIBDIR}/zel-sdk/objects)
+if(TARGET zel-host)
+  install(TARGETS zel-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(EXPORT ZelSdkTargets NAMESPACE ZelSdk:: DESTINATION ${ZEL_PACKAGE_DIR})
+
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/ZelSdkConfig.cmake.in
+                              ${CMAKE_BINARY_DIR}/ZelSdkConfig.cmake
+                              INSTALL_DESTINATION ${ZEL_PACKAGE_DIR}
+                              PATH_VARS CMAKE_INSTALL_BINDIR)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/ZelSdkConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/ZelSdkConfig.cmake ${CMAKE_BINARY_DIR}/ZelSdkConfigVersion.cmake
+              ${CMAKE_CURRENT_LIST_DIR}/ZelPlugin.cmake DESTINATION ${ZEL_PACKAGE_DIR})
+
+# Runs last: the installed archives, object and program lose their debug
+# sections, which carry the paths of this tree.
+install(CODE "
+  file(GLOB_RECURSE zel_installed
+       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/*${CMAKE_STATIC_LIBRARY_SUFFIX}\"
+       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/zel-sdk/objects/*\"
+       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zel-host*\")
+  foreach(file IN LISTS zel_installed)
+    if(NOT IS_DIRECTORY \"\${file}\")
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug \"\${file}\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+  endforeach()
+")
