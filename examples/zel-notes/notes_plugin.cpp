@@ -1,0 +1,100 @@
+#include "notes_plugin.h"
+
+#include <utility>
+
+#include "api/route_declarer.h"
+#include "diagnostics/format.h"
+#include "diagnostics/log_level.h"
+#include "diagnostics/log_tags.h"
+#include "diagnostics/logger.h"
+#include "plugin/entry.h"
+
+namespace zel::notes {
+namespace {
+
+constexpr const char kNotesUri[] = "/zel-notes/v1/notes";
+constexpr const char kMapsDocumentUrl[] = "/zel-game-data/assets/v1/maps.json";
+constexpr const char kRegionLocaleChanged[] = "OnRegionLocaleChanged";
+
+bool holds(const Note& note, const std::string& text) {
+  return note.title.find(text) != std::string::npos || note.text.find(text) != std::string::npos;
+}
+
+}  // namespace
+
+void NotesPlugin::registerApi() {
+  registry()
+      .registerStruct<Note>("ZelNotesNote")
+      .field("id", &Note::id)
+      .field("title", &Note::title)
+      .field("text", &Note::text);
+
+  RouteDeclarer routes(*this);
+  routes.declare(HttpMethod::Get, kNotesUri, &NotesPlugin::listNotes);
+  routes.declare(HttpMethod::Get, "/zel-notes/v1/notes/{id}", &NotesPlugin::getNote)
+      .pathArgument("id", "The note's id");
+  // A route that reads the query captures it whole with "{+query}".
+  routes.declare(HttpMethod::Get, "/zel-notes/v1/search{+query}", &NotesPlugin::searchNotes)
+      .pathArgument("query")
+      .queryArgument("text", "The text to look for");
+  routes.declare(HttpMethod::Post, kNotesUri, &NotesPlugin::addNote)
+      .bodyArgument("note", "The note to add");
+  routes.declare(HttpMethod::Get, "/zel-notes/v1/maps/count", &NotesPlugin::countMaps);
+}
+
+bool NotesPlugin::start() {
+  subscribe<BindingValue>(kRegionLocaleChanged, [this](const BindingValue&) {
+    std::size_t count = listNotes().size();
+    logMessage(kLogOkay, kTagDbg, "Region or locale changed; %u notes kept",
+               static_cast<unsigned>(count));
+  });
+  return true;
+}
+
+std::vector<Note> NotesPlugin::listNotes() {
+  std::lock_guard lock(mutex_);
+  return notes_;
+}
+
+Outcome<Note> NotesPlugin::getNote(std::int64_t id) {
+  std::lock_guard lock(mutex_);
+  for (const Note& note : notes_) {
+    if (note.id == id) return note;
+  }
+  return notFound(formatPositional("No note with id %1", id));
+}
+
+std::vector<Note> NotesPlugin::searchNotes(const BindingValue&, const std::string& text) {
+  std::vector<Note> found;
+  for (Note& note : listNotes()) {
+    if (holds(note, text)) found.push_back(std::move(note));
+  }
+  return found;
+}
+
+Outcome<Note> NotesPlugin::addNote(Note note) {
+  if (note.title.empty()) return failure("A note needs a title", 400);
+  std::vector<Note> notes;
+  {
+    std::lock_guard lock(mutex_);
+    note.id = nextId_++;
+    notes_.push_back(note);
+    notes = notes_;
+  }
+  // Published after the lock is released: the host may call back into us.
+  publishResource(PluginResourceEventType::Update, kNotesUri, notes);
+  logMessage(kLogOkay, kTagDbg, "Note %lld added", static_cast<long long>(note.id));
+  return note;
+}
+
+Outcome<std::int64_t> NotesPlugin::countMaps() {
+  RequestResult<std::vector<BindingValue>> maps =
+      request<std::vector<BindingValue>>(HttpMethod::Get, kMapsDocumentUrl);
+  if (maps.failed()) return failure("Game data unavailable: " + maps.error().message, 502);
+  return static_cast<std::int64_t>(maps.value().size());
+}
+
+}  // namespace zel::notes
+
+// load_zel_notes, named by zel_plugin_library(... NAME zel-notes).
+ZEL_PLUGIN_ENTRY(zel::notes::NotesPlugin)
