@@ -28,8 +28,7 @@ std::optional<std::filesystem::path> copyForLoading(const std::filesystem::path&
   std::filesystem::create_directories(folder, failure);
   std::filesystem::path copy = folder / original.filename();
   if (!failure) {
-    std::filesystem::copy_file(original, copy, std::filesystem::copy_options::overwrite_existing,
-                               failure);
+    std::filesystem::copy_file(original, copy, failure);  // a fresh folder: nothing to overwrite
   }
   if (failure) {
     error = fillTemplate(messages::kCannotCopyPlugin, {original.string(), failure.message()});

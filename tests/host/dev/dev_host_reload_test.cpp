@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "host/dev/dev_host.h"
+#include "host/program_path.h"
 #include "tests/host/dev/sample_data.h"
 
 namespace zel::host {
@@ -30,8 +31,10 @@ std::optional<CallReply> get(DevHost& host, const char* path) {
 
 // Replaces the watched file the way a build does: the old file stays where
 // the host's copy was taken from, the new bytes land under the same name.
+// (Removed first: mingw's copy_file does not overwrite.)
 void replaceWith(const fs::path& file, const fs::path& source) {
-  fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+  fs::remove(file);
+  fs::copy_file(source, file);
 }
 
 class DevHostReloadTest : public testing::Test {
@@ -68,7 +71,7 @@ class DevHostReloadTest : public testing::Test {
   // On Windows the paths are file names next to the test program.
   static fs::path besideTests(const char* path) {
     fs::path file(path);
-    return file.is_absolute() ? file : fs::current_path() / file;
+    return file.is_absolute() ? file : programPath().parent_path() / file;
   }
 
   std::vector<std::string> logs() {
