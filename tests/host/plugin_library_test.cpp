@@ -3,11 +3,14 @@
 #include "host/plugin_library.h"
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "host/program_path.h"
 
 namespace zel::host {
 namespace {
@@ -39,16 +42,26 @@ TEST(PluginLibraryEntryTest, AnEntryNamedByTheCallerIsTheOnlyOneTried) {
 TEST(PluginLibraryEntryTest, ALibraryRenamedFallsBackToTheMapsEntry) {
   // A copy under another name is another library to the loader. It stays
   // loaded to the end: a library carrying its own C++ runtime leaves that
-  // runtime's buffers behind when it goes.
+  // runtime's buffers behind when it goes. A name of its own per run, as
+  // Windows keeps a loaded file from being replaced.
   namespace fs = std::filesystem;
-  fs::path source = fs::absolute(ZEL_PLUGIN_PATH);
-  fs::path copy = fs::temp_directory_path() / ("zel_renamed_plugin" + source.extension().string());
+  // On Windows the path is a bare file name that the loader finds beside the
+  // program, wherever the test runs from.
+  fs::path source = ZEL_PLUGIN_PATH;
+  if (source.is_relative()) source = programPath().parent_path() / source;
+  fs::path copy =
+      fs::temp_directory_path() / ("zel_renamed_plugin_" + std::to_string(std::random_device{}()) +
+                                   source.extension().string());
   std::error_code error;
+  // A fresh wine prefix names a temporary folder it has not made yet.
+  fs::create_directories(copy.parent_path(), error);
   fs::copy_file(source, copy, fs::copy_options::overwrite_existing, error);
-  ASSERT_FALSE(error) << error.message();
+  ASSERT_FALSE(error) << copy.string() << ": " << error.message();
   static PluginLibrary* renamed = new PluginLibrary(PluginLibrary::open(copy.string()));
   ASSERT_TRUE(renamed->isOpen()) << renamed->error();
   EXPECT_EQ(renamed->entryName(), "load_zel_maps");
+  // Linux lets the loaded file go; Windows keeps it until the process ends.
+  fs::remove(copy, error);
 }
 
 TEST(PluginLibraryEntryTest, AMovedLibraryKeepsItsEntryName) {
