@@ -48,10 +48,12 @@ thread_local const void* lockHolder = nullptr;
 
 std::vector<MockFolder> mockFolders(const DevHostOptions& options) {
   std::vector<MockFolder> folders;
+  for (const MockFolderSpec& spec : options.mocks) folders.emplace_back(spec);
+  // After the mocks given: a mock of the game data's own prefix replaces the
+  // game-data folder, which is often only the installed default.
   if (!options.gameDataDirectory.empty()) {
     folders.emplace_back(gameDataMock(options.gameDataDirectory));
   }
-  for (const MockFolderSpec& spec : options.mocks) folders.emplace_back(spec);
   // Stable: of two equal prefixes the one given first answers.
   std::stable_sort(folders.begin(), folders.end(), [](const MockFolder& a, const MockFolder& b) {
     return a.prefix().size() > b.prefix().size();

@@ -95,5 +95,19 @@ TEST_F(DevHostMocksTest, AMockCanStandInForTheGameData) {
   EXPECT_EQ(name->bytes, "Glasswind Steppe");
 }
 
+TEST_F(DevHostMocksTest, AMockOfTheGameDataPrefixReplacesTheGameDataFolder) {
+  DevHostOptions options;
+  options.pluginPath = ZEL_PLUGIN_PATH;
+  options.gameDataDirectory = ZEL_GAME_DATA_DIR;
+  options.mocks = {{"/zel-game-data/assets/v1", (root_ / "outer").string()}};
+  options.log = [](std::string_view) {};
+  DevHost host(std::move(options));
+  ASSERT_TRUE(host.start()) << host.error();
+
+  EXPECT_EQ(send(host, "/zel-game-data/assets/v1/x.json").streamedBody, "\"outer x\"");
+  CallReply maps = send(host, "/zel-game-data/assets/v1/maps.json");
+  EXPECT_EQ(maps.reply.status, 404u);
+}
+
 }  // namespace
 }  // namespace zel::host
