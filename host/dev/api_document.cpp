@@ -254,9 +254,33 @@ HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
   return object(std::move(fields));
 }
 
-bool templateNames(std::string_view urlTemplate, std::string_view name) {
+// A route's template as an OpenAPI path. "{+name}" and "{#name}" become
+// "{name}"; a "{+name}" that ends the template right after a word, not a
+// "/", captures the query string ("/search{+query}"), which a browser sends
+// as the query parameters themselves, so it leaves the path.
+std::string openApiPath(std::string_view urlTemplate) {
+  std::string path;
+  std::size_t start = 0;
+  for (std::size_t open = urlTemplate.find('{'); open != std::string_view::npos;
+       open = urlTemplate.find('{', start)) {
+    std::size_t close = urlTemplate.find('}', open);
+    if (close == std::string_view::npos) break;
+    path.append(urlTemplate.substr(start, open - start));
+    std::string_view name = urlTemplate.substr(open + 1, close - open - 1);
+    const bool reserved = !name.empty() && name.front() == '+';
+    if (!name.empty() && (name.front() == '+' || name.front() == '#')) name.remove_prefix(1);
+    const bool capturesQuery =
+        reserved && close + 1 == urlTemplate.size() && open > 0 && urlTemplate[open - 1] != '/';
+    if (!capturesQuery) path.append("{").append(name).append("}");
+    start = close + 1;
+  }
+  path.append(urlTemplate.substr(std::min(start, urlTemplate.size())));
+  return path;
+}
+
+bool templateNames(std::string_view path, std::string_view name) {
   std::string placeholder = "{" + std::string(name) + "}";
-  return urlTemplate.find(placeholder) != std::string_view::npos;
+  return path.find(placeholder) != std::string_view::npos;
 }
 
 // The placeholder names of a template, in order.
@@ -327,10 +351,11 @@ HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
   HostValue body;
   bool hasBody = false;
   std::vector<std::string> declared;
+  const std::string path = openApiPath(function.urlTemplate);
   for (const ArgumentInfo& argument : function.arguments) {
     ArgumentLocation location = argument.location;
     if (location == ArgumentLocation::Any) {
-      if (templateNames(function.urlTemplate, argument.name)) {
+      if (templateNames(path, argument.name)) {
         location = ArgumentLocation::Path;
       } else if (methodTakesBody(function.method) && isStructured(argument.type) && !hasBody) {
         location = ArgumentLocation::Body;
@@ -341,6 +366,8 @@ HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
     HostValue schema = typeSchema(argument.type, catalog);
     switch (location) {
       case ArgumentLocation::Path:
+        // The capture of a query string is given by the query parameters.
+        if (!templateNames(path, argument.name)) break;
         declared.push_back(argument.name);
         parameters.push_back(
             parameter(argument.name, "path", true, std::move(schema), argument.description));
@@ -374,7 +401,7 @@ HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
     }
   }
   // Every placeholder of the path needs a parameter.
-  for (const std::string& name : placeholders(function.urlTemplate)) {
+  for (const std::string& name : placeholders(path)) {
     if (std::find(declared.begin(), declared.end(), name) == declared.end()) {
       parameters.push_back(parameter(name, "path", true, object({{"type", text("string")}}), ""));
     }
@@ -471,11 +498,11 @@ HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info
   for (const FunctionInfo* function : sortedFunctions(catalog)) {
     std::string_view method = openApiMethod(function->method);
     if (method.empty() || function->urlTemplate.empty()) continue;
-    auto item = std::find_if(paths.begin(), paths.end(), [&](const HostField& path) {
-      return path.key == function->urlTemplate;
-    });
+    const std::string path = openApiPath(function->urlTemplate);
+    auto item = std::find_if(paths.begin(), paths.end(),
+                             [&](const HostField& known) { return known.key == path; });
     if (item == paths.end()) {
-      paths.push_back({function->urlTemplate, object({})});
+      paths.push_back({path, object({})});
       item = paths.end() - 1;
     }
     // Two functions on one method and template: the first keeps it.

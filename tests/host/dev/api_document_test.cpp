@@ -189,6 +189,43 @@ TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
   EXPECT_NE(at(*operation, {"requestBody", "content", "application/x-yaml"}), nullptr);
 }
 
+TEST(OpenApiMappingTest, ReservedCapturesBecomePlainParametersAndAQueryCaptureLeavesThePath) {
+  auto argument = [](std::string name, ArgumentLocation location) {
+    ArgumentInfo info;
+    info.name = std::move(name);
+    info.type.kind = static_cast<std::uint32_t>(TypeKind::String);
+    info.location = location;
+    return info;
+  };
+  ApiCatalog catalog;
+  FunctionInfo search;
+  search.name = "GetSearchByQuery";
+  search.method = 2;
+  search.urlTemplate = "/notes/search{+query}";
+  search.arguments = {argument("query", ArgumentLocation::Path),
+                      argument("text", ArgumentLocation::Query)};
+  FunctionInfo files;
+  files.name = "GetFilesByPath";
+  files.method = 2;
+  files.urlTemplate = "/files/{+path}";
+  files.arguments = {argument("path", ArgumentLocation::Path)};
+  catalog.functions = {search, files};
+
+  HostValue document = openApiDocument(catalog, {"p", "1.0.0"});
+  EXPECT_THAT(keys(document.find("paths")), ElementsAre("/files/{path}", "/notes/search"));
+  auto names = [&](std::initializer_list<std::string_view> route) {
+    std::vector<std::string> found;
+    const HostValue* parameters = at(document, route);
+    if (parameters == nullptr) return found;
+    for (const HostValue& parameter : parameters->elements) {
+      found.push_back(textAt(parameter, {"in"}) + ":" + textAt(parameter, {"name"}));
+    }
+    return found;
+  };
+  EXPECT_THAT(names({"paths", "/notes/search", "get", "parameters"}), ElementsAre("query:text"));
+  EXPECT_THAT(names({"paths", "/files/{path}", "get", "parameters"}), ElementsAre("path:path"));
+}
+
 // Runs node with the validator from the npm packages scripts/setup installs.
 TEST_F(PluginDocumentTest, TheOpenApiDocumentPassesARealValidator) {
 #if defined(_WIN32)
