@@ -229,6 +229,38 @@ TEST(ConvertScalarTest, SixtyFourBitEdges) {
   });
 }
 
+// Every kind of input at the far edges of the two 64-bit types, so that no
+// conversion leans on a narrower type's checks.
+TEST(ConvertScalarTest, SixtyFourBitEdgesOfEveryInputKind) {
+  const std::string u64 = " for 'p' of type uint64 is out of range";
+  checkRows<std::uint64_t>({
+      {__LINE__, sint(-1), fails<std::uint64_t>("Value -1" + u64)},
+      {__LINE__, sint(INT64_MIN), fails<std::uint64_t>("Value -9223372036854775808" + u64)},
+      {__LINE__, sint(INT64_MAX), gives<std::uint64_t>(INT64_MAX)},
+      {__LINE__, uint(UINT64_MAX), gives(UINT64_MAX)},
+      {__LINE__, text("-1"), fails<std::uint64_t>("Value -1" + u64)},
+      {__LINE__, text("-0"), fails<std::uint64_t>("Value -0" + u64)},
+      {__LINE__, text("0xffffffffffffffff"), gives(UINT64_MAX)},
+      {__LINE__, text("0x10000000000000000"),
+       fails<std::uint64_t>("Value 0x10000000000000000" + u64)},
+      {__LINE__, real(-1.0), fails<std::uint64_t>("Value -1" + u64)},
+      // The largest double below 2^64 is held exactly.
+      {__LINE__, real(18446744073709549568.0), gives<std::uint64_t>(18446744073709549568u)},
+  });
+  const std::string i64 = " for 'p' of type int64 is out of range";
+  checkRows<std::int64_t>({
+      {__LINE__, sint(INT64_MIN), gives(INT64_MIN)},
+      {__LINE__, uint(9223372036854775807u), gives(INT64_MAX)},
+      {__LINE__, uint(UINT64_MAX), fails<std::int64_t>("Value 18446744073709551615" + i64)},
+      {__LINE__, text("-9223372036854775809"),
+       fails<std::int64_t>("Value -9223372036854775809" + i64)},
+      {__LINE__, text("0x7fffffffffffffff"), gives(INT64_MAX)},
+      {__LINE__, text("0x8000000000000000"), fails<std::int64_t>("Value 0x8000000000000000" + i64)},
+      // The double next below -2^63.
+      {__LINE__, real(-9223372036854777856.0), fails<std::int64_t>("Value -9.22337e+18" + i64)},
+  });
+}
+
 TEST(ConvertScalarTest, NarrowIntegers) {
   checkRows<std::int8_t>({
       {__LINE__, text("-128"), gives<std::int8_t>(-128)},
