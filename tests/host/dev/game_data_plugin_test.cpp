@@ -13,14 +13,7 @@ namespace {
 constexpr std::uint32_t kGet = 2;
 constexpr std::uint32_t kPost = 6;
 
-// The text the plugin reads from an answer, through the HostResponse record.
-std::optional<std::string> streamedText(const ScriptedResponse& answer) {
-  HostResponse response{};
-  fillResponse(response, answer, std::make_shared<ResponseJournal>());
-  std::optional<std::string> text = drainStream(response);
-  releaseResponse(response);
-  return text;
-}
+using testing_support::streamedText;
 
 TEST(GameDataPluginTest, StreamsTheTwoDocumentsFromItsDirectory) {
   std::filesystem::path directory = testing_support::copySampleGameData("game-data-plugin");

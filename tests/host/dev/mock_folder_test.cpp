@@ -13,13 +13,7 @@ namespace {
 constexpr std::uint32_t kGet = 2;
 constexpr std::uint32_t kPost = 6;
 
-std::optional<std::string> streamedText(const ScriptedResponse& answer) {
-  HostResponse response{};
-  fillResponse(response, answer, std::make_shared<ResponseJournal>());
-  std::optional<std::string> text = drainStream(response);
-  releaseResponse(response);
-  return text;
-}
+using testing_support::streamedText;
 
 std::string contentType(const ScriptedResponse& answer) {
   for (const auto& [name, value] : answer.headers) {

@@ -2,7 +2,11 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
+
+#include "host/response_filler.h"
+#include "host/response_reader.h"
 
 #if defined(_WIN32)
 #include <process.h>
@@ -57,6 +61,14 @@ void writeTextFile(const std::filesystem::path& path, const std::string& text) {
 std::string readTextFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::optional<std::string> streamedText(const ScriptedResponse& answer) {
+  HostResponse response{};
+  fillResponse(response, answer, std::make_shared<ResponseJournal>());
+  std::optional<std::string> text = drainStream(response);
+  releaseResponse(response);
+  return text;
 }
 
 }  // namespace zel::host::testing_support
