@@ -32,9 +32,16 @@ function(zel_folder_headers target folder)
   endif()
   # The installed package has one include root of its own (ZelInstall.cmake).
   if(ARG_INTERFACE)
-    target_include_directories(${target} INTERFACE $<BUILD_INTERFACE:${root}>)
+    set(scope INTERFACE)
   else()
-    target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${root}>)
+    set(scope PUBLIC)
+  endif()
+  target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${root}>)
+  # Coverage names a header by its file in the source tree, not by the link
+  # in the include root it was read through.
+  if(ZEL_COVERAGE)
+    target_compile_options(${target} ${scope}
+                           $<BUILD_INTERFACE:-fcoverage-prefix-map=${root}/=${CMAKE_SOURCE_DIR}/>)
   endif()
 endfunction()
 

@@ -40,14 +40,15 @@ struct Segment {
 
 constexpr bool kThirtyTwoBit = sizeof(void*) == 4;
 
-// The 32-bit word at a byte offset of a packed record.
-std::uint32_t word(const void* record, std::size_t offset) {
+// The 32-bit word at a byte offset of a packed record (the records' layout
+// is checked on the 32-bit builds only).
+[[maybe_unused]] std::uint32_t word(const void* record, std::size_t offset) {
   std::uint32_t value = 0;
   std::memcpy(&value, static_cast<const unsigned char*>(record) + offset, sizeof value);
   return value;
 }
 
-std::uint32_t address(const void* pointer) {
+[[maybe_unused]] std::uint32_t address(const void* pointer) {
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
 }
 
