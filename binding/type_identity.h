@@ -11,8 +11,12 @@
 // no-type identity (id 0): the result type of a handler that returns nothing.
 //
 // The id is the FNV-1a hash of the readable type name (StaticType<T>::kName),
-// so it is the same in every build of the same sources. A type that needs a
-// particular id specialises StaticType:
+// which is the compiler's spelling of the type: it is the same in every build
+// of the same sources with the same compiler. Compilers spell some names
+// differently (a type in an anonymous namespace is "zel::{anonymous}::Point"
+// to g++ and "zel::(anonymous namespace)::Point" to clang), so their ids for
+// such types differ. A type that needs a particular id, the same from every
+// compiler, specialises StaticType:
 //
 //   template <> struct zel::StaticType<CallInfo> {
 //     static constexpr std::string_view kName = "zel::CallInfo";
