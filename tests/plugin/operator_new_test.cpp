@@ -1,0 +1,193 @@
+// The global operator new/delete of memory/operator_new.cpp, every form called
+// by name (a new-expression may be elided or merged by the compiler).
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <new>
+#include <set>
+#include <vector>
+
+#include "boundary/host_api.h"
+#include "memory/memory.h"
+
+namespace zel::memory {
+namespace {
+
+MemoryStats stats() {
+  MemoryStats s{};
+  readStats(s);
+  return s;
+}
+
+constexpr std::align_val_t kAlign64{64};
+// What the compiler takes every block of the plain forms to be aligned to.
+constexpr std::size_t kDefaultAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+
+bool alignedTo(const void* block, std::size_t alignment) {
+  return reinterpret_cast<std::uintptr_t>(block) % alignment == 0;
+}
+
+// One form of new with the delete that goes with it.
+struct Form {
+  const char* name;
+  std::size_t alignment;  // what the address must be a multiple of
+  bool nothrow;           // answers null rather than throwing
+  void* (*allocate)(std::size_t size);
+  void (*release)(void* block, std::size_t size);
+};
+
+const Form kForms[] = {
+    {"new / delete", kDefaultAlignment, false, [](std::size_t n) { return ::operator new(n); },
+     [](void* p, std::size_t) { ::operator delete(p); }},
+    {"new / sized delete", kDefaultAlignment, false,
+     [](std::size_t n) { return ::operator new(n); },
+     [](void* p, std::size_t n) { ::operator delete(p, n); }},
+    {"nothrow new / nothrow delete", kDefaultAlignment, true,
+     [](std::size_t n) { return ::operator new(n, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete(p, std::nothrow); }},
+    {"new[] / delete[]", kDefaultAlignment, false,
+     [](std::size_t n) { return ::operator new[](n); },
+     [](void* p, std::size_t) { ::operator delete[](p); }},
+    {"new[] / sized delete[]", kDefaultAlignment, false,
+     [](std::size_t n) { return ::operator new[](n); },
+     [](void* p, std::size_t n) { ::operator delete[](p, n); }},
+    {"nothrow new[] / nothrow delete[]", kDefaultAlignment, true,
+     [](std::size_t n) { return ::operator new[](n, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete[](p, std::nothrow); }},
+    {"aligned new / aligned delete", 64, false,
+     [](std::size_t n) { return ::operator new(n, kAlign64); },
+     [](void* p, std::size_t) { ::operator delete(p, kAlign64); }},
+    {"aligned new / sized aligned delete", 64, false,
+     [](std::size_t n) { return ::operator new(n, kAlign64); },
+     [](void* p, std::size_t n) { ::operator delete(p, n, kAlign64); }},
+    {"aligned nothrow new / aligned nothrow delete", 64, true,
+     [](std::size_t n) { return ::operator new(n, kAlign64, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete(p, kAlign64, std::nothrow); }},
+    {"aligned new[] / aligned delete[]", 64, false,
+     [](std::size_t n) { return ::operator new[](n, kAlign64); },
+     [](void* p, std::size_t) { ::operator delete[](p, kAlign64); }},
+    {"aligned new[] / sized aligned delete[]", 64, false,
+     [](std::size_t n) { return ::operator new[](n, kAlign64); },
+     [](void* p, std::size_t n) { ::operator delete[](p, n, kAlign64); }},
+    {"aligned nothrow new[] / aligned nothrow delete[]", 64, true,
+     [](std::size_t n) { return ::operator new[](n, kAlign64, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete[](p, kAlign64, std::nothrow); }},
+};
+
+TEST(OperatorNew, EveryFormCountsItsBlockAndItsRelease) {
+  constexpr std::size_t kSize = 300;
+  for (const Form& form : kForms) {
+    SCOPED_TRACE(form.name);
+    const std::int64_t live = liveBytes();
+    const MemoryStats before = stats();
+    auto* block = static_cast<unsigned char*>(form.allocate(kSize));
+    const MemoryStats mid = stats();
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(alignedTo(block, form.alignment));
+    std::memset(block, 0xA5, kSize);
+    EXPECT_EQ(mid.allocations - before.allocations, 1u);
+    EXPECT_EQ(mid.frees, before.frees);
+    EXPECT_GE(mid.bytesAllocated - before.bytesAllocated, kSize);
+
+    form.release(block, kSize);
+    const MemoryStats after = stats();
+    EXPECT_EQ(after.frees - before.frees, 1u);
+    EXPECT_EQ(after.allocations, mid.allocations);
+    // The whole block that was counted is the one given back.
+    EXPECT_EQ(after.bytesFreed - before.bytesFreed, mid.bytesAllocated - before.bytesAllocated);
+    EXPECT_EQ(liveBytes(), live);
+  }
+  // Deleting nothing counts nothing, in every form.
+  const MemoryStats before = stats();
+  for (const Form& form : kForms) form.release(nullptr, 0);
+  EXPECT_EQ(stats().frees, before.frees);
+}
+
+TEST(OperatorNew, OverAlignedBlocksAreAlignedWholeAndApart) {
+  const std::int64_t live = liveBytes();
+  for (std::size_t alignment : {32u, 64u, 256u, 4096u}) {
+    for (std::size_t size : {1u, 24u, 1000u, 9000u}) {
+      SCOPED_TRACE(::testing::Message() << "alignment " << alignment << ", size " << size);
+      const std::align_val_t align{alignment};
+      // Two blocks alive at once, each filled to its last byte: neither
+      // reaches into the other or past its own end.
+      auto* first = static_cast<unsigned char*>(::operator new(size, align));
+      auto* second = static_cast<unsigned char*>(::operator new[](size, align, std::nothrow));
+      ASSERT_NE(second, nullptr);
+      EXPECT_TRUE(alignedTo(first, alignment));
+      EXPECT_TRUE(alignedTo(second, alignment));
+      std::memset(first, 0x11, size);
+      std::memset(second, 0x22, size);
+      const std::vector<unsigned char> ones(size, 0x11);
+      const std::vector<unsigned char> twos(size, 0x22);
+      EXPECT_EQ(std::memcmp(first, ones.data(), size), 0);
+      EXPECT_EQ(std::memcmp(second, twos.data(), size), 0);
+      ::operator delete(first, size, align);
+      ::operator delete[](second, align, std::nothrow);
+    }
+  }
+  EXPECT_EQ(liveBytes(), live);
+}
+
+// Calls allocate with the next allocation failing; true if it threw
+// std::bad_alloc. A block that it answered is kept in `block`.
+bool throwsWhenMemoryIsOut(const Form& form, void*& block) {
+  block = nullptr;
+  bool thrown = false;
+  failAllocationForTest(1);
+  try {
+    block = form.allocate(16);
+  } catch (const std::bad_alloc&) {
+    thrown = true;
+  }
+  failAllocationForTest(0);
+  return thrown;
+}
+
+TEST(OperatorNew, NothrowFormsAnswerNullAndTheOthersThrowWhenMemoryIsOut) {
+  for (const Form& form : kForms) {
+    SCOPED_TRACE(form.name);
+    const std::int64_t live = liveBytes();
+    void* block = nullptr;
+    const bool thrown = throwsWhenMemoryIsOut(form, block);
+    EXPECT_EQ(thrown, !form.nothrow);
+    EXPECT_EQ(block, nullptr);
+    if (block != nullptr) form.release(block, 16);
+    EXPECT_EQ(liveBytes(), live);
+    // The failure was that one allocation only.
+    block = form.allocate(16);
+    EXPECT_NE(block, nullptr);
+    form.release(block, 16);
+  }
+}
+
+TEST(OperatorNew, ZeroSizeRequestsGiveDistinctBlocks) {
+  const std::int64_t live = liveBytes();
+  const MemoryStats before = stats();
+  {
+    std::vector<void*> blocks;
+    blocks.reserve(2 * std::size(kForms));
+    const MemoryStats reserved = stats();
+    // Two of each form, all alive at once.
+    for (int round = 0; round < 2; ++round) {
+      for (const Form& form : kForms) blocks.push_back(form.allocate(0));
+    }
+    const MemoryStats mid = stats();
+    EXPECT_EQ(mid.allocations - reserved.allocations, blocks.size());
+    const std::set<void*> distinct(blocks.begin(), blocks.end());
+    EXPECT_EQ(distinct.size(), blocks.size());
+    EXPECT_EQ(distinct.count(nullptr), 0u);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      kForms[i % std::size(kForms)].release(blocks[i], 0);
+    }
+    EXPECT_EQ(stats().frees - mid.frees, blocks.size());
+  }
+  EXPECT_EQ(liveBytes(), live);
+  EXPECT_EQ(stats().allocations - before.allocations, stats().frees - before.frees);
+}
+
+}  // namespace
+}  // namespace zel::memory
