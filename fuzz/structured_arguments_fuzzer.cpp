@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "api/api_description.h"
-#include "boundary/description_records.h"
 #include "api/route_declarer.h"
 #include "binding/flat_value.h"
 #include "binding/type_registry.h"
+#include "boundary/description_records.h"
 #include "boundary/host_messages.h"
 
 namespace {
