@@ -13,13 +13,21 @@
 //   must convert;
 // - the nesting and alias-copy limits.
 // Where both read, the root has the kind of the document's root node, a
-// sequence's length and a mapping's keys.
+// sequence's length and a mapping's keys, and every scalar at the root, in
+// the root sequence or under a root key is typed as the C library reads it
+// (the typing below, by strtod, strtoll and strtoull).
 #include <yaml.h>
 
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -42,6 +50,13 @@ const char* text(const yaml_char_t* chars) {
   return reinterpret_cast<const char*>(chars);
 }
 
+// A scalar as the parser gives it.
+struct Scalar {
+  std::string value;
+  std::string tag;
+  bool quoted = false;
+};
+
 // What the parser's events say about the input.
 struct Survey {
   bool parserRefused = false;
@@ -55,6 +70,11 @@ struct Survey {
   std::size_t rootChildren = 0;
   std::set<std::string> rootKeys;
   bool rootKeysKnown = true;
+  // The root scalar, the scalars of the root sequence by index, and the
+  // last scalar value of each root key (none when its last value is not one).
+  std::optional<Scalar> rootScalar;
+  std::map<std::size_t, Scalar> elementScalars;
+  std::map<std::string, std::optional<Scalar>> fieldScalars;
 };
 
 struct Frame {
@@ -142,18 +162,36 @@ class Surveyor {
 
   void noteRoot(const yaml_event_t& event, bool atKey) {
     if (documents_ != 1) return;
+    std::optional<Scalar> scalar;
+    if (event.type == YAML_SCALAR_EVENT) {
+      const auto& data = event.data.scalar;
+      scalar = Scalar{std::string(text(data.value), data.length),
+                      data.tag != nullptr ? text(data.tag) : "",
+                      data.style == YAML_SINGLE_QUOTED_SCALAR_STYLE ||
+                          data.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE};
+    }
     if (open_.empty()) {
-      if (survey_.root == YAML_NO_EVENT) survey_.root = event.type;
+      if (survey_.root == YAML_NO_EVENT) {
+        survey_.root = event.type;
+        survey_.rootScalar = scalar;
+      }
       return;
     }
     if (open_.size() != 1) return;
     if (open_.front().isMapping) {
-      if (!atKey) return;
-      if (event.type == YAML_SCALAR_EVENT && event.data.scalar.tag == nullptr) {
-        survey_.rootKeys.emplace(text(event.data.scalar.value), event.data.scalar.length);
+      if (!atKey) {
+        if (lastRootKey_) survey_.fieldScalars[*lastRootKey_] = scalar;
+        return;
+      }
+      lastRootKey_.reset();
+      if (scalar && scalar->tag.empty()) {
+        survey_.rootKeys.insert(scalar->value);
+        lastRootKey_ = scalar->value;
       } else {
         survey_.rootKeysKnown = false;
       }
+    } else if (scalar) {
+      survey_.elementScalars.emplace(survey_.rootChildren, *scalar);
     }
     ++survey_.rootChildren;
   }
@@ -214,6 +252,7 @@ class Surveyor {
   std::vector<Frame> open_;
   std::set<std::string> anchors_;
   std::multiset<std::string> anchorsOpen_;
+  std::optional<std::string> lastRootKey_;
 };
 
 Survey surveyEvents(const std::uint8_t* data, std::size_t size) {
@@ -252,6 +291,96 @@ bool isOurTemplate(const std::string& message) {
   return false;
 }
 
+// The texts that type a plain scalar as null, true or false.
+bool isOneOf(const std::string& value, std::initializer_list<const char*> texts) {
+  for (const char* candidate : texts) {
+    if (value == candidate) return true;
+  }
+  return false;
+}
+
+// A decimal or hexadecimal integer, with a sign at most, after leading white space.
+bool isIntegerText(const std::string& value, std::size_t start, bool& hex) {
+  std::size_t i = start;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
+  hex = value.size() > i + 1 && value[i] == '0' && (value[i + 1] == 'x' || value[i + 1] == 'X');
+  if (hex) i += 2;
+  if (i == value.size()) return false;
+  for (; i < value.size(); ++i) {
+    if (!(hex ? std::isxdigit(static_cast<unsigned char>(value[i]))
+              : std::isdigit(static_cast<unsigned char>(value[i])))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What an untagged scalar reads as, by the C library's conversions: a text
+// that strtod reads completely is a number (positive infinity excepted, and
+// here also negative infinity); integers that fit 64 bits are exact; other
+// integral values in the 64-bit ranges are integers, the rest floats.
+// Nothing is written for a scalar this does not type (tagged ones).
+bool expectedScalar(const Scalar& scalar, zel::ValueNode& slot) {
+  if (scalar.tag == "tag:yaml.org,2002:str" || (scalar.tag.empty() && scalar.quoted)) {
+    slot.setString(scalar.value);
+    return true;
+  }
+  if (!scalar.tag.empty()) return false;
+  const std::string& value = scalar.value;
+  if (isOneOf(value, {"", "~", "null", "Null", "NULL"})) return true;
+  char* end = nullptr;
+  const double number = value.empty() ? 0.0 : std::strtod(value.c_str(), &end);
+  if (!value.empty() && end == value.c_str() + value.size() && !std::isinf(number)) {
+    std::size_t start = 0;
+    while (start < value.size() && std::isspace(static_cast<unsigned char>(value[start]))) ++start;
+    bool hex = false;
+    if (isIntegerText(value, start, hex)) {
+      errno = 0;
+      if (value[start] == '-') {
+        const long long exact = std::strtoll(value.c_str(), nullptr, hex ? 16 : 10);
+        if (errno == 0) {
+          exact < 0 ? slot.setSigned(exact) : slot.setUnsigned(static_cast<std::uint64_t>(exact));
+          return true;
+        }
+      } else {
+        const unsigned long long exact = std::strtoull(value.c_str(), nullptr, hex ? 16 : 10);
+        if (errno == 0) {
+          slot.setUnsigned(exact);
+          return true;
+        }
+      }
+      slot.setFloat(number);
+      return true;
+    }
+    if (std::isnan(number) || number != std::trunc(number) || number >= 18446744073709551616.0 ||
+        number < -9223372036854775808.0) {
+      slot.setFloat(number);
+    } else if (number >= 0) {
+      slot.setUnsigned(static_cast<std::uint64_t>(number));
+    } else {
+      slot.setSigned(static_cast<std::int64_t>(number));
+    }
+    return true;
+  }
+  if (isOneOf(value, {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"})) {
+    slot.setBool(true);
+  } else if (isOneOf(value, {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off",
+                             "OFF"})) {
+    slot.setBool(false);
+  } else {
+    slot.setString(value);
+  }
+  return true;
+}
+
+void checkScalar(const zel::ValueNode& ours, const Scalar& scalar, const std::uint8_t* data,
+                 std::size_t size) {
+  zel::BindingValue expected;
+  if (expectedScalar(scalar, expected)) {
+    zel::fuzz::expectSame(ours, expected, zel::fuzz::Integers::Exact, data, size);
+  }
+}
+
 void checkRoot(const zel::BindingValue& ours, const Survey& survey, const std::uint8_t* data,
                std::size_t size) {
   const bool rootIsContainer =
@@ -280,6 +409,15 @@ void checkRoot(const zel::BindingValue& ours, const Survey& survey, const std::u
   if (!rootIsContainer &&
       (ours.kind() == ValueKind::Collection || ours.kind() == ValueKind::Structure)) {
     zel::fuzz::difference("the root is no container, ours is one", data, size);
+  }
+  if (survey.rootScalar) checkScalar(ours, *survey.rootScalar, data, size);
+  for (const auto& [index, scalar] : survey.elementScalars) {
+    checkScalar(ours.at(index), scalar, data, size);
+  }
+  if (survey.rootKeysKnown) {
+    for (const auto& [key, scalar] : survey.fieldScalars) {
+      if (scalar) checkScalar(ours.find(key), *scalar, data, size);
+    }
   }
 }
 
