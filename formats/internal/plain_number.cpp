@@ -99,6 +99,9 @@ PlainNumber readPlainNumber(std::string_view text) noexcept {
   if (hex) body.remove_prefix(2);
   // One sign at most, and before any "0x" (the conversions below would take another).
   if (body.empty() || body[0] == '-' || body[0] == '+') return {};
+  // After "0x" come hex digits or the point: the conversion below would also
+  // take the words ("0xnan"), which no hexadecimal number spells.
+  if (hex && !isHexDigit(body[0]) && body[0] != '.') return {};
   const char* const bodyEnd = body.data() + body.size();
 
   // Integers are read exactly when they fit in 64 bits, not through a double

@@ -66,6 +66,12 @@ TEST(YamlReaderTest, PlainScalarsAreTyped) {
       {__LINE__, "--5", R"("--5")"},
       {__LINE__, "+-5", R"("+-5")"},
       {__LINE__, "0x-5", R"("0x-5")"},
+      // A hexadecimal number has digits after "0x", never the words.
+      {__LINE__, "0xnan", R"("0xnan")"},
+      {__LINE__, "-0xnan", R"("-0xnan")"},
+      {__LINE__, "0xinf", R"("0xinf")"},
+      {__LINE__, "0x.8", "f0.5"},
+      {__LINE__, "0x1.8p1", "u3"},
       {__LINE__, "'42'", R"("42")"},
       {__LINE__, "'yes'", R"("yes")"},
       {__LINE__, "~", "~"},
