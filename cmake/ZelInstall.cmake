@@ -51,6 +51,13 @@ endforeach()
 target_include_directories(zel_sdk INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_include_directories(zel_boundary INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_link_libraries(zel_sdk INTERFACE $<INSTALL_INTERFACE:Threads::Threads>)
+# Whatever builds against the package allocates with the alignment this tree
+# was built with (ZEL_NEW_ALIGNMENT_OPTION, CMakeLists.txt); zel_boundary
+# carries it to the host library and its fakes.
+if(ZEL_NEW_ALIGNMENT_OPTION)
+  target_compile_options(zel_sdk INTERFACE $<INSTALL_INTERFACE:${ZEL_NEW_ALIGNMENT_OPTION}>)
+  target_compile_options(zel_boundary INTERFACE $<INSTALL_INTERFACE:${ZEL_NEW_ALIGNMENT_OPTION}>)
+endif()
 if(WIN32)
   set(yaml_dir ${CMAKE_INSTALL_LIBDIR}/zel-sdk)
   install(FILES ${ZEL_YAML_LIBRARY} DESTINATION ${yaml_dir} RENAME libyaml.a)
