@@ -41,6 +41,12 @@ BindingValue boolean(bool b) {
   v.setBool(b);
   return v;
 }
+// An enum record: integer targets take its number, whatever its type.
+BindingValue enumeration(std::int32_t number) {
+  BindingValue v;
+  v.setEnum(number, 0x1234);
+  return v;
+}
 BindingValue empty() {
   return BindingValue();
 }
@@ -157,6 +163,7 @@ TEST(ConvertScalarTest, Int32) {
       {__LINE__, sint(-2147483649LL), fails<std::int32_t>("Value -2147483649" + range)},
       {__LINE__, uint(2147483647), gives(2147483647)},
       {__LINE__, uint(2147483648u), fails<std::int32_t>("Value 2147483648" + range)},
+      {__LINE__, enumeration(INT32_MIN), gives(INT32_MIN)},
       {__LINE__, boolean(true),
        fails<std::int32_t>(
            "Couldn't assign value to 'p' of type int32 because the input is of an invalid type "
@@ -201,6 +208,13 @@ TEST(ConvertScalarTest, UInt32) {
       {__LINE__, real(-0.5), fails<std::uint32_t>("Value -0.5" + range)},
       {__LINE__, real(4294967295.9), fails<std::uint32_t>("Value 4.29497e+09" + range)},
       {__LINE__, real(3.9), gives(3u)},
+      {__LINE__, enumeration(INT32_MAX), gives(2147483647u)},
+      {__LINE__, enumeration(-1), fails<std::uint32_t>("Value -1" + range)},
+      {__LINE__, boolean(true),
+       fails<std::uint32_t>(
+           "Couldn't assign value to 'p' of type uint32 because the input is of an invalid type "
+           "bool.")},
+      {__LINE__, empty(), fails<std::uint32_t>("A value for 'p' is required.")},
   });
 }
 
@@ -265,6 +279,8 @@ TEST(ConvertScalarTest, NarrowIntegers) {
   checkRows<std::int8_t>({
       {__LINE__, text("-128"), gives<std::int8_t>(-128)},
       {__LINE__, sint(128), fails<std::int8_t>("Value 128 for 'p' of type int8 is out of range")},
+      {__LINE__, enumeration(-129),
+       fails<std::int8_t>("Value -129 for 'p' of type int8 is out of range")},
       {__LINE__, boolean(false),
        fails<std::int8_t>(
            "Couldn't assign value to 'p' of type int8 because the input is of an invalid type "
@@ -273,6 +289,8 @@ TEST(ConvertScalarTest, NarrowIntegers) {
   checkRows<std::uint8_t>({
       {__LINE__, text("0xff"), gives<std::uint8_t>(255)},
       {__LINE__, uint(256), fails<std::uint8_t>("Value 256 for 'p' of type uint8 is out of range")},
+      {__LINE__, enumeration(256),
+       fails<std::uint8_t>("Value 256 for 'p' of type uint8 is out of range")},
   });
   checkRows<std::int16_t>({
       {__LINE__, sint(-32768), gives<std::int16_t>(-32768)},
@@ -303,6 +321,8 @@ TEST(ConvertScalarTest, Floating) {
        fails<double>("Value -inf for 'p' of type double is out of range")},
       {__LINE__, sint(INT64_MIN), gives(-9223372036854775808.0)},
       {__LINE__, uint(UINT64_MAX), gives(18446744073709551615.0)},
+      {__LINE__, enumeration(-3), gives(-3.0)},
+      {__LINE__, empty(), fails<double>("A value for 'p' is required.")},
       {__LINE__, collection(),
        fails<double>(
            "Couldn't assign value to 'p' of type double because the input is of an invalid "
@@ -344,6 +364,11 @@ TEST_F(ConvertEnumTest, ByNameNumberAndNumericText) {
           {__LINE__, text("99999999999"),
            fails<State>("99999999999 is not a valid State enumeration value for 'p'.")},
           {__LINE__, sint(-7), fails<State>("-7 is not a valid State enumeration value for 'p'.")},
+          // An unsigned number is shown whole, though its low 32 bits were looked up.
+          {__LINE__, uint(0x100000002u),
+           fails<State>("4294967298 is not a valid State enumeration value for 'p'.")},
+          {__LINE__, enumeration(2),
+           fails<State>("2 is not a valid State enumeration value for 'p'.")},
           {__LINE__, real(1.0),
            fails<State>(
                "Couldn't assign value to 'p' of enum type because the input is of an invalid "

@@ -1,6 +1,7 @@
 // A small plugin for the end-to-end tests of routing and invocation: int,
 // bool, enum, structure, vector and map arguments and results, taken from the
-// path, the query, a header, the host's arguments and the body.
+// path, the query, a header, the host's arguments and the body; and a reply
+// that sets its own response headers.
 #include "tests/api/plugin/test_plugin.h"
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "api/call_info.h"
+#include "api/call_result.h"
 #include "api/outcome.h"
 #include "api/route_declarer.h"
 #include "diagnostics/format.h"
@@ -78,6 +80,7 @@ class TestPlugin final : public PluginBase {
     routes.declare(HttpMethod::Get, "/zel-test/v1/echo{+query}", &TestPlugin::echo)
         .pathArgument("query")
         .argument("text");
+    routes.declare(HttpMethod::Get, "/zel-test/v1/headers", &TestPlugin::withHeaders);
   }
 
  private:
@@ -137,6 +140,21 @@ class TestPlugin final : public PluginBase {
     auto agent = call.headers.find("user-agent");
     if (agent != call.headers.end()) summary.names.emplace_back(agent->second);
     return summary;
+  }
+
+  // Response headers: a plain one, and those that an HTTP bridge must not
+  // pass on (line breaks, framing, names that are no names).
+  void withHeaders(const CallInfo&, CallResult& result) {
+    result.result.setString("with headers");
+    result.headers = {{"X-Zel-Test", "plain"},
+                      {"X-Injected", "a\r\nX-Smuggled-By-Value: yes"},
+                      {"X-Split\nX-Smuggled-By-Name", "yes"},
+                      {"X-Colon:Name", "c"},
+                      {"", "empty name"},
+                      {"Content-Length", "999"},
+                      {"content-type", "text/plain"},
+                      {"Transfer-Encoding", "chunked"},
+                      {"Connection", "upgrade"}};
   }
 };
 

@@ -1,6 +1,9 @@
 // zel-host serve is not zel-maps' alone: the tests' own plugin gets its
 // OpenAPI document, its API browser page and its routes the same way.
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include <httplib.h>
 
@@ -12,8 +15,11 @@
 namespace zel::host {
 namespace {
 
+using testing::Contains;
+using testing::Each;
 using testing::HasSubstr;
 using testing::Not;
+using testing::StartsWith;
 
 TEST(AnyPluginServerTest, TheTestPluginGetsItsDocumentDocsAndRoutes) {
   DevHostOptions options;
@@ -53,6 +59,42 @@ TEST(AnyPluginServerTest, TheTestPluginGetsItsDocumentDocsAndRoutes) {
   EXPECT_EQ(doubled->status, 200);
   EXPECT_EQ(doubled->body, "42");
   server.stop();
+}
+
+// A reply's own headers reach the HTTP response; those with line breaks and
+// those that would redo the framing the bridge writes do not.
+TEST(AnyPluginServerTest, ReplyHeadersPassButNotInjectedOrFramingOnes) {
+  DevHostOptions options;
+  options.pluginPath = ZEL_TEST_PLUGIN_PATH;
+  options.log = [](std::string_view) {};
+  DevHost host(std::move(options));
+  ASSERT_TRUE(host.start()) << host.error();
+  DevServer server(host, DevServerOptions{});
+  ASSERT_TRUE(server.bind()) << server.error();
+  server.start();
+  httplib::Client client("127.0.0.1", server.port());
+  // An answer whose framing is broken may leave the client waiting.
+  client.set_read_timeout(std::chrono::seconds(10));
+
+  httplib::Result answer = client.Get("/zel-test/v1/headers");
+  server.stop();
+  ASSERT_TRUE(answer) << httplib::to_string(answer.error());
+  EXPECT_EQ(answer->status, 200);
+  EXPECT_EQ(answer->body, "\"with headers\"");
+  std::vector<std::string> lines;
+  for (const auto& [name, value] : answer->headers) lines.push_back(name + ": " + value);
+  EXPECT_THAT(lines, Contains("X-Zel-Test: plain"));
+  EXPECT_THAT(lines, Each(Not(HasSubstr("Smuggled"))));
+  EXPECT_THAT(lines, Each(Not(StartsWith("X-Injected"))));
+  EXPECT_THAT(lines, Each(Not(StartsWith("X-Split"))));
+  EXPECT_THAT(lines, Each(Not(StartsWith("X-Colon"))));
+  EXPECT_THAT(lines, Each(Not(HasSubstr("empty name"))));
+  EXPECT_THAT(lines, Each(Not(StartsWith("Transfer-Encoding"))));
+  EXPECT_THAT(lines, Not(Contains("Connection: upgrade")));
+  EXPECT_EQ(answer->get_header_value_count("Content-Type"), 1u);
+  EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
+  EXPECT_EQ(answer->get_header_value_count("Content-Length"), 1u);
+  EXPECT_EQ(answer->get_header_value("Content-Length"), std::to_string(answer->body.size()));
 }
 
 }  // namespace

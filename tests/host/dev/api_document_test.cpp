@@ -226,6 +226,49 @@ TEST(OpenApiMappingTest, ReservedCapturesBecomePlainParametersAndAQueryCaptureLe
   EXPECT_THAT(names({"paths", "/files/{path}", "get", "parameters"}), ElementsAre("path:path"));
 }
 
+// The narrow integers carry their native bounds (a browser checks a value
+// before sending it); the other scalars their type and format.
+TEST(OpenApiMappingTest, ScalarKindsHaveTheirSchemas) {
+  struct Row {
+    TypeKind kind;
+    const char* schema;
+  };
+  const Row rows[] = {
+      {TypeKind::Int8, R"({"type":"integer","minimum":-128,"maximum":127})"},
+      {TypeKind::Uint8, R"({"type":"integer","minimum":0,"maximum":255})"},
+      {TypeKind::Int16, R"({"type":"integer","minimum":-32768,"maximum":32767})"},
+      {TypeKind::Uint16, R"({"type":"integer","minimum":0,"maximum":65535})"},
+      {TypeKind::Uint64, R"({"type":"integer","minimum":0,"maximum":18446744073709551615})"},
+      {TypeKind::Float, R"({"type":"number","format":"float"})"},
+      {TypeKind::Double, R"({"type":"number","format":"double"})"},
+      {TypeKind::Blob, R"({"type":"string","contentEncoding":"base64"})"},
+  };
+  FunctionInfo get;
+  get.name = "GetScalars";
+  get.method = 2;
+  get.urlTemplate = "/scalars";
+  for (const Row& row : rows) {
+    ArgumentInfo argument;
+    argument.name = "a" + std::to_string(get.arguments.size());
+    argument.type.kind = static_cast<std::uint32_t>(row.kind);
+    argument.location = ArgumentLocation::Query;
+    get.arguments.push_back(argument);
+  }
+  ApiCatalog catalog;
+  catalog.functions = {get};
+
+  HostValue document = openApiDocument(catalog, {"p", "1.0.0"});
+  const HostValue* parameters = at(document, {"paths", "/scalars", "get", "parameters"});
+  ASSERT_NE(parameters, nullptr);
+  ASSERT_EQ(parameters->elements.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].schema);
+    const HostValue* schema = parameters->elements[i].find("schema");
+    ASSERT_NE(schema, nullptr);
+    EXPECT_EQ(toJson(*schema), rows[i].schema);
+  }
+}
+
 // Runs node with the validator from the npm packages scripts/setup installs.
 TEST_F(PluginDocumentTest, TheOpenApiDocumentPassesARealValidator) {
 #if defined(_WIN32)
