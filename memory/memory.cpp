@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "boundary/host_api.h"
+#include "memory/internal/live_total.h"
 
 namespace zel::memory {
 namespace {
@@ -57,14 +58,16 @@ ZEL_COUNTER_CODE bool injectedFailure() noexcept {
 }
 
 // `allocated` and `allocationCount` are the totals just returned by this
-// thread's own additions, so only the other two totals are read again.
+// thread's own additions, so only the other two totals are read again (and
+// may already hold frees of blocks that those totals do not).
 ZEL_COUNTER_CODE inline __attribute__((always_inline)) void updatePeak(
     std::uint64_t allocated, std::uint64_t allocationCount) noexcept {
-  const std::uint64_t live = allocated - counters.bytesFreed.load(std::memory_order_relaxed);
+  const std::uint64_t live =
+      internal::liveTotal(allocated, counters.bytesFreed.load(std::memory_order_relaxed));
   if (live > counters.peakLiveBytes.load(std::memory_order_relaxed)) {
     counters.peakLiveBytes.store(live, std::memory_order_relaxed);
     counters.liveAllocationsAtPeak.store(
-        allocationCount - counters.frees.load(std::memory_order_relaxed),
+        internal::liveTotal(allocationCount, counters.frees.load(std::memory_order_relaxed)),
         std::memory_order_relaxed);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "boundary/host_api.h"
+#include "memory/internal/live_total.h"
 
 namespace zel::memory {
 namespace {
@@ -178,6 +180,31 @@ TEST(CountingAllocator, ConcurrentTotalsAreExact) {
   EXPECT_GE(after.frees - before.frees, 20000u);
   EXPECT_LE(after.allocations - before.allocations - (after.frees - before.frees), 8u);
   EXPECT_LT(liveBytes() - live, 4096);
+}
+
+// A thread's total can be overtaken by another thread's frees between its
+// own addition and its reading of the freed bytes; such a moment is no peak,
+// and must not wrap round to an enormous one that is never lowered.
+TEST(CountingAllocator, PeakStaysTrueWhileOtherThreadsFree) {
+  const std::int64_t live = liveBytes();
+  const std::uint64_t peakBefore = stats().peakLiveBytes;
+  constexpr std::size_t kBig = 64 * 1024;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 20000; ++i) release(allocate(t == 0 ? kBig : 16));
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  // Each thread holds one block at a time, counted at its usable size.
+  const std::uint64_t bound = static_cast<std::uint64_t>(live) + 2 * (kBig + 4096) + 4096;
+  EXPECT_LE(stats().peakLiveBytes, std::max(peakBefore, bound));
+
+  // The moment itself, which the threads above meet only by chance: frees
+  // read after this thread's total that exceed it leave nothing live.
+  EXPECT_EQ(internal::liveTotal(24316, 24316 + 65378), 0u);
+  EXPECT_EQ(internal::liveTotal(24316 + 65536, 65536), 24316u);
+  EXPECT_EQ(internal::liveTotal(0, 0), 0u);
 }
 
 }  // namespace
