@@ -2,14 +2,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
-#include <httplib.h>
-
 #include "host/dev/api_document.h"
+#include "host/dev/http_server.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
+#include "host/dev/request_guard.h"
+#include "host/dev/static_folder.h"
 #include "host/method_names.h"
 #include "host/route_match.h"
 #include "host/text_template.h"
@@ -19,19 +19,15 @@ namespace zel::host {
 namespace {
 
 constexpr const char* kJson = "application/json";
-constexpr auto kEventWait = std::chrono::milliseconds(250);
 // A comment line now and then keeps idle event streams open through proxies.
 constexpr auto kKeepAliveEvery = std::chrono::seconds(15);
 
-// When the request being served on this thread arrived: cpp-httplib serves
-// each request on one thread from its first handler to its logger.
-thread_local std::chrono::steady_clock::time_point requestStart;
-
-// Headers that cpp-httplib adds to a request itself; not the client's.
-bool isServerHeader(const std::string& name) {
-  return name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" ||
-         name == "LOCAL_PORT";
-}
+// The API browser's pages load nothing but their own origin's files; the
+// inline styles are Swagger UI's own, its icons data: URIs.
+constexpr const char* kDocsPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
+    "img-src 'self' data:; font-src 'self' data:; connect-src 'self'; "
+    "frame-ancestors 'none'; base-uri 'none'; form-action 'self'";
 
 std::string lowerCase(std::string text) {
   for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -50,24 +46,72 @@ bool isFramingHeader(const std::string& lowerName) {
          lowerName.find(':') != std::string::npos;
 }
 
-std::string errorJson(std::string_view text, int status) {
-  return toJson(HostValue::makeStructure(
+HttpResponse errorAnswer(int status, std::string_view text) {
+  HttpResponse response;
+  response.status = status;
+  response.contentType = kJson;
+  response.body = toJson(HostValue::makeStructure(
       {{"error", HostValue::makeString(text)}, {"status", HostValue::makeSigned(status)}}));
+  return response;
 }
 
-void answerError(httplib::Response& response, int status, std::string_view text) {
+HttpResponse jsonAnswer(std::string body, int status = 200) {
+  HttpResponse response;
   response.status = status;
-  response.set_content(errorJson(text, status), kJson);
+  response.contentType = kJson;
+  response.body = std::move(body);
+  return response;
 }
 
 // The raw request target: path and query exactly as sent (percent escapes
 // kept; the plugin decodes them), without a fragment.
-std::string rawTarget(const httplib::Request& request) {
-  std::string target = request.target.empty() ? request.path : request.target;
-  return target.substr(0, target.find('#'));
+std::string rawTarget(const HttpRequest& request) {
+  return request.target.substr(0, request.target.find('#'));
 }
 
-std::string docsPage(bool haveSwaggerUi, const ApiCatalog& catalog, const std::string& title) {
+void addDocsHeaders(HttpResponse& response) {
+  response.headers.emplace_back("Content-Security-Policy", kDocsPolicy);
+  response.headers.emplace_back("X-Frame-Options", "DENY");
+  response.headers.emplace_back("Referrer-Policy", "no-referrer");
+}
+
+// Swagger UI's start, a file of its own so that the page needs no inline script.
+constexpr const char* kDocsScript = R"(window.ui = SwaggerUIBundle({
+  url: "/openapi.json",
+  dom_id: "#swagger-ui",
+  deepLinking: true,
+  tryItOutEnabled: true,
+  docExpansion: "list",
+  presets: [SwaggerUIBundle.presets.apis],
+  layout: "BaseLayout"
+});
+)";
+
+std::string htmlText(std::string_view text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string docsPage(bool haveSwaggerUi, const ApiCatalog& catalog, const std::string& name) {
+  std::string title = htmlText(name);
   if (haveSwaggerUi) {
     return R"(<!DOCTYPE html>
 <html lang="en">
@@ -80,17 +124,7 @@ std::string docsPage(bool haveSwaggerUi, const ApiCatalog& catalog, const std::s
 <body>
 <div id="swagger-ui"></div>
 <script src="/docs/assets/swagger-ui-bundle.js"></script>
-<script>
-window.ui = SwaggerUIBundle({
-  url: "/openapi.json",
-  dom_id: "#swagger-ui",
-  deepLinking: true,
-  tryItOutEnabled: true,
-  docExpansion: "list",
-  presets: [SwaggerUIBundle.presets.apis],
-  layout: "BaseLayout"
-});
-</script>
+<script src="/docs/start.js"></script>
 </body>
 </html>
 )";
@@ -103,113 +137,138 @@ window.ui = SwaggerUIBundle({
                      "/openapi.json</a>.</p><ul>\n";
   for (const FunctionInfo& function : catalog.functions) {
     std::string method(methodName(function.method));
-    page += "<li><code>" + method + " " + function.urlTemplate + "</code></li>\n";
+    page += "<li><code>" + htmlText(method + " " + function.urlTemplate) + "</code></li>\n";
   }
   return page + "</ul></body></html>\n";
 }
 
+// The events of the hub as server-sent events, polled by the server.
+class EventStream : public HttpStream {
+ public:
+  explicit EventStream(std::shared_ptr<EventListener> listener) : listener_(std::move(listener)) {}
+
+  bool poll(std::string& text) override {
+    auto now = std::chrono::steady_clock::now();
+    // The first comment tells the client that it is subscribed.
+    if (!greeted_) text += ": zel-host events\n\n";
+    greeted_ = true;
+    PublishedEvent event;
+    while (listener_->next(event, std::chrono::milliseconds(0))) {
+      std::string name = toValidUtf8(event.name);
+      for (char& c : name) c = (c == '\r' || c == '\n') ? ' ' : c;
+      text += "id: " + std::to_string(event.sequence) + "\nevent: " + name +
+              "\ndata: " + event.payloadJson + "\n\n";
+    }
+    if (text.empty() && now - lastWrite_ > kKeepAliveEvery) text = ": keep-alive\n\n";
+    if (!text.empty()) lastWrite_ = now;
+    return !listener_->closed();
+  }
+
+ private:
+  std::shared_ptr<EventListener> listener_;
+  std::chrono::steady_clock::time_point lastWrite_ = std::chrono::steady_clock::now();
+  bool greeted_ = false;
+};
+
 }  // namespace
 
 struct DevServer::Impl {
-  Impl(DevHost& host, DevServerOptions options) : host_(host), options_(std::move(options)) {}
+  Impl(DevHost& host, DevServerOptions options)
+      : host_(host),
+        options_(std::move(options)),
+        swaggerUi_(options_.swaggerUiDirectory),
+        haveSwaggerUi_(swaggerUi_.holds("swagger-ui-bundle.js")),
+        server_(options_.limits, handlers()) {}
 
-  void install();
-  void handleCall(const httplib::Request& request, httplib::Response& response);
-  void handleEventPost(const httplib::Request& request, httplib::Response& response);
-  void handleEventStream(httplib::Response& response);
+  HttpHandlers handlers();
+  std::optional<HttpResponse> screen(const HttpRequest& head) const;
+  HttpResponse answer(HttpRequest& request);
+  HttpResponse handleCall(HttpRequest& request);
+  HttpResponse handleEventPost(HttpRequest& request, std::string_view name);
 
   DevHost& host_;
   DevServerOptions options_;
-  httplib::Server server_;
-  int port_ = -1;
-  std::string error_;
-  bool haveSwaggerUi_ = false;
+  StaticFolder swaggerUi_;
+  bool haveSwaggerUi_;
+  std::optional<RequestGuard> guard_;  // once the port is known
+  HttpServer server_;
   std::thread thread_;
-  std::atomic<bool> stopping_{false};
 };
 
-void DevServer::Impl::install() {
-  haveSwaggerUi_ = !options_.swaggerUiDirectory.empty() &&
-                   std::filesystem::exists(std::filesystem::path(options_.swaggerUiDirectory) /
-                                           "swagger-ui-bundle.js");
-  if (haveSwaggerUi_) server_.set_mount_point("/docs/assets", options_.swaggerUiDirectory);
-
-  server_.set_payload_max_length(options_.maxBodyBytes);
-  // A body over the limit is still read (and dropped) before the refusal
-  // goes out; slow senders get time for that.
-  server_.set_read_timeout(std::chrono::seconds(30));
-  // Every refusal of cpp-httplib itself (bad request line, body too large...)
-  // answers in the same JSON form as the plugin's errors.
-  server_.set_error_handler(httplib::Server::HandlerWithResponse(
-      [](const httplib::Request&, httplib::Response& response) {
-        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        std::string text = response.status == 413
-                               ? std::string(messages::kBodyTooLarge)
-                               : fillTemplate(messages::kHttpRefused,
-                                              {std::to_string(response.status),
-                                               httplib::detail::status_message(response.status)});
-        response.set_content(errorJson(text, response.status), kJson);
-        return httplib::Server::HandlerResponse::Handled;
-      }));
-  server_.set_exception_handler(
-      [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
-        std::string text = "unknown";
-        try {
-          if (error) std::rethrow_exception(error);
-        } catch (const std::exception& exception) {
-          text = exception.what();
-        } catch (...) {
-        }
-        answerError(response, 500, fillTemplate(messages::kBridgeFailed, {text}));
-      });
-  // Long targets are refused before the routes' patterns see them.
-  server_.set_pre_routing_handler([this](const httplib::Request& request,
-                                         httplib::Response& response) {
-    requestStart = std::chrono::steady_clock::now();
-    if (request.target.size() <= options_.maxTargetBytes) {
-      return httplib::Server::HandlerResponse::Unhandled;
-    }
-    answerError(response, 414,
-                fillTemplate(messages::kTargetTooLong, {std::to_string(options_.maxTargetBytes)}));
-    return httplib::Server::HandlerResponse::Handled;
-  });
-  server_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-    if (request.path == "/events" && request.method == "GET") return;
-    host_.logRequest(request.method, rawTarget(request),
-                     static_cast<std::uint32_t>(response.status),
-                     std::chrono::steady_clock::now() - requestStart);
-  });
-
-  // Both made on every request: a reload may have brought other routes.
-  server_.Get("/openapi.json", [this](const httplib::Request&, httplib::Response& response) {
-    ApiSnapshot api = host_.apiSnapshot();
-    ApiDocumentInfo info{api.shortName, api.pluginVersion};
-    response.set_content(toJson(openApiDocument(api.catalog, info), JsonStyle::Indented), kJson);
-  });
-  server_.Get("/docs/?", [this](const httplib::Request&, httplib::Response& response) {
-    ApiSnapshot api = host_.apiSnapshot();
-    response.set_content(docsPage(haveSwaggerUi_, api.catalog, api.shortName),
-                         "text/html; charset=utf-8");
-  });
-  server_.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-    handleEventStream(response);
-  });
-  server_.Post("/events/([^/]+)",
-               [this](const httplib::Request& request, httplib::Response& response) {
-                 handleEventPost(request, response);
-               });
-  auto call = [this](const httplib::Request& request, httplib::Response& response) {
-    handleCall(request, response);
+HttpHandlers DevServer::Impl::handlers() {
+  HttpHandlers handlers;
+  handlers.screen = [this](const HttpRequest& head) { return screen(head); };
+  handlers.wantsStream = [](const HttpRequest& head) {
+    return head.method == "GET" && pathWithoutQuery(head.target) == "/events";
   };
-  server_.Get(".*", call);
-  server_.Post(".*", call);
-  server_.Put(".*", call);
-  server_.Patch(".*", call);
-  server_.Delete(".*", call);
-  server_.Options(".*", call);
+  handlers.openStream = [this](const HttpRequest&, HttpResponse& first) {
+    first.contentType = "text/event-stream";
+    first.headers.emplace_back("Cache-Control", "no-cache");
+    return std::make_unique<EventStream>(host_.events().listen());
+  };
+  handlers.answer = [this](HttpRequest& request) { return answer(request); };
+  handlers.refusal = errorAnswer;
+  handlers.log = [this](const HttpRequest& request, int status,
+                        std::chrono::steady_clock::duration elapsed) {
+    host_.logRequest(request.method, rawTarget(request), static_cast<std::uint32_t>(status),
+                     elapsed);
+  };
+  return handlers;
 }
 
-void DevServer::Impl::handleCall(const httplib::Request& request, httplib::Response& response) {
+std::optional<HttpResponse> DevServer::Impl::screen(const HttpRequest& head) const {
+  if (guard_) {
+    if (std::optional<GuardRefusal> refused = guard_->check(head)) {
+      return errorAnswer(refused->status, refused->text);
+    }
+  }
+  // Long targets are refused before the routes' patterns see them.
+  if (head.target.size() > options_.maxTargetBytes) {
+    return errorAnswer(
+        414, fillTemplate(messages::kTargetTooLong, {std::to_string(options_.maxTargetBytes)}));
+  }
+  return std::nullopt;
+}
+
+HttpResponse DevServer::Impl::answer(HttpRequest& request) {
+  std::string_view path = pathWithoutQuery(request.target);
+  bool reads = request.method == "GET" || request.method == "HEAD";
+  if (reads && path == "/openapi.json") {
+    // Made on every request: a reload may have brought other routes.
+    ApiSnapshot api = host_.apiSnapshot();
+    ApiDocumentInfo info{api.shortName, api.pluginVersion};
+    return jsonAnswer(toJson(openApiDocument(api.catalog, info), JsonStyle::Indented));
+  }
+  if (reads && (path == "/docs" || path == "/docs/")) {
+    ApiSnapshot api = host_.apiSnapshot();
+    HttpResponse page;
+    page.contentType = "text/html; charset=utf-8";
+    page.body = docsPage(haveSwaggerUi_, api.catalog, api.shortName);
+    addDocsHeaders(page);
+    return page;
+  }
+  if (reads && haveSwaggerUi_ && path == "/docs/start.js") {
+    HttpResponse script;
+    script.contentType = std::string(contentTypeOfFile("start.js"));
+    script.body = kDocsScript;
+    addDocsHeaders(script);
+    return script;
+  }
+  constexpr std::string_view kAssets = "/docs/assets/";
+  if (reads && haveSwaggerUi_ && path.substr(0, kAssets.size()) == kAssets) {
+    if (std::optional<HttpResponse> file = swaggerUi_.serve(path.substr(kAssets.size()))) {
+      addDocsHeaders(*file);
+      return std::move(*file);
+    }
+  }
+  if (request.method == "POST") {
+    std::string_view event = eventPostName(request.target);
+    if (!event.empty()) return handleEventPost(request, event);
+  }
+  return handleCall(request);
+}
+
+HttpResponse DevServer::Impl::handleCall(HttpRequest& request) {
   CallRequest call;
   call.method = methodCode(request.method);
   if (call.method == 0) {
@@ -217,13 +276,9 @@ void DevServer::Impl::handleCall(const httplib::Request& request, httplib::Respo
     call.customMethod = request.method;
   }
   call.path = rawTarget(request);
-  for (const auto& [name, value] : request.headers) {
-    if (isServerHeader(name)) continue;
-    call.headers.emplace_back(lowerCase(name), value);
-  }
-  if (request.has_header("Content-Type"))
-    call.contentType = request.get_header_value("Content-Type");
-  if (!request.body.empty()) call.body = request.body;
+  for (auto& [name, value] : request.headers) call.headers.emplace_back(lowerCase(name), value);
+  if (const std::string* type = request.header("Content-Type")) call.contentType = *type;
+  if (!request.body.empty()) call.body = std::move(request.body);
 
   bool otherMethods = false;
   std::optional<CallReply> called = host_.routeAndCall(std::move(call), &otherMethods);
@@ -231,84 +286,44 @@ void DevServer::Impl::handleCall(const httplib::Request& request, httplib::Respo
     std::string target = rawTarget(request);
     std::string_view path = pathWithoutQuery(target);
     if (otherMethods) {
-      answerError(response, 405, fillTemplate(messages::kMethodNotAllowed, {request.method, path}));
-    } else {
-      answerError(response, 404, fillTemplate(messages::kNoFunction, {request.method, path}));
+      return errorAnswer(405, fillTemplate(messages::kMethodNotAllowed, {request.method, path}));
     }
-    return;
+    return errorAnswer(404, fillTemplate(messages::kNoFunction, {request.method, path}));
   }
 
   CallReply& reply = *called;
   int status = static_cast<int>(effectiveStatus(reply));
   if (reply.reply.error || reply.streamFailed) {
     std::string text = reply.reply.error.value_or(std::string(messages::kStreamFailed));
-    answerError(response, status, text);
-    return;
+    return errorAnswer(status, text);
   }
+  HttpResponse response = jsonAnswer(toJson(replyValue(reply)), status);
   for (const auto& [name, value] : reply.reply.headers) {
     std::string lower = lowerCase(name);
     if (isFramingHeader(lower) || !isSafeHeaderText(name) || !isSafeHeaderText(value)) continue;
-    response.set_header(name, value);
+    response.headers.emplace_back(name, value);
   }
-  response.status = status;
-  response.set_content(toJson(replyValue(reply)), kJson);
+  return response;
 }
 
-void DevServer::Impl::handleEventPost(const httplib::Request& request,
-                                      httplib::Response& response) {
-  std::string name = request.matches[1];
+HttpResponse DevServer::Impl::handleEventPost(HttpRequest& request, std::string_view name) {
   HostValue payload;
   if (!request.body.empty()) {
     std::string error;
     std::optional<HostValue> parsed = parseJson(request.body, error);
     if (!parsed) {
-      answerError(response, 400, fillTemplate(messages::kBadEventPayload, {name, error}));
-      return;
+      return errorAnswer(400, fillTemplate(messages::kBadEventPayload, {name, error}));
     }
     payload = std::move(*parsed);
   }
   std::size_t delivered = host_.deliverEvent(name, payload);
-  response.set_content(
-      toJson(HostValue::makeStructure(
-          {{"event", HostValue::makeString(name)},
-           {"delivered", HostValue::makeUnsigned(static_cast<std::uint64_t>(delivered))}})),
-      kJson);
-}
-
-void DevServer::Impl::handleEventStream(httplib::Response& response) {
-  std::shared_ptr<EventListener> listener = host_.events().listen();
-  response.set_header("Cache-Control", "no-cache");
-  auto lastWrite = std::make_shared<std::chrono::steady_clock::time_point>();
-  response.set_chunked_content_provider(
-      "text/event-stream",
-      [this, listener, lastWrite](std::size_t offset, httplib::DataSink& sink) {
-        auto write = [&](const std::string& text) {
-          *lastWrite = std::chrono::steady_clock::now();
-          return sink.write(text.data(), text.size());
-        };
-        // The first comment tells the client that it is subscribed.
-        if (offset == 0 && !write(": zel-host events\n\n")) return false;
-        PublishedEvent event;
-        if (listener->next(event, kEventWait)) {
-          return write("id: " + std::to_string(event.sequence) + "\nevent: " +
-                       toValidUtf8(event.name) + "\ndata: " + event.payloadJson + "\n\n");
-        }
-        if (listener->closed() || stopping_) {
-          sink.done();
-          return true;
-        }
-        if (!sink.is_writable()) return false;
-        if (std::chrono::steady_clock::now() - *lastWrite > kKeepAliveEvery) {
-          return write(": keep-alive\n\n");
-        }
-        return true;
-      });
+  return jsonAnswer(toJson(HostValue::makeStructure(
+      {{"event", HostValue::makeString(name)},
+       {"delivered", HostValue::makeUnsigned(static_cast<std::uint64_t>(delivered))}})));
 }
 
 DevServer::DevServer(DevHost& host, DevServerOptions options)
-    : impl_(std::make_unique<Impl>(host, std::move(options))) {
-  impl_->install();
-}
+    : impl_(std::make_unique<Impl>(host, std::move(options))) {}
 
 DevServer::~DevServer() {
   stop();
@@ -316,47 +331,32 @@ DevServer::~DevServer() {
 
 bool DevServer::bind() {
   Impl& impl = *impl_;
-  if (impl.options_.port == 0) {
-    impl.port_ = impl.server_.bind_to_any_port(impl.options_.address);
-  } else if (impl.server_.bind_to_port(impl.options_.address, impl.options_.port)) {
-    impl.port_ = impl.options_.port;
-  } else {
-    impl.port_ = -1;
-  }
-  if (impl.port_ < 0) {
-    impl.error_ = fillTemplate(messages::kCannotListen,
-                               {impl.options_.address, std::to_string(impl.options_.port)});
-    return false;
-  }
+  if (!impl.server_.bind(impl.options_.address, impl.options_.port)) return false;
+  impl.guard_.emplace(impl.server_.port(), impl.options_.allowedHosts);
   return true;
 }
 
 int DevServer::port() const {
-  return impl_->port_;
+  return impl_->server_.port();
 }
 
 std::string DevServer::url() const {
-  return "http://" + impl_->options_.address + ":" + std::to_string(impl_->port_);
+  return "http://" + impl_->options_.address + ":" + std::to_string(port());
 }
 
 const std::string& DevServer::error() const {
-  return impl_->error_;
+  return impl_->server_.error();
 }
 
 void DevServer::run() {
-  impl_->server_.listen_after_bind();
+  impl_->server_.run();
 }
 
 void DevServer::start() {
   impl_->thread_ = std::thread([this] { run(); });
-  // Serving has begun once the server says so (or the thread gave up).
-  for (int i = 0; i < 500 && !impl_->server_.is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
 }
 
 void DevServer::stop() {
-  impl_->stopping_ = true;
   impl_->host_.events().closeAll();
   impl_->server_.stop();
   if (impl_->thread_.joinable()) impl_->thread_.join();

@@ -15,15 +15,19 @@
 //   httpGet(server.url() + "/zel-maps/v2/maps");
 //   server.stop();
 //
-// The host must be started and outlive the server. Requests are served on a
-// pool of threads; the event stream keeps one thread per client.
+// Every request first passes the request guard (request_guard.h: the Host,
+// the Origin, an event's content type) and the HTTP server's limits
+// (http_server.h). The host must be started and outlive the server. Calls
+// run on the server's pool of workers; event streams hold no thread.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/dev/dev_host.h"
+#include "host/dev/http_server.h"
 
 namespace zel::host {
 
@@ -32,7 +36,10 @@ struct DevServerOptions {
   int port = 0;  // 0: any free port
   // Where swagger-ui-dist's files are; without them /docs lists the routes plainly.
   std::string swaggerUiDirectory;
-  std::size_t maxBodyBytes = 16u << 20;
+  // Hosts besides the loopback names that may be named in the Host header
+  // (a proxy's): "NAME" for any port, or "NAME:PORT".
+  std::vector<std::string> allowedHosts;
+  HttpLimits limits;
   std::size_t maxTargetBytes = 2048;
 };
 

@@ -13,6 +13,7 @@ inline constexpr std::string_view kNotAVersion = "not a version (X.Y.Z): %1";
 inline constexpr std::string_view kNotAPair = "%1 takes name=value, not: %2";
 inline constexpr std::string_view kNotAMock = "--mock takes /PREFIX=DIR, not: %1";
 inline constexpr std::string_view kNotAPort = "not a port (0 to 65535): %1";
+inline constexpr std::string_view kNotAHost = "--allow-host takes NAME or NAME:PORT, not: %1";
 inline constexpr std::string_view kOperandCount = "%1 takes %2 operands";
 inline constexpr std::string_view kLinkMismatch =
     "the description's records link %1 functions, %2 types, %3 events";

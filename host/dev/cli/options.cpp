@@ -17,14 +17,24 @@ namespace {
 
 // Options that take a value.
 constexpr std::string_view kValueOptions[] = {
-    "--plugin", "--version",      "--game-data", "--mock", "--swagger-ui",
-    "--body",   "--content-type", "--header",    "--arg",  "--port"};
+    "--plugin",       "--version", "--game-data", "--mock", "--swagger-ui", "--body",
+    "--content-type", "--header",  "--arg",       "--port", "--allow-host"};
 
 bool takesValue(std::string_view option) {
   for (std::string_view known : kValueOptions) {
     if (known == option) return true;
   }
   return false;
+}
+
+// A host name as a Host header names it: no scheme, path, space or control.
+bool isHostName(std::string_view text) {
+  if (text.empty() || text.size() > 255) return false;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte >= 0x7F || c == '/' || c == '@' || c == '?' || c == '#') return false;
+  }
+  return true;
 }
 
 std::optional<std::pair<std::string, std::string>> splitPair(std::string_view text) {
@@ -75,6 +85,12 @@ bool applyValue(CliOptions& options, std::string_view option, std::string_view v
       return false;
     }
     options.port = port;
+  } else if (option == "--allow-host") {
+    if (!isHostName(value)) {
+      error = fillTemplate(messages::kNotAHost, {value});
+      return false;
+    }
+    options.allowedHosts.emplace_back(value);
   }
   return true;
 }
@@ -139,7 +155,7 @@ void printUsage(std::FILE* out) {
                "  zel-host call METHOD PATH [--body FILE] [--content-type T]\n"
                "                [--header name=value]... [--arg name=JSON]...\n"
                "  zel-host describe [--openapi]\n"
-               "  zel-host serve [--port N] [--swagger-ui DIR] [--reload]\n\n");
+               "  zel-host serve [--port N] [--swagger-ui DIR] [--reload] [--allow-host H]...\n\n");
   SdkLayout layout = sdkLayout(programPath());
   std::string plugin = layout.defaultPlugin.string();
   std::string gameData = layout.gameDataMock.string();
@@ -164,7 +180,9 @@ void printUsage(std::FILE* out) {
                "  --port N           the port to serve on, 127.0.0.1 only (default 8080; 0: any)\n"
                "  --swagger-ui DIR   the API browser's files (default %s)\n"
                "  --reload           load a copy of the plugin and reload it when its file\n"
-               "                     changes (a rebuild), on the same port\n\n",
+               "                     changes (a rebuild), on the same port\n"
+               "  --allow-host H     also answer requests whose Host is H (NAME: any port;\n"
+               "                     NAME:PORT), e.g. behind a proxy (repeatable)\n\n",
                swaggerUi.c_str());
   std::fprintf(out, "commands:\n");
   for (const Command& command : commands()) {

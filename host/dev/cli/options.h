@@ -5,7 +5,7 @@
 //   zel-host call METHOD PATH [--body FILE] [--content-type T] [--header name=value]...
 //                             [--arg name=JSON]...
 //   zel-host describe [--openapi]
-//   zel-host serve [--port N] [--swagger-ui DIR] [--reload]
+//   zel-host serve [--port N] [--swagger-ui DIR] [--reload] [--allow-host H]...
 //   (every command: --plugin PATH --version X.Y.Z --game-data DIR --mock /PREFIX=DIR
 //    --verbose)
 //
@@ -55,6 +55,8 @@ struct CliOptions {
   // serve
   int port = 8080;
   bool reload = false;  // watch the plugin file and reload it when it changes
+  // Hosts served besides the loopback names: "NAME" or "NAME:PORT".
+  std::vector<std::string> allowedHosts;
 };
 
 // argv[0] is skipped. On a usage error, returns none with the reason in error.

@@ -37,6 +37,7 @@ int runServe(const CliOptions& options) {
   DevServerOptions serverOptions;
   serverOptions.port = options.port;
   serverOptions.swaggerUiDirectory = options.swaggerUiDirectory;
+  serverOptions.allowedHosts = options.allowedHosts;
   DevServer server(host, serverOptions);
   if (!server.bind()) {
     reportError(server.error());

@@ -49,7 +49,13 @@ TEST(AnyPluginServerTest, TheTestPluginGetsItsDocumentDocsAndRoutes) {
   EXPECT_THAT(docs->body, HasSubstr("<title>" + host.shortName() + " API</title>"));
   EXPECT_THAT(docs->body, Not(HasSubstr("zel-maps")));
   if (std::filesystem::exists(serverOptions.swaggerUiDirectory + "/swagger-ui-bundle.js")) {
-    EXPECT_THAT(docs->body, HasSubstr("url: \"/openapi.json\""));
+    // The page starts Swagger UI from a script of its own origin (its policy
+    // allows no inline script).
+    EXPECT_THAT(docs->body, HasSubstr("<script src=\"/docs/start.js\"></script>"));
+    httplib::Result start = client.Get("/docs/start.js");
+    ASSERT_TRUE(start) << httplib::to_string(start.error());
+    EXPECT_THAT(start->body, HasSubstr("url: \"/openapi.json\""));
+    EXPECT_THAT(docs->get_header_value("Content-Security-Policy"), HasSubstr("script-src 'self';"));
   } else {
     EXPECT_THAT(docs->body, HasSubstr("<code>GET /zel-test/v1/double/{n}</code>"));
   }

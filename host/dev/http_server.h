@@ -1,0 +1,126 @@
+// HttpServer: the HTTP/1.1 server under zel-host serve. It runs on a user's
+// machine beside a browser that visits other sites, so every client may be
+// hostile, and none may end the process, make it hold memory without bound
+// or keep other clients from being answered:
+//
+//   - one thread reads and writes every connection without blocking; a
+//     client that sends slowly or reads slowly holds no thread;
+//   - a request head must arrive whole within a deadline and within a count
+//     of headers and a size; a body (chunked ones too) within a size, and all
+//     bodies being read at once within a budget; refusals of a body that is
+//     still arriving drain it without keeping it, so that the client reads
+//     the answer;
+//   - the handlers' work runs on a pool of worker threads, only once the
+//     whole request is in memory;
+//   - long-lived answers (server-sent events) are polled on the server's
+//     thread and capped in number.
+//
+//   HttpServer server(limits, handlers);
+//   if (!server.bind("127.0.0.1", 0)) return fail(server.error());
+//   std::thread serving([&] { server.run(); });
+//   ...
+//   server.stop();   // from any thread; run() returns
+//
+// The handlers are called on the server's thread (screen, openStream) or on
+// a worker (answer, log) and must outlive the server.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zel::host {
+
+struct HttpRequest {
+  std::string method;
+  std::string target;                                        // exactly as sent
+  std::vector<std::pair<std::string, std::string>> headers;  // names as sent
+  std::string body;
+
+  // The first header of that name, whatever its case; none when absent.
+  const std::string* header(std::string_view name) const;
+};
+
+struct HttpResponse {
+  int status = 200;
+  std::string contentType;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+// A long-lived answer: the server polls it now and then, and sends what it
+// gives as it comes.
+class HttpStream {
+ public:
+  virtual ~HttpStream() = default;
+  // Appends the text that is ready, never waiting; false once the stream has
+  // ended (what was appended is still sent).
+  virtual bool poll(std::string& text) = 0;
+};
+
+struct HttpLimits {
+  std::size_t maxBodyBytes = 16u << 20;
+  std::size_t maxHeadBytes = 64u << 10;
+  std::size_t maxHeaderCount = 100;
+  // All bodies being read at once; a request that would pass it is answered
+  // 503. A chunked body counts as the largest allowed until it has arrived.
+  std::size_t bodyBudgetBytes = 64u << 20;
+  std::chrono::milliseconds headDeadline{10'000};  // also how long a kept-alive connection idles
+  std::chrono::milliseconds bodyDeadline{60'000};
+  std::chrono::milliseconds writeDeadline{30'000};
+  std::size_t maxStreams = 32;
+  std::size_t maxConnections = 256;  // connections beyond are closed at once
+  unsigned workerThreads = 8;
+};
+
+struct HttpHandlers {
+  // From the head alone, before any body is read: a refusal, or none to go on.
+  std::function<std::optional<HttpResponse>(const HttpRequest& head)> screen;
+  // A stream for a request that asks for one, given its answer's status and
+  // headers to send first; none: an ordinary request.
+  std::function<std::unique_ptr<HttpStream>(const HttpRequest& head, HttpResponse& answer)>
+      openStream;
+  // Whether a request (its head) asks for a stream; asked before openStream,
+  // so that a request over the cap is refused without opening one.
+  std::function<bool(const HttpRequest& head)> wantsStream;
+  // The answer to a whole request, on a worker thread.
+  std::function<HttpResponse(HttpRequest& request)> answer;
+  // The server's own refusals, as the handlers' answers look.
+  std::function<HttpResponse(int status, std::string_view text)> refusal;
+  // Once a request has been answered (streams excepted).
+  std::function<void(const HttpRequest& request, int status,
+                     std::chrono::steady_clock::duration elapsed)>
+      log;
+};
+
+class HttpServer {
+ public:
+  HttpServer(HttpLimits limits, HttpHandlers handlers);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Listens on address:port (0: any free port), alone: a port that another
+  // server holds is an error. False with the reason in error().
+  bool bind(const std::string& address, int port);
+  int port() const;
+  const std::string& error() const;
+
+  // Serves on this thread until stop().
+  void run();
+  // Closes every connection and ends run(); safe from any thread, and twice.
+  void stop();
+
+ private:
+  friend class HttpSession;  // one connection, in http_server.cpp
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zel::host
