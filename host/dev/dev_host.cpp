@@ -18,6 +18,36 @@ std::string_view trimLineEnd(std::string_view text) {
   return text;
 }
 
+// A method or target as the client sent it, made safe to print: every byte
+// of a control character (C0, DEL, and C1 whether encoded as UTF-8 or sent
+// as a lone byte, which an 8-bit terminal takes as a control too) and of an
+// invalid UTF-8 sequence is written as \xNN, so that a request cannot move
+// the cursor, retitle the window or forge lines of the log. A backslash is
+// doubled, so that a client's own text \x1b cannot pass for an escaped byte.
+std::string printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    std::size_t length = validUtf8Length(text);
+    auto lead = static_cast<unsigned char>(text[0]);
+    bool c1 = length == 2 && lead == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0;
+    if (lead == '\\') {
+      out += "\\\\";
+    } else if (length == 0 || lead < 0x20 || lead == 0x7F || c1) {
+      if (length == 0) length = 1;
+      for (std::size_t i = 0; i < length; ++i) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
+        out += escaped;
+      }
+    } else {
+      out.append(text.substr(0, length));
+    }
+    text.remove_prefix(length);
+  }
+  return out;
+}
+
 std::string_view methodText(std::uint32_t method, const std::optional<std::string>& custom) {
   if (method == kMethodCustom && custom) return *custom;
   return methodName(method);
@@ -293,7 +323,8 @@ void DevHost::logRequest(std::string_view method, std::string_view url, std::uin
   char milliseconds[32];
   std::snprintf(milliseconds, sizeof milliseconds, "%.2f",
                 std::chrono::duration<double, std::milli>(elapsed).count());
-  log(fillTemplate(messages::kRequestLine, {method, url, std::to_string(status), milliseconds}));
+  log(fillTemplate(messages::kRequestLine,
+                   {printable(method), printable(url), std::to_string(status), milliseconds}));
 }
 
 std::optional<ScriptedResponse> DevHost::answerFromMocks(const RecordedRequest& request) const {

@@ -82,8 +82,10 @@ struct HttpServer::Impl {
   tcp::acceptor acceptor_{io_};
   int port_ = -1;
   std::string error_;
-  std::size_t streams_ = 0;       // on the server's thread only
-  std::size_t bodyReserved_ = 0;  // likewise
+  // Counted on the server's thread; a connection that ends while the server
+  // stops may give its share back from the stopping thread.
+  std::atomic<std::size_t> streams_{0};
+  std::atomic<std::size_t> bodyReserved_{0};
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};
 };

@@ -2,10 +2,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <vector>
 
-#include <rapidjson/document.h>
+#include <rapidjson/encodedstream.h>
 #include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
 #include <rapidjson/prettywriter.h>
+#include <rapidjson/reader.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -16,40 +20,75 @@ namespace zel::host {
 
 namespace {
 
-HostValue fromDocument(const rapidjson::Value& value) {
-  switch (value.GetType()) {
-    case rapidjson::kNullType:
-      return HostValue::makeNone();
-    case rapidjson::kFalseType:
-    case rapidjson::kTrueType:
-      return HostValue::makeBool(value.GetBool());
-    case rapidjson::kNumberType:
-      if (value.IsInt64()) return HostValue::makeSigned(value.GetInt64());
-      if (value.IsUint64()) return HostValue::makeUnsigned(value.GetUint64());
-      return HostValue::makeFloat(value.GetDouble());
-    case rapidjson::kStringType:
-      return HostValue::makeString(std::string_view(value.GetString(), value.GetStringLength()));
-    case rapidjson::kArrayType: {
-      std::vector<HostValue> elements;
-      elements.reserve(value.Size());
-      for (const rapidjson::Value& element : value.GetArray()) {
-        elements.push_back(fromDocument(element));
-      }
-      return HostValue::makeCollection(std::move(elements));
+// Builds the value as the reader walks the text, with one frame per open
+// array or object instead of a call per level. Refusing to open one level
+// more than kMaxJsonNesting also stops the reader, whose own descent
+// follows the brackets, before it goes deeper.
+class ValueBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, ValueBuilder> {
+ public:
+  bool Null() { return add(HostValue::makeNone()); }
+  bool Bool(bool value) { return add(HostValue::makeBool(value)); }
+  bool Int(int value) { return add(HostValue::makeSigned(value)); }
+  bool Uint(unsigned value) { return add(HostValue::makeSigned(value)); }
+  bool Int64(std::int64_t value) { return add(HostValue::makeSigned(value)); }
+  bool Uint64(std::uint64_t value) {
+    if (value <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+      return add(HostValue::makeSigned(static_cast<std::int64_t>(value)));
     }
-    case rapidjson::kObjectType: {
-      std::vector<HostField> fields;
-      fields.reserve(value.MemberCount());
-      for (const auto& member : value.GetObject()) {
-        fields.push_back(
-            HostField{std::string(member.name.GetString(), member.name.GetStringLength()),
-                      fromDocument(member.value)});
-      }
-      return HostValue::makeStructure(std::move(fields));
-    }
+    return add(HostValue::makeUnsigned(value));
   }
-  return HostValue::makeNone();
-}
+  bool Double(double value) { return add(HostValue::makeFloat(value)); }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    return add(HostValue::makeString(std::string_view(text, length)));
+  }
+  bool Key(const char* text, rapidjson::SizeType length, bool) {
+    open_.back().key.assign(text, length);
+    return true;
+  }
+  bool StartObject() { return openContainer(HostValue::makeStructure({})); }
+  bool EndObject(rapidjson::SizeType) { return closeContainer(); }
+  bool StartArray() { return openContainer(HostValue::makeCollection({})); }
+  bool EndArray(rapidjson::SizeType) { return closeContainer(); }
+
+  bool tooDeep() const { return tooDeep_; }
+  HostValue take() { return std::move(root_); }
+
+ private:
+  struct Frame {
+    HostValue container;
+    std::string key;  // of the object member whose value comes next
+  };
+
+  bool add(HostValue value) {
+    if (open_.empty()) {
+      root_ = std::move(value);
+    } else if (Frame& top = open_.back(); top.container.flatKind() == FlatKind::Collection) {
+      top.container.elements.push_back(std::move(value));
+    } else {
+      top.container.fields.push_back(HostField{std::move(top.key), std::move(value)});
+    }
+    return true;
+  }
+
+  bool openContainer(HostValue container) {
+    if (open_.size() == kMaxJsonNesting) {
+      tooDeep_ = true;
+      return false;
+    }
+    open_.push_back(Frame{std::move(container), {}});
+    return true;
+  }
+
+  bool closeContainer() {
+    HostValue done = std::move(open_.back().container);
+    open_.pop_back();
+    return add(std::move(done));
+  }
+
+  std::vector<Frame> open_;
+  HostValue root_;
+  bool tooDeep_ = false;
+};
 
 template <typename Writer>
 void writeText(Writer& writer, std::string_view text) {
@@ -57,8 +96,15 @@ void writeText(Writer& writer, std::string_view text) {
   writer.String(valid.data(), static_cast<rapidjson::SizeType>(valid.size()));
 }
 
+// An array or object being written, and the index of its next entry.
+struct OpenContainer {
+  const HostValue* container;
+  std::size_t next;
+};
+
+// Writes a scalar whole; starts an array or object and leaves it open.
 template <typename Writer>
-void writeValue(Writer& writer, const HostValue& value) {
+void writeOrOpen(Writer& writer, const HostValue& value, std::vector<OpenContainer>& open) {
   switch (value.flatKind()) {
     case FlatKind::Bool:
       writer.Bool(value.boolean);
@@ -86,17 +132,11 @@ void writeValue(Writer& writer, const HostValue& value) {
       return;
     case FlatKind::Collection:
       writer.StartArray();
-      for (const HostValue& element : value.elements) writeValue(writer, element);
-      writer.EndArray();
+      open.push_back(OpenContainer{&value, 0});
       return;
     case FlatKind::Structure:
       writer.StartObject();
-      for (const HostField& field : value.fields) {
-        std::string key = toValidUtf8(field.key);
-        writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
-        writeValue(writer, field.value);
-      }
-      writer.EndObject();
+      open.push_back(OpenContainer{&value, 0});
       return;
     default:
       writer.Null();
@@ -104,8 +144,88 @@ void writeValue(Writer& writer, const HostValue& value) {
   }
 }
 
-// Length of the valid UTF-8 sequence at the start of text, 0 when invalid.
-std::size_t validSequenceLength(std::string_view text) {
+// A loop over a stack of open containers rather than a call per level: a
+// value can be nested as deeply as its maker likes.
+template <typename Writer>
+void writeValue(Writer& writer, const HostValue& value) {
+  std::vector<OpenContainer> open;
+  writeOrOpen(writer, value, open);
+  while (!open.empty()) {
+    const HostValue& container = *open.back().container;
+    std::size_t next = open.back().next++;
+    if (container.flatKind() == FlatKind::Collection) {
+      if (next == container.elements.size()) {
+        writer.EndArray();
+        open.pop_back();
+      } else {
+        writeOrOpen(writer, container.elements[next], open);
+      }
+    } else if (next == container.fields.size()) {
+      writer.EndObject();
+      open.pop_back();
+    } else {
+      const HostField& field = container.fields[next];
+      std::string key = toValidUtf8(field.key);
+      writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+      writeOrOpen(writer, field.value, open);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<HostValue> parseJson(std::string_view text, std::string& error) {
+  // A UTF-8 byte order mark is skipped, as a document reading the text would.
+  rapidjson::MemoryStream bytes(text.data(), text.size());
+  rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream(bytes);
+  rapidjson::Reader reader;
+  ValueBuilder builder;
+  rapidjson::ParseResult parsed =
+      reader.Parse<rapidjson::kParseValidateEncodingFlag>(stream, builder);
+  if (builder.tooDeep()) {
+    error = fillTemplate(messages::kJsonTooDeep,
+                         {std::to_string(parsed.Offset()), std::to_string(kMaxJsonNesting)});
+    return std::nullopt;
+  }
+  if (parsed.IsError()) {
+    error = fillTemplate(messages::kInvalidJson, {std::to_string(parsed.Offset()),
+                                                  rapidjson::GetParseError_En(parsed.Code())});
+    return std::nullopt;
+  }
+  return builder.take();
+}
+
+std::string toJson(const HostValue& value, JsonStyle style) {
+  rapidjson::StringBuffer buffer;
+  if (style == JsonStyle::Indented) {
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
+    writer.SetIndent(' ', 2);
+    writeValue(writer, value);
+  } else {
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    writeValue(writer, value);
+  }
+  return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+std::string toValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  while (!text.empty()) {
+    std::size_t length = validUtf8Length(text);
+    if (length == 0) {
+      valid += "\xEF\xBF\xBD";
+      length = 1;
+    } else {
+      valid.append(text.data(), length);
+    }
+    text.remove_prefix(length);
+  }
+  return valid;
+}
+
+std::size_t validUtf8Length(std::string_view text) {
+  if (text.empty()) return 0;
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
@@ -132,50 +252,6 @@ std::size_t validSequenceLength(std::string_view text) {
   bool surrogate = code >= 0xD800 && code <= 0xDFFF;
   if (code < minimum || code > 0x10FFFF || surrogate) return 0;
   return length;
-}
-
-}  // namespace
-
-std::optional<HostValue> parseJson(std::string_view text, std::string& error) {
-  rapidjson::Document document;
-  constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag;
-  document.Parse<kFlags>(text.data(), text.size());
-  if (document.HasParseError()) {
-    error = fillTemplate(messages::kInvalidJson,
-                         {std::to_string(document.GetErrorOffset()),
-                          rapidjson::GetParseError_En(document.GetParseError())});
-    return std::nullopt;
-  }
-  return fromDocument(document);
-}
-
-std::string toJson(const HostValue& value, JsonStyle style) {
-  rapidjson::StringBuffer buffer;
-  if (style == JsonStyle::Indented) {
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
-    writer.SetIndent(' ', 2);
-    writeValue(writer, value);
-  } else {
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    writeValue(writer, value);
-  }
-  return std::string(buffer.GetString(), buffer.GetSize());
-}
-
-std::string toValidUtf8(std::string_view text) {
-  std::string valid;
-  valid.reserve(text.size());
-  while (!text.empty()) {
-    std::size_t length = validSequenceLength(text);
-    if (length == 0) {
-      valid += "\xEF\xBF\xBD";
-      length = 1;
-    } else {
-      valid.append(text.data(), length);
-    }
-    text.remove_prefix(length);
-  }
-  return valid;
 }
 
 std::string toBase64(std::string_view bytes) {

@@ -7,12 +7,16 @@
 //   gameData.answer(2, "/zel-maps/v1/maps");                     // none: not under the prefix
 //
 // A path that would leave the directory ("..", ".", empty segments, back
-// slashes, drive letters, percent escapes) is refused, never opened. Reads
-// the file on every request, so edits show at once. Holds only names; safe
-// to use from several threads.
+// slashes, drive letters, percent escapes) is refused, never opened; so is a
+// file that a link (a symbolic link, a junction) takes outside it, however
+// deep the link sits. Only regular files of at most maxFileBytes are served:
+// a FIFO, a device or a folder is never read. Reads the file on every
+// request, so edits show at once. Holds only names; safe to use from several
+// threads.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,10 +25,15 @@
 
 namespace zel::host {
 
+// The largest file a mock serves: far above any document a sibling plugin
+// sends, far below what would strain the 32-bit process that holds it whole.
+inline constexpr std::uint64_t kMaxMockFileBytes = 64u << 20;
+
 struct MockFolderSpec {
   std::string prefix;         // "/zel-game-data/assets/v1"; a trailing slash is ignored
   std::string directory;      // where the files are
   std::string name = "mock";  // how its errors call it ("game data")
+  std::uint64_t maxFileBytes = kMaxMockFileBytes;
 };
 
 class MockFolder {
@@ -36,17 +45,29 @@ class MockFolder {
 
   // Whether the url's path (its query ignored) lies under the prefix.
   bool covers(std::string_view url) const;
-  // The file behind a url under the prefix; none when it is not under the
-  // prefix or its path is refused.
+  // The file behind a url under the prefix (named in the directory as
+  // given); none when it is not under the prefix or its path is refused.
+  // Windows tells where a link leads only once the file is open, so there a
+  // link out of the folder is refused by answer alone.
   std::optional<std::string> fileFor(std::string_view url) const;
 
   // None when the url is not under the prefix. A GET answers the file's text
   // streamed in chunks with a content type from its extension; a refused
-  // path, a missing or unreadable file answer an error with status 404; any
-  // other method answers status 405.
+  // path, a missing, unreadable, non-regular or too large file answer an
+  // error with status 404; any other method answers status 405.
   std::optional<ScriptedResponse> answer(std::uint32_t method, std::string_view url) const;
 
  private:
+  // A file a url names: as messages call it, and as it is opened, with every
+  // link followed (so that what was checked to lie inside is what is read),
+  // beside the directory so resolved.
+  struct FoundFile {
+    std::string name;
+    std::filesystem::path resolved;
+    std::filesystem::path folder;
+  };
+  std::optional<FoundFile> find(std::string_view url) const;
+
   MockFolderSpec spec_;
 };
 

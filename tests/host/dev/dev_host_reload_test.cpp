@@ -117,9 +117,9 @@ TEST_F(DevHostReloadTest, ANewBuildReplacesThePluginAndABrokenFileChangesNothing
   PublishedEvent event;
   while (listener->next(event, std::chrono::milliseconds(0))) events.push_back(event);
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(events[0].name, "zel-host: reloaded");
+  EXPECT_EQ(events[0].name, "zel-host.reloaded");
   EXPECT_THAT(events[0].payloadJson, HasSubstr("\"error\":null"));
-  EXPECT_EQ(events[1].name, "zel-host: reload failed");
+  EXPECT_EQ(events[1].name, "zel-host.reload-failed");
   EXPECT_THAT(events[1].payloadJson, HasSubstr("Cannot load plugin library"));
   EXPECT_THAT(logs(), testing::Contains(HasSubstr("zel-host: reload failed, still serving")));
 }

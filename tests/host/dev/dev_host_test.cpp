@@ -83,6 +83,46 @@ TEST_F(DevHostTest, ThePluginsRequestsReachTheGameDataAndTheHostedRoutes) {
   EXPECT_THAT(logs(), testing::Contains(testing::StartsWith("GET /zel-maps/v1/map/99 -> 404 (")));
 }
 
+// Methods and targets are the client's own bytes: none may reach the
+// terminal as a control, whichever way it is encoded.
+TEST_F(DevHostTest, TheRequestLogEscapesControlsAndInvalidUtf8) {
+  struct Row {
+    int line;
+    const char* method;
+    const char* url;
+    const char* logged;
+  };
+  const Row rows[] = {
+      {__LINE__, "GET", "/zel-maps/v1/map/3", "GET /zel-maps/v1/map/3 -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/a\x1b]0;owned\x07/b\x1b[2J",
+       "GET /a\\x1b]0;owned\\x07/b\\x1b[2J -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/a\r\nGET /forged -> 200",
+       "GET /a\\x0d\\x0aGET /forged -> 200 -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/\x01\x1f\x7f", "GET /\\x01\\x1f\\x7f -> 200 (1.50 ms)"},
+      // C1 controls as UTF-8 and as the lone bytes an 8-bit terminal obeys.
+      {__LINE__, "GET", "/\xc2\x9b[2J\xc2\x80", "GET /\\xc2\\x9b[2J\\xc2\\x80 -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/\x9b[2J\x84", "GET /\\x9b[2J\\x84 -> 200 (1.50 ms)"},
+      // Invalid UTF-8: a cut sequence, an overlong ESC, a surrogate.
+      {__LINE__, "GET", "/\xe2\x82", "GET /\\xe2\\x82 -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/\xc0\x9b", "GET /\\xc0\\x9b -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/\xed\xa0\x80", "GET /\\xed\\xa0\\x80 -> 200 (1.50 ms)"},
+      // Printable UTF-8 stays as it is; a backslash is doubled.
+      {__LINE__, "GET", "/caf\xc3\xa9\xc2\xa0\xe2\x82\xac",
+       "GET /caf\xc3\xa9\xc2\xa0\xe2\x82\xac -> 200 (1.50 ms)"},
+      {__LINE__, "GET", "/a\\x1b", "GET /a\\\\x1b -> 200 (1.50 ms)"},
+      {__LINE__, "G\x1b[1mET", "/", "G\\x1b[1mET / -> 200 (1.50 ms)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    host_->logRequest(row.method, row.url, 200, std::chrono::microseconds(1500));
+    EXPECT_THAT(logs(), testing::Contains(std::string(row.logged)));
+  }
+  // What the plugin asks for is logged the same way.
+  send(kGet, "/zel-maps/v1/map/\x1b[31m");
+  EXPECT_THAT(logs(),
+              testing::Contains(testing::StartsWith("GET /zel-maps/v1/map/\\x1b[31m -> 4")));
+}
+
 TEST_F(DevHostTest, PublishedEventsReachTheHubAndSubscribersGetDeliveries) {
   std::shared_ptr<EventListener> listener = host_->events().listen();
   EXPECT_EQ(host_->deliverEvent("OnRegionLocaleChanged", HostValue::makeNone()), 1u);

@@ -9,11 +9,21 @@
 namespace zel::host {
 namespace {
 
+// depth levels of open, then the innermost value, then depth levels of close.
+std::string nested(std::size_t depth, std::string_view open, std::string_view close,
+                   std::string_view innermost = "1") {
+  std::string text;
+  for (std::size_t i = 0; i < depth; ++i) text += open;
+  text += innermost;
+  for (std::size_t i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
 TEST(JsonValueTest, ReadsEveryKindAndWritesItBack) {
   struct Row {
     int line;
-    const char* input;
-    const char* compact;  // what toJson writes of it
+    std::string input;
+    std::string compact;  // what toJson writes of it
   };
   const Row rows[] = {
       {__LINE__, "null", "null"},
@@ -24,9 +34,16 @@ TEST(JsonValueTest, ReadsEveryKindAndWritesItBack) {
       {__LINE__, R"("a\"b\u00e9\n")", R"("a\"bé\n")"},
       {__LINE__, R"([1, [], {}])", R"([1,[],{}])"},
       {__LINE__, R"({"b": 1, "a": {"c": [true]}})", R"({"b":1,"a":{"c":[true]}})"},
+      // As deep as the plugin's readers go, in arrays, objects and both.
+      {__LINE__, nested(kMaxJsonNesting, "[", "]"), nested(kMaxJsonNesting, "[", "]")},
+      {__LINE__, nested(kMaxJsonNesting, "{\"a\":", "}"), nested(kMaxJsonNesting, "{\"a\":", "}")},
+      {__LINE__, nested(kMaxJsonNesting / 2, "[{\"k\":", "}]"),
+       nested(kMaxJsonNesting / 2, "[{\"k\":", "}]")},
+      {__LINE__, nested(kMaxJsonNesting - 1, "[", "]", "{}"),
+       nested(kMaxJsonNesting - 1, "[", "]", "{}")},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.input);
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.input.substr(0, 40));
     std::string error;
     std::optional<HostValue> value = parseJson(row.input, error);
     ASSERT_TRUE(value) << error;
@@ -49,6 +66,20 @@ TEST(JsonValueTest, RejectsMalformedTextAndInvalidUtf8WithTheOffset) {
       {__LINE__, "", "Invalid JSON at offset 0: The document is empty."},
       {__LINE__, "\"\xff\"", "Invalid JSON at offset 1: "},
       {__LINE__, "1 2", "Invalid JSON at offset 2: "},
+      // One level deeper than the plugin's readers go, and far deeper: refused
+      // where the level too many opens, before the rest is read.
+      {__LINE__, nested(kMaxJsonNesting + 1, "[", "]"),
+       "Invalid JSON at offset 513: Containers are nested deeper than 512 levels."},
+      {__LINE__, nested(kMaxJsonNesting + 1, "{\"a\":", "}"),
+       "Invalid JSON at offset 2561: Containers are nested deeper than 512 levels."},
+      {__LINE__, nested(kMaxJsonNesting, "[", "]", "{}"),
+       "Invalid JSON at offset 513: Containers are nested deeper than 512 levels."},
+      {__LINE__, std::string(100'000, '['),
+       "Invalid JSON at offset 513: Containers are nested deeper than 512 levels."},
+      {__LINE__, nested(100'000, "{\"a\":", "}"),
+       "Invalid JSON at offset 2561: Containers are nested deeper than 512 levels."},
+      {__LINE__, nested(50'000, "[{\"k\":", "}]"),
+       "Invalid JSON at offset 1537: Containers are nested deeper than 512 levels."},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line);
@@ -75,6 +106,24 @@ TEST(JsonValueTest, WritesOnlyValidJson) {
   EXPECT_EQ(toJson(HostValue::makeCollection({}), JsonStyle::Indented), "[]");
   EXPECT_EQ(toJson(parseJson("{\"a\":[1]}", error).value(), JsonStyle::Indented),
             "{\n  \"a\": [\n    1\n  ]\n}");
+}
+
+// Values from elsewhere than the parser (a plugin's reply) may nest deeper
+// than it reads; writing them must not take a call per level.
+TEST(JsonValueTest, WritesValuesNestedFarDeeperThanItReads) {
+  constexpr std::size_t kDepth = 200'000;
+  HostValue value = HostValue::makeSigned(1);
+  for (std::size_t i = 0; i < kDepth; ++i) {
+    std::vector<HostValue> elements;
+    elements.push_back(std::move(value));
+    value = HostValue::makeCollection(std::move(elements));
+  }
+  EXPECT_EQ(toJson(value), nested(kDepth, "[", "]"));
+  // Taken apart level by level: the value's own destructor goes a call per level.
+  while (!value.elements.empty()) {
+    HostValue inner = std::move(value.elements.front());
+    value = std::move(inner);
+  }
 }
 
 TEST(JsonValueTest, Base64PadsTheLastGroup) {

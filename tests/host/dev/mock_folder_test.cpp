@@ -1,5 +1,9 @@
 #include "host/dev/mock_folder.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -113,6 +117,107 @@ TEST(MockFolderTest, MissingFilesAndOtherMethodsAnswerErrors) {
   EXPECT_EQ(posted->status, 405u);
   EXPECT_EQ(posted->error, "The files has no POST /svc/top.json");
 }
+
+// Each row's url answers its text, or the error that starts with its error.
+struct ServedRow {
+  int line;
+  std::string url;
+  const char* text;   // null: an error
+  std::string error;  // how the error starts
+};
+
+void expectServed(const MockFolder& mock, const ServedRow& row) {
+  SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.url);
+  std::optional<ScriptedResponse> answer = mock.answer(kGet, row.url);
+  ASSERT_TRUE(answer);
+  if (row.text != nullptr) {
+    EXPECT_FALSE(answer->error) << *answer->error;
+    EXPECT_EQ(streamedText(*answer), row.text);
+    return;
+  }
+  EXPECT_EQ(answer->status, 404u);
+  EXPECT_THAT(answer->error.value_or(""), testing::StartsWith(row.error));
+  EXPECT_FALSE(answer->stream);
+}
+
+TEST(MockFolderTest, ServesOnlyRegularFilesUpToTheCap) {
+  std::filesystem::path root = mockTree("mock-folder-cap");
+  std::filesystem::path served = root / "served";
+  testing_support::writeTextFile(served / "ten.txt", "0123456789");
+  testing_support::writeTextFile(served / "eleven.txt", "0123456789A");
+  MockFolder small({"/svc", served.string(), "mock", 10});
+  std::string missing = "Mock file " + served.string();
+  const ServedRow rows[] = {
+      {__LINE__, "/svc/ten.txt", "0123456789", ""},
+      {__LINE__, "/svc/eleven.txt", nullptr,
+       missing + "/eleven.txt cannot be read: larger than 10 bytes"},
+      {__LINE__, "/svc/deep", nullptr, missing + "/deep cannot be read: not a regular file"},
+  };
+  for (const ServedRow& row : rows) expectServed(small, row);
+
+  // Sparse where the file system allows: its size is refused before a byte is read.
+  std::filesystem::resize_file(served / "ten.txt", kMaxMockFileBytes + 1);
+  MockFolder mock({"/svc", served.string()});
+  expectServed(mock, {__LINE__, "/svc/ten.txt", nullptr,
+                      missing + "/ten.txt cannot be read: larger than 67108864 bytes"});
+  std::filesystem::remove(served / "ten.txt");
+}
+
+#if !defined(_WIN32)
+TEST(MockFolderTest, LinksAreFollowedOnlyAsFarAsTheFolder) {
+  std::filesystem::path root = mockTree("mock-folder-links");
+  std::filesystem::path served = root / "served";
+  std::filesystem::create_directories(root / "elsewhere");
+  testing_support::writeTextFile(root / "elsewhere" / "notes.txt", "elsewhere");
+  std::filesystem::create_symlink("top.json", served / "same.json");
+  std::filesystem::create_directory_symlink("deep", served / "also-deep");
+  std::filesystem::create_symlink("../secret.txt", served / "secret.txt");
+  std::filesystem::create_symlink(root / "secret.txt", served / "absolute.txt");
+  std::filesystem::create_symlink("deep/../../secret.txt", served / "winding.txt");
+  std::filesystem::create_directory_symlink("../elsewhere", served / "elsewhere");
+  std::filesystem::create_symlink("elsewhere/notes.txt", served / "via-elsewhere.txt");
+  MockFolder mock({"/svc", served.string()});
+  const std::string refused = "The mock refuses the path ";
+  const ServedRow rows[] = {
+      {__LINE__, "/svc/same.json", "{\"top\": true}", ""},
+      {__LINE__, "/svc/also-deep/notes.txt", "deep notes", ""},
+      {__LINE__, "/svc/secret.txt", nullptr, refused + "/svc/secret.txt"},
+      {__LINE__, "/svc/absolute.txt", nullptr, refused + "/svc/absolute.txt"},
+      {__LINE__, "/svc/winding.txt", nullptr, refused + "/svc/winding.txt"},
+      {__LINE__, "/svc/elsewhere/notes.txt", nullptr, refused + "/svc/elsewhere/notes.txt"},
+      {__LINE__, "/svc/elsewhere/absent.txt", nullptr, refused + "/svc/elsewhere/absent.txt"},
+      {__LINE__, "/svc/via-elsewhere.txt", nullptr, refused + "/svc/via-elsewhere.txt"},
+  };
+  for (const ServedRow& row : rows) {
+    expectServed(mock, row);
+    EXPECT_EQ(mock.fileFor(row.url).has_value(), row.text != nullptr) << row.line;
+  }
+  // A folder that is itself a link serves what lies in its target.
+  MockFolder linked({"/svc", (served / "also-deep").string()});
+  expectServed(linked, {__LINE__, "/svc/notes.txt", "deep notes", ""});
+}
+
+TEST(MockFolderTest, FifosAndDevicesAreNeverRead) {
+  std::filesystem::path root = mockTree("mock-folder-special");
+  std::filesystem::path served = root / "served";
+  // Opened for reading, a FIFO without a writer would hold the request forever.
+  ASSERT_EQ(mkfifo((served / "fifo.json").c_str(), 0600), 0);
+  std::filesystem::create_symlink("fifo.json", served / "to-fifo.json");
+  MockFolder mock({"/svc", served.string()});
+  std::string missing = "Mock file " + served.string();
+  expectServed(mock, {__LINE__, "/svc/fifo.json", nullptr,
+                      missing + "/fifo.json cannot be read: not a regular file"});
+  expectServed(mock, {__LINE__, "/svc/to-fifo.json", nullptr,
+                      missing + "/to-fifo.json cannot be read: not a regular file"});
+  // /dev/zero would never end, /dev/null is empty; neither is a file to serve.
+  MockFolder devices({"/dev", "/dev"});
+  for (const char* url : {"/dev/zero", "/dev/null"}) {
+    expectServed(devices,
+                 {__LINE__, url, nullptr,
+                  "Mock file " + std::string(url) + " cannot be read: not a regular file"});
+  }
+}
+#endif
 
 TEST(MockFolderTest, TheRootPrefixCoversEveryPath) {
   std::filesystem::path root = mockTree("mock-folder-root");

@@ -26,6 +26,9 @@ class ServedChild {
   // and waits until it says where it serves; false when it ended first.
   bool start(const std::string& commandLine);
   int port() const { return port_; }
+  // The program's own process (the shell runs it in the background), for
+  // signals and /proc; 0 before start.
+  int pid() const { return pid_; }
   // What it wrote so far (up to the serving line until stopped).
   const std::string& output() const { return output_; }
   // Sends SIGTERM and collects the rest of the output; the exit status, or -1.

@@ -101,13 +101,13 @@ TEST(ZelHostReloadTest, ARebuiltPluginIsServedAndABrokenFileIsRefused) {
     EXPECT_TRUE(askUntil(client, "/zel-test/v1/double/21", [](const httplib::Response& answer) {
       return answer.status == 200 && answer.body == "42";
     }));
-    EXPECT_TRUE(events.waitFor("event: zel-host: reloaded\n")) << events.text();
+    EXPECT_TRUE(events.waitFor("event: zel-host.reloaded\n")) << events.text();
     httplib::Result document = client.Get("/openapi.json");
     ASSERT_TRUE(document);
     EXPECT_THAT(document->body, HasSubstr("/zel-test/v1/double/{n}"));
 
     testing_support::writeTextFile(plugin, std::string(8192, '\x5a'));
-    EXPECT_TRUE(events.waitFor("event: zel-host: reload failed\n")) << events.text();
+    EXPECT_TRUE(events.waitFor("event: zel-host.reload-failed\n")) << events.text();
     EXPECT_THAT(events.text(), HasSubstr("Cannot load plugin library"));
     httplib::Result after = client.Get("/zel-test/v1/double/21");
     ASSERT_TRUE(after);
