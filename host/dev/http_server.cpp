@@ -114,7 +114,14 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void start() { readHead(); }
 
   // Ends the connection at once (stop()).
-  void closeNow() { close(); }
+  void closeNow() {
+    waitingForHead_ = false;
+    close();
+  }
+
+  // Between requests or still receiving a head: nothing of its own would be
+  // lost if it ended (the server's thread only).
+  bool waitingForHead() const { return waitingForHead_; }
 
  private:
   const HttpLimits& limits() const { return server_.limits_; }
@@ -144,6 +151,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     parser_->header_limit(static_cast<std::uint32_t>(limits().maxHeadBytes));
     parser_->body_limit(static_cast<std::uint64_t>(limits().maxBodyBytes));
     request_ = HttpRequest();
+    waitingForHead_ = true;
     arm(limits().headDeadline);
     http::async_read_header(socket_, buffer_, *parser_,
                             [self = shared_from_this()](beast::error_code error, std::size_t) {
@@ -154,6 +162,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 
   void onHead(beast::error_code error) {
     started_ = Clock::now();
+    waitingForHead_ = false;
     if (error) {
       if (timedOut_ && parser_->got_some()) {
         refuse(408, fillTemplate(messages::kHeadTimedOut,
@@ -477,6 +486,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   std::size_t drained_ = 0;
   bool keepAlive_ = false;
   bool drainAfter_ = false;
+  bool waitingForHead_ = false;
   bool streaming_ = false;
   std::unique_ptr<HttpStream> source_;
 };
@@ -497,16 +507,27 @@ void HttpServer::Impl::accept() {
   acceptor_.async_accept([this](beast::error_code error, tcp::socket socket) {
     if (error == asio::error::operation_aborted || !acceptor_.is_open()) return;
     if (!error) {
-      std::size_t open = 0;
+      bool room = !stopping_;
       {
+        // At the cap, the connection that has waited longest for a head
+        // makes room: idle or slow connections cannot lock others out.
         std::lock_guard lock(sessionsMutex_);
-        open = sessions_.size();
+        if (room && sessions_.size() >= limits_.maxConnections) {
+          auto idle =
+              std::find_if(sessions_.begin(), sessions_.end(),
+                           [](const HttpSession* session) { return session->waitingForHead(); });
+          if (idle != sessions_.end()) {
+            (*idle)->closeNow();
+          } else {
+            room = false;
+          }
+        }
       }
-      if (open >= limits_.maxConnections || stopping_) {
+      if (room) {
+        std::make_shared<HttpSession>(*this, std::move(socket))->start();
+      } else {
         beast::error_code ignored;
         socket.close(ignored);
-      } else {
-        std::make_shared<HttpSession>(*this, std::move(socket))->start();
       }
     }
     accept();

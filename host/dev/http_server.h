@@ -75,7 +75,9 @@ struct HttpLimits {
   std::chrono::milliseconds bodyDeadline{60'000};
   std::chrono::milliseconds writeDeadline{30'000};
   std::size_t maxStreams = 32;
-  std::size_t maxConnections = 256;  // connections beyond are closed at once
+  // At the cap, a new connection takes the place of the one that has waited
+  // longest for a request head; with none such, it is closed at once.
+  std::size_t maxConnections = 128;
   unsigned workerThreads = 8;
 };
 

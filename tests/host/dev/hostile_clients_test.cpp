@@ -59,8 +59,16 @@ constexpr auto kPromptly = 1s;
 constexpr auto kIoTimeout = 2s;
 // Caps every loop of the raw clients, besides their deadlines.
 constexpr int kMaxRounds = 100000;
-// The event streams the server serves at once.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreedMemoryQuarantined = true;
+#elif defined(__has_feature)
+constexpr bool kFreedMemoryQuarantined = __has_feature(address_sanitizer);
+#else
+constexpr bool kFreedMemoryQuarantined = false;
+#endif
+// The event streams the server serves at once, and its connections.
 constexpr int kMaxStreams = 32;
+constexpr int kMaxConnections = 128;
 // How far the resident memory may stay above where it was before a flood.
 constexpr long kMemorySlackKib = 8 * 1024;
 
@@ -612,6 +620,9 @@ TEST_F(HostileClientsTest, FloodsAreRefusedAndTheirMemoryGivenBack) {
     client.readUntil(isWholeReply, 5s);
     expectRefusal(parseReply(client.received()), row.status, row.message);
     expectStillServing();
+    // AddressSanitizer keeps freed memory in quarantine: only other builds
+    // can tell whether it was given back.
+    if (kFreedMemoryQuarantined) continue;
     long after = residentKib(pid());
     for (int round = 0; round < 30 && after > before + kMemorySlackKib; ++round) {
       std::this_thread::sleep_for(100ms);
@@ -695,6 +706,16 @@ TEST_F(HostileClientsTest, SlowClientsAreCutOffAndHoldUpNoOneElse) {
     EXPECT_EQ(status, 200);
     EXPECT_LT(millisecondsOf(took), millisecondsOf(kPromptly));
   }
+  expectStillServing();
+}
+
+TEST_F(HostileClientsTest, IdleConnectionsBeyondTheCapMakeRoomForNewOnes) {
+  // More connections than the server keeps, each sending nothing.
+  std::vector<std::unique_ptr<RawClient>> idle;
+  for (int i = 0; i < kMaxConnections + 20; ++i)
+    idle.push_back(std::make_unique<RawClient>(port()));
+  expectStillServing();
+  idle.clear();
   expectStillServing();
 }
 
