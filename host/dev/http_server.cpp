@@ -115,13 +115,13 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 
   // Ends the connection at once (stop()).
   void closeNow() {
-    waitingForHead_ = false;
+    evictable_ = false;
     close();
   }
 
-  // Between requests or still receiving a head: nothing of its own would be
-  // lost if it ended (the server's thread only).
-  bool waitingForHead() const { return waitingForHead_; }
+  // Between requests, still receiving a head or draining a refused body:
+  // nothing would be lost if it ended (the server's thread only).
+  bool evictable() const { return evictable_; }
 
  private:
   const HttpLimits& limits() const { return server_.limits_; }
@@ -151,7 +151,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     parser_->header_limit(static_cast<std::uint32_t>(limits().maxHeadBytes));
     parser_->body_limit(static_cast<std::uint64_t>(limits().maxBodyBytes));
     request_ = HttpRequest();
-    waitingForHead_ = true;
+    evictable_ = true;
     arm(limits().headDeadline);
     http::async_read_header(socket_, buffer_, *parser_,
                             [self = shared_from_this()](beast::error_code error, std::size_t) {
@@ -162,7 +162,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 
   void onHead(beast::error_code error) {
     started_ = Clock::now();
-    waitingForHead_ = false;
+    evictable_ = false;
     if (error) {
       if (timedOut_ && parser_->got_some()) {
         refuse(408, fillTemplate(messages::kHeadTimedOut,
@@ -361,6 +361,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     beast::error_code ignored;
     socket_.shutdown(tcp::socket::shutdown_send, ignored);
     buffer_.consume(buffer_.size());
+    evictable_ = true;
     arm(kDrainDeadline);
     drainSome();
   }
@@ -486,7 +487,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   std::size_t drained_ = 0;
   bool keepAlive_ = false;
   bool drainAfter_ = false;
-  bool waitingForHead_ = false;
+  bool evictable_ = false;
   bool streaming_ = false;
   std::unique_ptr<HttpStream> source_;
 };
@@ -509,13 +510,13 @@ void HttpServer::Impl::accept() {
     if (!error) {
       bool room = !stopping_;
       {
-        // At the cap, the connection that has waited longest for a head
-        // makes room: idle or slow connections cannot lock others out.
+        // At the cap, the oldest connection that is only waiting (for a
+        // head, or for a refused body to end) makes room: idle or slow
+        // connections cannot lock others out.
         std::lock_guard lock(sessionsMutex_);
         if (room && sessions_.size() >= limits_.maxConnections) {
-          auto idle =
-              std::find_if(sessions_.begin(), sessions_.end(),
-                           [](const HttpSession* session) { return session->waitingForHead(); });
+          auto idle = std::find_if(sessions_.begin(), sessions_.end(),
+                                   [](const HttpSession* session) { return session->evictable(); });
           if (idle != sessions_.end()) {
             (*idle)->closeNow();
           } else {
