@@ -4,26 +4,29 @@
 //
 //   descriptor.setLocation(0, ArgumentLocation::Path);
 //
-// A 32-bit code shared with the host.
+// The codes of boundary/argument_location_codes.h, shared with the host.
 #pragma once
 
 #include <cstdint>
 
+#include "boundary/argument_location_codes.h"
+
 namespace zel {
 
 enum class ArgumentLocation : std::uint32_t {
-  Any = 0,       // any source
-  Query = 1,     // the query string
-  Path = 2,      // a placeholder of the URL template
-  HostOnly = 3,  // only a named or positional host argument
-  Header = 4,    // a request header
-  Body = 5,      // the request body
+  Any = kLocationAny,            // any source
+  Query = kLocationQuery,        // the query string
+  Path = kLocationPath,          // a placeholder of the URL template
+  HostOnly = kLocationHostOnly,  // only a named or positional host argument
+  Header = kLocationHeader,      // a request header
+  Body = kLocationBody,          // the request body
 };
+// A location code added to the boundary needs its enumerator here.
+static_assert(static_cast<std::uint32_t>(ArgumentLocation::Body) + 1 == kLocationCount);
 
-// The code as the host reads it: codes above 5 are given as 0.
+// The code as the host reads it: codes above Body are given as Any.
 [[nodiscard]] constexpr std::uint32_t argumentLocationCode(ArgumentLocation location) noexcept {
-  const auto code = static_cast<std::uint32_t>(location);
-  return code <= 5 ? code : 0;
+  return knownLocationCode(static_cast<std::uint32_t>(location));
 }
 
 }  // namespace zel

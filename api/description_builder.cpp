@@ -1,5 +1,7 @@
 #include "api/description_builder.h"
 
+#include "boundary/type_kind_codes.h"
+
 namespace zel {
 namespace {
 
@@ -12,7 +14,7 @@ void linkArray(Record* records, std::size_t count) {
 
 std::uint32_t exportedKind(TypeKind kind) noexcept {
   const auto code = static_cast<std::uint32_t>(kind);
-  return code >= 1 && code <= 19 ? code : 0;
+  return code < kTypeKindCount ? code : kTypeKindNone;
 }
 
 const char* exportedTypeName(const TypeRef& type) noexcept {

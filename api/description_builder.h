@@ -1,5 +1,5 @@
 // DescriptionBuilder: writes the registry's functions, types and events out
-// as the host-facing description records of api/description_records.h, and
+// as the host-facing description records of boundary/description_records.h, and
 // owns their storage. The registry keeps the builder (an attachment) until
 // unload, so every record and array stays valid that long.
 //
@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "boundary/description_records.h"
 #include "binding/type_registry.h"
+#include "boundary/description_records.h"
 
 namespace zel {
 
@@ -58,7 +58,7 @@ class DescriptionBuilder : public RegistryAttachment {
   std::vector<std::unique_ptr<std::byte[]>> blocks_;
 };
 
-// The type kind code as a record carries it: 1 to 19, anything else 0.
+// The type kind code as a record carries it: a code the boundary knows, or 0.
 [[nodiscard]] std::uint32_t exportedKind(TypeKind kind) noexcept;
 
 // The name of the named type a reference involves, for the kinds vector,

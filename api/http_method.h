@@ -1,5 +1,6 @@
 // HttpMethod: the method code shared with the host in both directions (routes
-// of the plugin, requests it sends), and the names messages print for it.
+// of the plugin, requests it sends; the codes of boundary/method_codes.h),
+// and the names messages print for it.
 //
 //   httpMethodName(HttpMethod::Get);        // "GET"
 //   httpMethodFromHost(42);                 // HttpMethod::None
@@ -9,18 +10,20 @@
 
 #include <cstdint>
 
+#include "boundary/method_codes.h"
+
 namespace zel {
 
 enum class HttpMethod : std::uint32_t {
-  None = 0,  // a route that accepts every method
-  Delete = 1,
-  Get = 2,
-  Head = 3,
-  Options = 4,
-  Patch = 5,
-  Post = 6,
-  Put = 7,
-  Custom = 8,  // the method's name travels as a text of its own
+  None = kMethodNone,  // a route that accepts every method
+  Delete = kMethodDelete,
+  Get = kMethodGet,
+  Head = kMethodHead,
+  Options = kMethodOptions,
+  Patch = kMethodPatch,
+  Post = kMethodPost,
+  Put = kMethodPut,
+  Custom = kMethodCustom,  // the method's name travels as a text of its own
 };
 
 // "DELETE" to "PUT" for codes 1 to 7; the empty text for 0, 8 and any other code.

@@ -11,12 +11,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "api/api_description.h"
-#include "boundary/description_records.h"
+#include "api/describe_registry.h"
 #include "api/outcome.h"
 #include "api/route_declarer.h"
 #include "bench/goal_table.h"
 #include "binding/type_registry.h"
+#include "boundary/description_records.h"
+#include "boundary/method_codes.h"
 #include "diagnostics/format.h"
 
 namespace {
@@ -65,7 +66,7 @@ struct Fixture {
         .pathArgument("id");
     description = zel::buildApiDescription(registry);
     record = static_cast<const zel::FunctionRecord*>(description.functions);
-    request.method = 2;
+    request.method = zel::kMethodGet;
     request.url = "/zel-maps/v1/map/42";
     request.context = const_cast<void*>(record->function.context);
   }

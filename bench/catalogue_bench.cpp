@@ -12,6 +12,7 @@
 #include <string>
 
 #include "bench/goal_table.h"
+#include "boundary/method_codes.h"
 #include "host/fakes/recording_host_api.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
@@ -19,7 +20,6 @@
 namespace zel::host {
 namespace {
 
-constexpr std::uint32_t kGet = 2;
 constexpr int kVariantsPerMap = 4;
 
 // Appends each piece in turn: no temporary strings summed first, which g++ 12
@@ -66,9 +66,9 @@ struct LoadedPlugin {
     // The host counts the announcements; keeping every catalogue it is sent
     // would measure the host's own memory.
     api.recordEventPayloads(false);
-    api.answer(kGet, "/zel-game-data/assets/v1/maps.json",
+    api.answer(kMethodGet, "/zel-game-data/assets/v1/maps.json",
                ScriptedResponse::withStreamedText(mapsDocument(maps)));
-    api.answer(kGet, "/zel-game-data/assets/v1/map-assets/map-assets.json",
+    api.answer(kMethodGet, "/zel-game-data/assets/v1/map-assets/map-assets.json",
                ScriptedResponse::withStreamedText(assetsDocument(maps)));
     if (!host.load({18, 0, 0}) || !host.attach(api.api(), 1)) std::abort();
   }
@@ -109,7 +109,7 @@ void BM_CatalogueLookup(benchmark::State& state) {
   FunctionCaller caller(plugin.host.description());
   CallRequest request;
   request.path = "/zel-maps/v2/map/" + std::to_string(variants / kVariantsPerMap / 2) + "/SIEGE";
-  const FunctionInfo* function = caller.route(kGet, request.path);
+  const FunctionInfo* function = caller.route(kMethodGet, request.path);
   if (function == nullptr) std::abort();
   for (auto _ : state) {
     CallReply reply = caller.call(*function, request);

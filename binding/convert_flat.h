@@ -15,7 +15,7 @@
 #include <string>
 #include <utility>
 
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 
 namespace zel {
 

@@ -1,5 +1,6 @@
 // TypeKind: the 8-bit code of every type a field, argument or result can
-// have, from "bool" (1) to "map" (19), and its name as messages print it.
+// have, from "bool" to "map" (the codes of boundary/type_kind_codes.h), and
+// its name as messages print it.
 //
 //   typeKindName(TypeKind::Int32);   // "int32"
 //   typeKindName(TypeKind::None);    // ""
@@ -9,40 +10,39 @@
 
 #include <cstdint>
 
+#include "boundary/type_kind_codes.h"
+
 namespace zel {
 
+// The plugin's spelling of the kind codes, one byte wide.
 enum class TypeKind : std::uint8_t {
-  None = 0,  // no type: a function without a result
-  Bool = 1,
-  Int8 = 2,
-  UInt8 = 3,
-  Int16 = 4,
-  UInt16 = 5,
-  Int32 = 6,
-  UInt32 = 7,
-  Int64 = 8,
-  UInt64 = 9,
-  Float = 10,
-  Double = 11,
-  String = 12,
-  Object = 13,  // a BindingValue holding any value
-  Blob = 14,
-  Vector = 15,
-  Enum = 16,
-  Struct = 17,
-  Callback = 18,
-  Map = 19,  // hash map from text to the element type
+  None = kTypeKindNone,  // no type: a function without a result
+  Bool = kTypeKindBool,
+  Int8 = kTypeKindInt8,
+  UInt8 = kTypeKindUInt8,
+  Int16 = kTypeKindInt16,
+  UInt16 = kTypeKindUInt16,
+  Int32 = kTypeKindInt32,
+  UInt32 = kTypeKindUInt32,
+  Int64 = kTypeKindInt64,
+  UInt64 = kTypeKindUInt64,
+  Float = kTypeKindFloat,
+  Double = kTypeKindDouble,
+  String = kTypeKindString,
+  Object = kTypeKindObject,  // a BindingValue holding any value
+  Blob = kTypeKindBlob,
+  Vector = kTypeKindVector,
+  Enum = kTypeKindEnum,
+  Struct = kTypeKindStruct,
+  Callback = kTypeKindCallback,
+  Map = kTypeKindMap,  // hash map from text to the element type
 };
+// A kind code added to the boundary needs its enumerator here.
+static_assert(static_cast<std::uint32_t>(TypeKind::Map) + 1 == kTypeKindCount);
 
-// The kind's name; the empty text for None and for codes above 19.
+// The kind's name; the empty text for None and for codes above Map.
 [[nodiscard]] constexpr const char* typeKindName(TypeKind kind) noexcept {
-  constexpr const char* kNames[] = {
-      "",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
-      "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
-      "blob",   "vector", "enum",   "struct", "callback", "map",
-  };
-  const auto code = static_cast<unsigned>(kind);
-  return code < sizeof(kNames) / sizeof(kNames[0]) ? kNames[code] : "";
+  return typeKindCodeName(static_cast<std::uint32_t>(kind));
 }
 
 }  // namespace zel

@@ -28,9 +28,9 @@ struct ArgumentDescription {
   const ArgumentDescription* next;
   const char* name;
   const char* description;
-  std::uint32_t kind;         // type kind code 1 to 19, 0 otherwise
+  std::uint32_t kind;         // a code of type_kind_codes.h, kTypeKindNone otherwise
   std::uint32_t elementKind;  // element kind of vectors and maps
-  const char* typeName;       // the named type of kinds 15, 16, 17, 19; else ""
+  const char* typeName;       // the named type of vectors, enums, structs, maps; else ""
   std::uint8_t optional;
 };
 
@@ -105,7 +105,7 @@ using FunctionCallback = std::int32_t (*)(HostResponse* response, const HostRequ
 // 8 bytes: one per argument, in argument order.
 struct ArgumentLocationNode {
   const ArgumentLocationNode* next;
-  std::uint32_t location;  // 0 to 5
+  std::uint32_t location;  // a code of argument_location_codes.h
 };
 
 // 12 bytes: one per list of texts.
@@ -121,7 +121,7 @@ struct FunctionRecord {
   FunctionCallback callback;
   const ArgumentLocationNode* locations;
   const char* urlTemplate;
-  std::uint32_t method;  // 1 to 8, else 0
+  std::uint32_t method;  // a code of method_codes.h, kMethodNone for any method
   std::uint8_t flag;
   const TextListNode* textLists;
   std::uint32_t textListCount;

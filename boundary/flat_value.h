@@ -8,7 +8,7 @@
 //   if (v.kind == static_cast<std::uint32_t>(FlatKind::String)) use(flatText(v));
 //
 // Only the layout and its readers live here, so both sides of the boundary
-// can include it; the plugin's operations on it are binding/flat_value.h.
+// can include it; the plugin's operations on it are binding/flat_value_ops.h.
 #pragma once
 
 #include <cstddef>

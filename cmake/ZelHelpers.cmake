@@ -96,20 +96,30 @@ function(add_zel_test name)
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 600)
 endfunction()
 
-# zel_test_folder(NAME [LIBS ...]): one test executable for the current folder,
-# from every .cpp in it, labelled with the folder's name.
+# zel_test_folder(NAME [PLUGIN] [CONFORMANCE] [LIBS ...]): one test
+# executable for the current folder, from every .cpp in it, labelled with the
+# folder's name. PLUGIN: its tests load the real plugin, found through
+# ZEL_PLUGIN_PATH (and rebuilt with it); CONFORMANCE: they read the public
+# conformance suites from ZEL_CONFORMANCE_DIR. LIBS given zel_sdk also count
+# the test's own memory; zel_memory alone gets the counting allocator too.
 function(zel_test_folder name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "PLUGIN;CONFORMANCE" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
   get_filename_component(label ${CMAKE_CURRENT_SOURCE_DIR} NAME)
   add_zel_test(${name} SOURCES ${sources} LIBS ${ARG_LIBS} LABELS ${label})
-  # Tests that load the real plugin find it through this path.
-  add_dependencies(${name} zel_maps)
-  target_compile_definitions(${name} PRIVATE
-    ZEL_PLUGIN_PATH="$<IF:$<BOOL:${WIN32}>,$<TARGET_FILE_NAME:zel_maps>,$<TARGET_FILE:zel_maps>>"
-    ZEL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    ZEL_CONFORMANCE_DIR="${CMAKE_SOURCE_DIR}/../shared/conformance")
+  if(zel_memory IN_LIST ARG_LIBS AND NOT zel_sdk IN_LIST ARG_LIBS)
+    zel_use_counting_allocator(${name})
+  endif()
+  if(ARG_PLUGIN)
+    add_dependencies(${name} zel_maps)
+    target_compile_definitions(${name} PRIVATE
+      ZEL_PLUGIN_PATH="$<IF:$<BOOL:${WIN32}>,$<TARGET_FILE_NAME:zel_maps>,$<TARGET_FILE:zel_maps>>")
+  endif()
+  if(ARG_CONFORMANCE)
+    target_compile_definitions(${name} PRIVATE
+      ZEL_CONFORMANCE_DIR="${CMAKE_SOURCE_DIR}/../shared/conformance")
+  endif()
 endfunction()

@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "api/api_description.h"
-#include "binding/flat_value.h"
+#include "api/describe_registry.h"
+#include "binding/flat_value_ops.h"
 #include "boundary/description_records.h"
 #include "boundary/host_api.h"
+#include "boundary/method_codes.h"
 #include "host/fakes/quiet_host.h"
 #include "maps/maps_service.h"
 #include "plugin/entry.h"
+#include "tests/reliability/game_data_documents.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ struct Plugin {
   }
   zel::maps::MapsService& service() { return *static_cast<zel::maps::MapsService*>(info.plugin); }
 
-  zel::reliability::QuietHost host;
+  zel::reliability::QuietHost host{zel::reliability::kGameDataDocuments};
   zel::HostLoadInfo info{};
   zel::HostConnection connection{};
   const zel::FunctionRecord* records = nullptr;
@@ -73,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const zel::FunctionRecord& record =
       plugin.records[input.ConsumeIntegralInRange<std::uint32_t>(0, plugin.count - 1)];
   zel::HostRequest request{};
-  request.method = input.ConsumeIntegralInRange<std::uint32_t>(0, 9);
+  // Every method code and one past them.
+  request.method =
+      input.ConsumeIntegralInRange<std::uint32_t>(zel::kMethodNone, zel::kMethodCustom + 1);
   const std::string customMethod = input.ConsumeRandomLengthString(8);
   request.customMethod = input.ConsumeBool() ? customMethod.c_str() : nullptr;
   const std::string path =
@@ -149,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (++plugin.calls % 2048 == 0) {
     if (plugin.host.deliver("OnRegionLocaleChanged") != 1) __builtin_trap();
-    if (plugin.service().listAllMaps().size() != zel::reliability::kVariantCount) __builtin_trap();
+    if (plugin.service().listAllMaps().size() != zel::reliability::kGameDataVariantCount)
+      __builtin_trap();
   }
   return 0;
 }

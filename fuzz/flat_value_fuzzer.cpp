@@ -9,7 +9,7 @@
 #include <string>
 
 #include "binding/convert_flat.h"
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 #include "binding/value.h"
 #include "host/fakes/value_equality.h"
 

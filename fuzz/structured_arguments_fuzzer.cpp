@@ -10,12 +10,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 #include "api/route_declarer.h"
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 #include "binding/type_registry.h"
 #include "boundary/description_records.h"
 #include "boundary/host_messages.h"
+#include "boundary/method_codes.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         static_cast<std::uint32_t>(hostText.size()));
 
   zel::HostRequest request{};
-  request.method = 2;
+  request.method = zel::kMethodGet;
   request.url = url.c_str();
   request.context = const_cast<void*>(routes.record->function.context);
   request.headers = headers;

@@ -1,6 +1,5 @@
 #include "host/api_catalog.h"
 
-#include <array>
 #include <cstring>
 
 #include "host/api_description_view.h"
@@ -8,13 +7,6 @@
 namespace zel::host {
 
 namespace {
-
-constexpr std::array<std::string_view, 20> kKindNames = {
-    "",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
-    "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
-    "blob",   "vector", "enum",   "struct", "callback", "map"};
-
-constexpr std::uint32_t kLastLocation = static_cast<std::uint32_t>(ArgumentLocation::Body);
 
 std::string text(const char* pointer) {
   return pointer != nullptr ? std::string(pointer) : std::string();
@@ -67,14 +59,13 @@ FunctionInfo readFunction(const FunctionRecordView& record) {
     function.arguments.push_back(
         ArgumentInfo{text(argument.name), text(argument.description),
                      typeUse(argument.kind, argument.elementKind, argument.typeName),
-                     argument.optional != 0, ArgumentLocation::Any});
+                     argument.optional != 0, kLocationAny});
   });
   // One location node per argument, in argument order.
   std::size_t index = 0;
   forEachLinked(record.locations, static_cast<std::uint32_t>(function.arguments.size()),
                 [&](const LocationNodeView& node) {
-                  std::uint32_t code = node.location <= kLastLocation ? node.location : 0;
-                  function.arguments[index++].location = static_cast<ArgumentLocation>(code);
+                  function.arguments[index++].location = knownLocationCode(node.location);
                 });
 
   function.urlTemplate = text(record.urlTemplate);
@@ -112,10 +103,6 @@ TypeInfo readType(const TypeDescriptionView& record) {
 }
 
 }  // namespace
-
-std::string_view typeKindName(std::uint32_t kind) {
-  return kind < kKindNames.size() ? kKindNames[kind] : std::string_view();
-}
 
 const FunctionInfo* ApiCatalog::findFunction(std::string_view name) const {
   for (const FunctionInfo& function : functions) {

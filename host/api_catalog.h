@@ -15,51 +15,18 @@
 #include <string_view>
 #include <vector>
 
+#include "boundary/argument_location_codes.h"
 #include "boundary/host_api.h"
+#include "boundary/method_codes.h"
+#include "boundary/type_kind_codes.h"
 #include "host/description_records_view.h"
 
 namespace zel::host {
 
-// Where the plugin takes an argument from (the codes shared with the plugin).
-enum class ArgumentLocation : std::uint32_t {
-  Any = 0,
-  Query = 1,
-  Path = 2,
-  HostOnly = 3,
-  Header = 4,
-  Body = 5,
-};
-
-// The type kind codes of the description records (1 "bool" to 19 "map").
-enum class TypeKind : std::uint32_t {
-  None = 0,
-  Bool = 1,
-  Int8 = 2,
-  Uint8 = 3,
-  Int16 = 4,
-  Uint16 = 5,
-  Int32 = 6,
-  Uint32 = 7,
-  Int64 = 8,
-  Uint64 = 9,
-  Float = 10,
-  Double = 11,
-  String = 12,
-  Object = 13,
-  Blob = 14,
-  Vector = 15,
-  Enum = 16,
-  Struct = 17,
-  Callback = 18,
-  Map = 19,
-};
-
-// The kind's name ("int64", "vector"...); empty for 0 and unknown codes.
-std::string_view typeKindName(std::uint32_t kind);
-
+// Kinds are the codes of boundary/type_kind_codes.h, as the plugin gave them.
 struct TypeUse {
-  std::uint32_t kind = 0;
-  std::uint32_t elementKind = 0;
+  std::uint32_t kind = kTypeKindNone;
+  std::uint32_t elementKind = kTypeKindNone;
   std::string typeName;  // the named structure or enum, when there is one
 };
 
@@ -68,7 +35,7 @@ struct ArgumentInfo {
   std::string description;
   TypeUse type;
   bool optional = false;
-  ArgumentLocation location = ArgumentLocation::Any;
+  std::uint32_t location = kLocationAny;  // unknown codes read as kLocationAny
 };
 
 struct FunctionInfo {
@@ -77,13 +44,13 @@ struct FunctionInfo {
   std::string description;
   std::string help;
   std::vector<ArgumentInfo> arguments;
-  TypeUse result;  // kind 0: the function answers no value
+  TypeUse result;  // kTypeKindNone: the function answers no value
   bool threadSafe = false;
   std::string asyncResultTypeName;
   std::vector<std::string> tags;
 
   std::string urlTemplate;
-  std::uint32_t method = 0;  // 1 to 8, 0 for none
+  std::uint32_t method = kMethodNone;  // a code of boundary/method_codes.h
   std::string customMethod;
   std::uint8_t flag = 0;
   std::vector<std::vector<std::string>> textLists;

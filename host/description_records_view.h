@@ -2,7 +2,7 @@
 // 90-byte function record (a 61-byte function description followed by the
 // routing data), its argument-location and text-list nodes, and the argument,
 // type, field, enumerator and event descriptions. They are the library's own
-// boundary layouts (api/description_records.h), read through these names.
+// boundary layouts (boundary/description_records.h), read through these names.
 //
 //   const auto* record = static_cast<const FunctionRecordView*>(words.functions);
 //   FunctionCallbackView callback = record->callback;   // called with (response, request)

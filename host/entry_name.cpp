@@ -5,7 +5,7 @@
 namespace zel::host {
 
 std::string entryNameForShortName(std::string_view shortName) {
-  std::string name = "load_";
+  std::string name(kEntryNamePrefix);
   name += shortName;
   std::replace(name.begin(), name.end(), '-', '_');
   return name;

@@ -13,6 +13,9 @@
 
 namespace zel::host {
 
+// What every derived entry name starts with.
+inline constexpr std::string_view kEntryNamePrefix = "load_";
+
 // The entry every plugin built before the names were derived exports, and the
 // one the host tries when the derived name is missing.
 inline constexpr const char* kEntryFunctionName = "load_zel_maps";

@@ -8,7 +8,7 @@
 // and hands the response back through its release function.
 //
 //   FunctionCaller caller(host.description());
-//   CallRequest request{.method = 2, .path = "/zel-maps/v1/map/42"};
+//   CallRequest request{.method = kMethodGet, .path = "/zel-maps/v1/map/42"};
 //   std::optional<CallReply> reply = caller.routeAndCall(request);
 //   if (reply && reply->reply.error) puts(reply->reply.error->c_str());
 //
@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "boundary/host_api.h"
+#include "boundary/method_codes.h"
 #include "host/api_catalog.h"
 #include "host/host_value.h"
 #include "host/response_reader.h"
@@ -37,8 +38,8 @@ struct CallArgument {
 };
 
 struct CallRequest {
-  std::uint32_t method = 2;  // GET
-  std::string customMethod;  // sent with method code 8
+  std::uint32_t method = kMethodGet;
+  std::string customMethod;  // sent with kMethodCustom
   std::string path;          // with any "?" and query
   std::vector<std::pair<std::string, std::string>> headers;
   std::vector<CallArgument> arguments;

@@ -14,7 +14,7 @@
 #include <functional>
 #include <utility>
 
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 #include "binding/type_identity.h"
 #include "binding/value.h"
 

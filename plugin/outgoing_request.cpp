@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "binding/convert_flat.h"
+#include "boundary/method_codes.h"
 #include "diagnostics/format.h"
 #include "formats/json_reader.h"
-#include "plugin/plugin_core.h"
 
 namespace zel::requests {
 namespace {
@@ -34,17 +34,17 @@ class ReleaseGuard {
   HostResponse& response_;
 };
 
-void yieldToHost(PluginCore& plugin) {
-  plugin.hostBeginWait(plugin::messages::kYieldWaitLabel, 0);
-  plugin.hostYield();
-  plugin.hostEndWait();
+void yieldToHost(const HostChannel& host) {
+  host.beginWait(plugin::messages::kYieldWaitLabel, 0);
+  host.yield();
+  host.endWait();
 }
 
 }  // namespace
 
 std::uint32_t sentMethodCode(HttpMethod method) noexcept {
   const std::uint32_t code = httpMethodCode(method);
-  return code >= 1 && code <= 8 ? code : 0;
+  return code >= kMethodDelete && code <= kMethodCustom ? code : kMethodNone;
 }
 
 ErrorInfo requestError(const char* tmpl, std::uint32_t status, HttpMethod method,
@@ -55,7 +55,7 @@ ErrorInfo requestError(const char* tmpl, std::uint32_t status, HttpMethod method
   return error;
 }
 
-RequestResult<void> send(PluginCore& plugin, HttpMethod method, const char* url,
+RequestResult<void> send(const HostChannel& host, HttpMethod method, const char* url,
                          HostResponse& response, const RequestParameter* parameters,
                          std::uint32_t parameterCount) {
   HostRequest request{};
@@ -63,8 +63,8 @@ RequestResult<void> send(PluginCore& plugin, HttpMethod method, const char* url,
   request.url = url != nullptr ? url : "";
   request.parameters = parameterCount != 0 ? parameters : nullptr;
   request.parameterCount = parameterCount;
-  request.handleOrRequestId = plugin.pluginHandle();
-  plugin.hostSendRequest(&response, &request);
+  request.handleOrRequestId = host.pluginHandle();
+  host.sendRequest(&response, &request);
   if (response.error != nullptr) {
     return requestError(plugin::messages::kErrorResponse, response.status, method, urlText(url),
                         response.error);
@@ -72,7 +72,7 @@ RequestResult<void> send(PluginCore& plugin, HttpMethod method, const char* url,
   return {};
 }
 
-RequestResult<void> sendWithArguments(PluginCore& plugin, const TypeRegistry* registry,
+RequestResult<void> sendWithArguments(const HostChannel& host, const TypeRegistry* registry,
                                       HttpMethod method, const char* url,
                                       std::span<const RequestArgument> arguments) {
   BindingValue structure;
@@ -99,10 +99,10 @@ RequestResult<void> sendWithArguments(PluginCore& plugin, const TypeRegistry* re
 
   HostResponse response{};
   ReleaseGuard release(response);
-  return send(plugin, method, url, response, &parameter, 1);
+  return send(host, method, url, response, &parameter, 1);
 }
 
-bool readBodyStream(PluginCore& plugin, HostResponse& response, std::string& text) {
+bool readBodyStream(const HostChannel& host, HostResponse& response, std::string& text) {
   struct CloseGuard {
     HostResponse& response;
     ~CloseGuard() {
@@ -123,21 +123,21 @@ bool readBodyStream(PluginCore& plugin, HostResponse& response, std::string& tex
     }
     length = std::min(length, kStreamChunk);
     text.append(buffer.data(), length);
-    if (length < kStreamChunk && more != 0) yieldToHost(plugin);
+    if (length < kStreamChunk && more != 0) yieldToHost(host);
   }
   return true;
 }
 
-RequestResult<void> fetchValue(PluginCore& plugin, HttpMethod method, const char* url,
+RequestResult<void> fetchValue(const HostChannel& host, HttpMethod method, const char* url,
                                BindingValue& value) {
   HostResponse response{};
   ReleaseGuard release(response);
-  RequestResult<void> sent = send(plugin, method, url, response, nullptr, 0);
+  RequestResult<void> sent = send(host, method, url, response, nullptr, 0);
   if (sent.failed()) return sent;
 
   if (response.streamRead != nullptr) {
     std::string text;
-    if (!readBodyStream(plugin, response, text)) {
+    if (!readBodyStream(host, response, text)) {
       return requestError(plugin::messages::kStreamNotRead, 0, method, urlText(url),
                           plugin::messages::kStreamReadError);
     }

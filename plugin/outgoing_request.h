@@ -32,11 +32,11 @@
 #include "binding/value.h"
 #include "boundary/host_messages.h"
 #include "diagnostics/log_field.h"
+#include "plugin/host_channel.h"
 #include "plugin/messages.h"
 
 namespace zel {
 
-class PluginCore;
 class TypeRegistry;
 
 // Why a request failed: a status code (0 when none applies), the message,
@@ -124,32 +124,33 @@ inline constexpr std::uint32_t kStreamChunk = 4096;
 // every named parameter) into the caller's zero-filled response. Fails with
 // "Error response for ..." when the response carries an error text; the
 // response stays filled either way, for the caller to release.
-RequestResult<void> send(PluginCore& plugin, HttpMethod method, const char* url,
+RequestResult<void> send(const HostChannel& host, HttpMethod method, const char* url,
                          HostResponse& response, const RequestParameter* parameters,
                          std::uint32_t parameterCount);
 
 // Converts the arguments into one structure, sends it as the request's one
 // parameter and releases the response.
-RequestResult<void> sendWithArguments(PluginCore& plugin, const TypeRegistry* registry,
+RequestResult<void> sendWithArguments(const HostChannel& host, const TypeRegistry* registry,
                                       HttpMethod method, const char* url,
                                       std::span<const RequestArgument> arguments);
 
 // Pulls the response's body stream into text, yielding to the host while
 // no data has arrived; the stream is closed on success and failure alike.
 // False when a read fails.
-[[nodiscard]] bool readBodyStream(PluginCore& plugin, HostResponse& response, std::string& text);
+[[nodiscard]] bool readBodyStream(const HostChannel& host, HostResponse& response,
+                                  std::string& text);
 
 // Sends the request and reads its answer (the streamed JSON text, or the
 // inline body) into value; the response is released once in every case.
-RequestResult<void> fetchValue(PluginCore& plugin, HttpMethod method, const char* url,
+RequestResult<void> fetchValue(const HostChannel& host, HttpMethod method, const char* url,
                                BindingValue& value);
 
 // The answer converted to T with the registry.
 template <typename T>
-RequestResult<T> request(PluginCore& plugin, const TypeRegistry* registry, HttpMethod method,
+RequestResult<T> request(const HostChannel& host, const TypeRegistry* registry, HttpMethod method,
                          const char* url) {
   BindingValue value;
-  RequestResult<void> fetched = fetchValue(plugin, method, url, value);
+  RequestResult<void> fetched = fetchValue(host, method, url, value);
   if (fetched.failed()) return ErrorInfo(fetched.error());
   ConversionStatus status;
   T result{};

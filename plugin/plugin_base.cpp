@@ -36,8 +36,10 @@ bool PluginBase::attach(HostConnection* connection) {
   installLogTarget();
   const std::string userAgent =
       formatPositional(plugin::messages::kUserAgent, hostVersion_, names_.shortName);
-  connect(connection != nullptr ? connection->pluginHandle : 0, names_.shortName, userAgent,
-          registry_.get(), this, std::make_unique<PluginTelemetrySender>(*this));
+  connect(connection != nullptr ? HostChannel(connection->api, connection->pluginHandle)
+                                : HostChannel(),
+          names_.shortName, userAgent, registry_.get(), this,
+          std::make_unique<PluginTelemetrySender>(*this));
   return start();
 }
 
@@ -51,54 +53,6 @@ void PluginBase::installLogTarget() {
   logger::setMuteMask(kTagXtr);
   logTarget_ = std::make_unique<PluginLogTarget>(connection_->api);
   logTarget_->configure(logger::minimumLevel(), 0, 0, plugin::messages::kPluginLineTemplate);
-}
-
-std::int32_t PluginBase::hostSendRequest(HostResponse* response, const HostRequest* request) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->sendRequest(api, response, request) : 0;
-}
-
-std::int32_t PluginBase::hostReserved1(std::uint32_t a, std::uint32_t b) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->reserved1(api, a, b) : 0;
-}
-
-std::int32_t PluginBase::hostSendEvent(const HostEvent* event) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->sendEvent(api, event) : 0;
-}
-
-std::int32_t PluginBase::hostSubscribe(const char* eventName, std::uint32_t pluginHandle,
-                                       HostEventCallback callback, void* context,
-                                       std::uint32_t flag) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->subscribe(api, eventName, pluginHandle, callback, context, flag) : 0;
-}
-
-std::int32_t PluginBase::hostUnsubscribe(const char* eventName, std::uint32_t pluginHandle) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->unsubscribe(api, eventName, pluginHandle) : 0;
-}
-
-std::int32_t PluginBase::hostReserved5(std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                       std::uint64_t d, std::uint32_t e) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->reserved5(api, a, b, c, d, e) : 0;
-}
-
-std::int32_t PluginBase::hostYield() {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->yield(api) : 0;
-}
-
-std::int32_t PluginBase::hostBeginWait(const char* label, std::uint32_t flags) {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->beginWait(api, label, flags) : 0;
-}
-
-std::int32_t PluginBase::hostEndWait() {
-  HostApi* api = hostApi();
-  return api != nullptr ? api->endWait(api) : 0;
 }
 
 std::uint8_t PluginBase::attachEntry(void* plugin, HostConnection* connection) noexcept {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 #include "plugin/outgoing_request.h"
 #include "plugin/plugin_core.h"
 #include "plugin/plugin_names.h"
@@ -34,21 +34,37 @@ class PluginBase : public PluginCore {
   PluginBase();
   ~PluginBase() override;
 
-  std::int32_t hostSendRequest(HostResponse* response, const HostRequest* request) override;
-  std::int32_t hostReserved1(std::uint32_t a, std::uint32_t b) override;
-  std::int32_t hostSendEvent(const HostEvent* event) override;
-  std::int32_t hostSubscribe(const char* eventName, std::uint32_t pluginHandle,
-                             HostEventCallback callback, void* context, std::uint32_t flag) override;
-  std::int32_t hostUnsubscribe(const char* eventName, std::uint32_t pluginHandle) override;
-  std::int32_t hostReserved5(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint64_t d,
-                             std::uint32_t e) override;
-  std::int32_t hostYield() override;
-  std::int32_t hostBeginWait(const char* label, std::uint32_t flags) override;
-  std::int32_t hostEndWait() override;
   // Does nothing here; a plugin declares its records and routes.
   void registerApi() override {}
   // Returns true here; a plugin subscribes and loads what it needs.
   bool start() override { return true; }
+
+  const PluginNames& names() const noexcept { return names_; }
+  const std::string& apiPrefix() const noexcept { return apiPrefix_; }
+  const std::vector<std::string>& tags() const noexcept { return tags_; }
+  const PluginApiVersion& hostVersion() const noexcept { return hostVersion_; }
+  TypeRegistry& registry() noexcept { return *registry_; }
+
+  // Requests to other plugins through the host (plugin/outgoing_request.h);
+  // each blocks until the answer is complete. requestRaw leaves the caller's
+  // response filled for the caller to release; the others release it.
+  [[nodiscard]] RequestResult<void> requestRaw(HttpMethod method, const char* url,
+                                               HostResponse& response);
+  template <typename T>
+  [[nodiscard]] RequestResult<T> request(HttpMethod method, const char* url) {
+    return requests::request<T>(hostChannel(), registry_.get(), method, url);
+  }
+  [[nodiscard]] RequestResult<void> requestWithParameters(
+      HttpMethod method, const char* url, std::span<const RequestArgument> parameters);
+  [[nodiscard]] RequestResult<void> requestWithParameters(
+      HttpMethod method, const char* url, std::initializer_list<RequestArgument> parameters) {
+    return requestWithParameters(method, url, std::span(parameters.begin(), parameters.size()));
+  }
+
+ private:
+  // The entry function and the host reach the plugin object only here.
+  friend std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName,
+                                 PluginFactory create) noexcept;
 
   // The load handshake: names, tags and the API name prefix from the short
   // name, and the host's version.
@@ -58,39 +74,15 @@ class PluginBase : public PluginCore {
   // The attach sequence: log target, user agent, connection, start.
   bool attach(HostConnection* connection);
 
-  const PluginNames& names() const noexcept { return names_; }
-  const std::string& apiPrefix() const noexcept { return apiPrefix_; }
-  const std::vector<std::string>& tags() const noexcept { return tags_; }
-  const PluginApiVersion& hostVersion() const noexcept { return hostVersion_; }
-  TypeRegistry& registry() noexcept { return *registry_; }
-  HostConnection* connection() const noexcept { return connection_; }
   PluginEntryPoints* entryPoints() noexcept { return &entryPoints_; }
   ApiDescription* apiDescription() noexcept { return &apiDescription_; }
-
-  // Requests to other plugins through the host (plugin/outgoing_request.h);
-  // each blocks until the answer is complete. requestRaw leaves the caller's
-  // response filled for the caller to release; the others release it.
-  [[nodiscard]] RequestResult<void> requestRaw(HttpMethod method, const char* url,
-                                               HostResponse& response);
-  template <typename T>
-  [[nodiscard]] RequestResult<T> request(HttpMethod method, const char* url) {
-    return requests::request<T>(*this, registry_.get(), method, url);
-  }
-  [[nodiscard]] RequestResult<void> requestWithParameters(
-      HttpMethod method, const char* url, std::span<const RequestArgument> parameters);
-  [[nodiscard]] RequestResult<void> requestWithParameters(
-      HttpMethod method, const char* url, std::initializer_list<RequestArgument> parameters) {
-    return requestWithParameters(method, url, std::span(parameters.begin(), parameters.size()));
-  }
 
   // The entry points handed to the host; each catches everything.
   static std::uint8_t attachEntry(void* plugin, HostConnection* connection) noexcept;
   static void shutdownEntry(void* plugin) noexcept;
   static void getMemoryStatsEntry(void* ignored, MemoryStats* stats) noexcept;
 
- private:
   void installLogTarget();
-  HostApi* hostApi() const noexcept { return connection_ != nullptr ? connection_->api : nullptr; }
 
   PluginApiVersion hostVersion_;
   std::unique_ptr<PluginLogTarget> logTarget_;

@@ -14,10 +14,10 @@ PluginCore::PluginCore()
 
 PluginCore::~PluginCore() = default;
 
-void PluginCore::connect(std::uint32_t pluginHandle, const std::string& shortName,
+void PluginCore::connect(HostChannel host, const std::string& shortName,
                          const std::string& userAgent, TypeRegistry* registry, PluginBase* owner,
                          std::unique_ptr<TelemetrySender> telemetry) {
-  pluginHandle_ = pluginHandle;
+  host_ = host;
   shortName_ = shortName;
   userAgent_ = userAgent;
   telemetry_ = std::move(telemetry);
@@ -69,7 +69,7 @@ void PluginCore::unsubscribeEvent(std::string_view uri) {
     before = found->second--;
   }
   if (before != 1) return;
-  hostUnsubscribe(name.c_str(), pluginHandle_);
+  host_.unsubscribe(name.c_str());
   std::lock_guard<std::mutex> lock(tablesMutex_);
   eventHandlers_.erase(name);
 }
@@ -81,7 +81,7 @@ void PluginCore::stop() {
     names.reserve(eventHandlers_.size());
     for (const auto& entry : eventHandlers_) names.push_back(entry.first);
   }
-  for (const std::string& name : names) hostUnsubscribe(name.c_str(), pluginHandle_);
+  for (const std::string& name : names) host_.unsubscribe(name.c_str());
 
   {
     std::lock_guard<std::mutex> lock(tablesMutex_);
@@ -189,10 +189,10 @@ void PluginCore::publishResourceValue(PluginResourceEventType type, std::string_
   if (dataEntry == nullptr || !valueToFlat(*dataEntry, data, registry)) return;
 
   sent.name = name.c_str();
-  hostSendEvent(&sent);
+  host_.sendEvent(&sent);
   if (name != text::kJsonApiEvent) {
     sent.name = text::kJsonApiEvent;
-    hostSendEvent(&sent);
+    host_.sendEvent(&sent);
   }
 }
 

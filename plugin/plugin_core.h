@@ -1,5 +1,5 @@
 // PluginCore: the event and service-proxy machinery under every plugin
-// object, and the abstract host operations that PluginBase implements:
+// object, which reaches the host through the plugin's HostChannel:
 // typed subscriptions and their dispatchers, counted subscriptions to the
 // JSON-API event of a URI, resource listeners, resource publication, the
 // service-proxy tables and the telemetry sender.
@@ -30,6 +30,7 @@
 #include "boundary/host_api.h"
 #include "plugin/events.h"
 #include "plugin/events_text_table.h"
+#include "plugin/host_channel.h"
 #include "plugin/messages.h"
 #include "plugin/plugin_manager_types.h"
 #include "plugin/resource_listeners.h"
@@ -41,13 +42,10 @@ namespace zel {
 class PluginBase;
 class TypeRegistry;
 
-// The empty interface at the root of every plugin object.
-class PluginInterface {
- public:
-  virtual ~PluginInterface() = default;
-};
+// What the exported entry function builds the plugin object with (plugin/entry.h).
+using PluginFactory = PluginBase* (*)();
 
-class PluginCore : public PluginInterface {
+class PluginCore {
  public:
   // A handler of the events of one name, called with the converted payload.
   template <typename T>
@@ -64,25 +62,13 @@ class PluginCore : public PluginInterface {
   virtual void subscribeEvent(std::string_view uri);
   virtual void unsubscribeEvent(std::string_view uri);
 
-  ~PluginCore() override;
+  virtual ~PluginCore();
 
   // Unsubscribes every event name that has a handler, each once, then
   // empties the handler, service-proxy and listener tables. The
   // subscription counts stay.
   virtual void stop();
 
-  virtual std::int32_t hostSendRequest(HostResponse* response, const HostRequest* request) = 0;
-  virtual std::int32_t hostReserved1(std::uint32_t a, std::uint32_t b) = 0;
-  virtual std::int32_t hostSendEvent(const HostEvent* event) = 0;
-  virtual std::int32_t hostSubscribe(const char* eventName, std::uint32_t pluginHandle,
-                                     HostEventCallback callback, void* context,
-                                     std::uint32_t flag) = 0;
-  virtual std::int32_t hostUnsubscribe(const char* eventName, std::uint32_t pluginHandle) = 0;
-  virtual std::int32_t hostReserved5(std::uint32_t a, std::uint32_t b, std::uint32_t c,
-                                     std::uint64_t d, std::uint32_t e) = 0;
-  virtual std::int32_t hostYield() = 0;
-  virtual std::int32_t hostBeginWait(const char* label, std::uint32_t flags) = 0;
-  virtual std::int32_t hostEndWait() = 0;
   virtual void registerApi() = 0;
   virtual bool start() = 0;
 
@@ -122,10 +108,6 @@ class PluginCore : public PluginInterface {
   bool removeResourceListener(std::string_view uri);
   bool removeResourcePatternListener(std::string_view pattern);
 
-  // The load step that declares the platform's types and events in the
-  // plugin's registry, which resource publication uses until attach.
-  void registerPlatformApi(TypeRegistry& registry);
-
   ServiceProxy& serviceProxy() noexcept { return serviceProxy_; }
   // Null until attach.
   TelemetrySender* telemetry() const noexcept { return telemetry_.get(); }
@@ -135,21 +117,29 @@ class PluginCore : public PluginInterface {
   // never subscribed).
   [[nodiscard]] std::int32_t subscriptionCount(std::string_view jsonApiEventName) const;
 
-  std::uint32_t pluginHandle() const noexcept { return pluginHandle_; }
+  std::uint32_t pluginHandle() const noexcept { return host_.pluginHandle(); }
   const std::string& userAgent() const noexcept { return userAgent_; }
   bool shuttingDown() const noexcept { return shuttingDown_ != 0; }
 
- protected:
+ private:
+  // The plumbing of load and attach, for the entry function and the plugin
+  // object's own entry points; nothing a plugin calls.
+  friend class PluginBase;
+  friend std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName,
+                                 PluginFactory create) noexcept;
+
+  // The load step that declares the platform's types and events in the
+  // plugin's registry, which resource publication uses until attach.
+  void registerPlatformApi(TypeRegistry& registry);
   // Called by attach with what the connection and the plugin object give;
   // takes over the telemetry sender (destroying any earlier one) and
   // subscribes the three service-proxy events.
-  void connect(std::uint32_t pluginHandle, const std::string& shortName,
-               const std::string& userAgent, TypeRegistry* registry, PluginBase* owner,
+  void connect(HostChannel host, const std::string& shortName, const std::string& userAgent,
+               TypeRegistry* registry, PluginBase* owner,
                std::unique_ptr<TelemetrySender> telemetry = nullptr);
 
-  std::uint8_t shuttingDown_ = 0;
+  [[nodiscard]] const HostChannel& hostChannel() const noexcept { return host_; }
 
- private:
   using SharedHandler = std::shared_ptr<const events::EventHandlerRecord>;
 
   void storeHandler(std::string_view eventName, SharedHandler record);
@@ -164,7 +154,8 @@ class PluginCore : public PluginInterface {
   ResourceListeners resourceListeners_;
   PluginBase* owner_ = nullptr;                // set at attach
   const TypeRegistry* apiRegistry_ = nullptr;  // set at load
-  std::uint32_t pluginHandle_ = 0;
+  HostChannel host_;                           // set at attach
+  std::uint8_t shuttingDown_ = 0;
   std::string shortName_;
   std::string userAgent_;
   std::unique_ptr<TelemetrySender> telemetry_;
@@ -178,7 +169,7 @@ void PluginCore::subscribe(std::string_view eventName,
                            std::type_identity_t<EventHandler<T>> handler, std::uint32_t flag) {
   const std::string name(eventName);
   storeHandler(name, std::make_shared<const events::TypedEventHandler<T>>(std::move(handler)));
-  hostSubscribe(name.c_str(), pluginHandle_, &PluginCore::dispatch<T>, this, flag);
+  host_.subscribe(name.c_str(), &PluginCore::dispatch<T>, this, flag);
 }
 
 template <typename T>

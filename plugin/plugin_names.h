@@ -1,7 +1,7 @@
 // The plugin's names: the kind it is (backend or frontend) and the names
 // derived from its short name.
 //
-//   PluginNames names = PluginNames::derive("zel-maps", kBackendKind);
+//   PluginNames names = PluginNames::derive("zel-maps", backendKind());
 //   names.fullName;  // "plx-be-zel-maps"
 #pragma once
 

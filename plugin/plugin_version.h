@@ -2,7 +2,7 @@
 // the plugin speak, and the rule that decides whether they fit together.
 //
 //   PluginApiVersion host{18, 3, 0};
-//   if (!kSupportedApiVersion.acceptsHost(host)) { ... }
+//   if (!supportedApiVersion().acceptsHost(host)) { ... }
 //   host.toString();  // "18.3.0"
 #pragma once
 

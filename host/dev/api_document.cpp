@@ -5,6 +5,9 @@
 #include <limits>
 #include <vector>
 
+#include "boundary/argument_location_codes.h"
+#include "boundary/method_codes.h"
+#include "boundary/type_kind_codes.h"
 #include "host/method_names.h"
 
 namespace zel::host {
@@ -71,8 +74,8 @@ std::vector<const Info*> sortedByName(const std::vector<Info>& infos) {
 // --- describe ---------------------------------------------------------------
 
 HostValue describeType(const TypeUse& type) {
-  return object({{"kind", text(typeKindName(type.kind))},
-                 {"elementKind", text(typeKindName(type.elementKind))},
+  return object({{"kind", text(typeKindCodeName(type.kind))},
+                 {"elementKind", text(typeKindCodeName(type.elementKind))},
                  {"type", text(type.typeName)}});
 }
 
@@ -161,58 +164,58 @@ HostValue integerSchema(std::int64_t minimum, std::uint64_t maximum, std::string
 HostValue kindSchema(std::uint32_t kind, std::uint32_t elementKind, const std::string& typeName,
                      const ApiCatalog& catalog);
 
-// The schema of a scalar kind, or of a named type for kinds 16 and 17.
+// The schema of a scalar kind, or of a named type for enums and structures.
 HostValue elementSchema(std::uint32_t kind, const std::string& typeName,
                         const ApiCatalog& catalog) {
-  return kindSchema(kind, 0, typeName, catalog);
+  return kindSchema(kind, kTypeKindNone, typeName, catalog);
 }
 
 HostValue kindSchema(std::uint32_t kind, std::uint32_t elementKind, const std::string& typeName,
                      const ApiCatalog& catalog) {
-  switch (static_cast<TypeKind>(kind)) {
-    case TypeKind::Bool:
+  switch (kind) {
+    case kTypeKindBool:
       return object({{"type", text("boolean")}});
-    case TypeKind::Int8:
+    case kTypeKindInt8:
       return integerSchema(-128, 127, "");
-    case TypeKind::Uint8:
+    case kTypeKindUInt8:
       return integerSchema(0, 255, "");
-    case TypeKind::Int16:
+    case kTypeKindInt16:
       return integerSchema(-32768, 32767, "");
-    case TypeKind::Uint16:
+    case kTypeKindUInt16:
       return integerSchema(0, 65535, "");
-    case TypeKind::Int32:
+    case kTypeKindInt32:
       return integerSchema(std::numeric_limits<std::int32_t>::min(),
                            std::numeric_limits<std::int32_t>::max(), "int32");
-    case TypeKind::Uint32:
+    case kTypeKindUInt32:
       return integerSchema(0, std::numeric_limits<std::uint32_t>::max(), "");
-    case TypeKind::Int64:
+    case kTypeKindInt64:
       return object({{"type", text("integer")}, {"format", text("int64")}});
-    case TypeKind::Uint64:
+    case kTypeKindUInt64:
       return integerSchema(0, std::numeric_limits<std::uint64_t>::max(), "");
-    case TypeKind::Float:
+    case kTypeKindFloat:
       return object({{"type", text("number")}, {"format", text("float")}});
-    case TypeKind::Double:
+    case kTypeKindDouble:
       return object({{"type", text("number")}, {"format", text("double")}});
-    case TypeKind::String:
+    case kTypeKindString:
       return object({{"type", text("string")}});
-    case TypeKind::Object:
+    case kTypeKindObject:
       return object({{"description", text("any value")}});
-    case TypeKind::Blob:
+    case kTypeKindBlob:
       return object({{"type", text("string")}, {"contentEncoding", text("base64")}});
-    case TypeKind::Vector:
+    case kTypeKindVector:
       // The elements' own kind, with the named type for structures and enums.
       return object(
           {{"type", text("array")}, {"items", elementSchema(elementKind, typeName, catalog)}});
-    case TypeKind::Map:
+    case kTypeKindMap:
       return object({{"type", text("object")},
                      {"additionalProperties", elementSchema(elementKind, typeName, catalog)}});
-    case TypeKind::Enum:
-    case TypeKind::Struct:
+    case kTypeKindEnum:
+    case kTypeKindStruct:
       if (catalog.findType(typeName) != nullptr) return reference(typeName);
       return object({{"description", text(typeName)}});
-    case TypeKind::Callback:
+    case kTypeKindCallback:
       return object({{"type", text("integer")}, {"description", text("callback id")}});
-    case TypeKind::None:
+    default:
       break;
   }
   // No kind, or one this host does not know: any value.
@@ -301,9 +304,8 @@ bool methodTakesBody(std::uint32_t method) {
 }
 
 bool isStructured(const TypeUse& type) {
-  auto kind = static_cast<TypeKind>(type.kind);
-  return kind == TypeKind::Struct || kind == TypeKind::Object || kind == TypeKind::Vector ||
-         kind == TypeKind::Map;
+  return type.kind == kTypeKindStruct || type.kind == kTypeKindObject ||
+         type.kind == kTypeKindVector || type.kind == kTypeKindMap;
 }
 
 HostValue parameter(std::string_view name, std::string_view in, bool required, HostValue schema,
@@ -334,7 +336,7 @@ HostValue jsonResponse(std::string_view description, HostValue schema) {
 
 HostValue responses(const FunctionInfo& function, const ApiCatalog& catalog) {
   Fields answers;
-  if (function.result.kind == 0) {
+  if (function.result.kind == kTypeKindNone) {
     answers.push_back({"200", jsonResponse("Done; no value", object({{"type", text("null")}}))});
   } else {
     answers.push_back({"200", jsonResponse("The result", typeSchema(function.result, catalog))});
@@ -353,30 +355,30 @@ HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
   std::vector<std::string> declared;
   const std::string path = openApiPath(function.urlTemplate);
   for (const ArgumentInfo& argument : function.arguments) {
-    ArgumentLocation location = argument.location;
-    if (location == ArgumentLocation::Any) {
+    std::uint32_t location = argument.location;
+    if (location == kLocationAny) {
       if (templateNames(path, argument.name)) {
-        location = ArgumentLocation::Path;
+        location = kLocationPath;
       } else if (methodTakesBody(function.method) && isStructured(argument.type) && !hasBody) {
-        location = ArgumentLocation::Body;
+        location = kLocationBody;
       } else {
-        location = ArgumentLocation::Query;
+        location = kLocationQuery;
       }
     }
     HostValue schema = typeSchema(argument.type, catalog);
     switch (location) {
-      case ArgumentLocation::Path:
+      case kLocationPath:
         // The capture of a query string is given by the query parameters.
         if (!templateNames(path, argument.name)) break;
         declared.push_back(argument.name);
         parameters.push_back(
             parameter(argument.name, "path", true, std::move(schema), argument.description));
         break;
-      case ArgumentLocation::Query:
+      case kLocationQuery:
         parameters.push_back(parameter(argument.name, "query", !argument.optional,
                                        std::move(schema), argument.description));
         break;
-      case ArgumentLocation::Header: {
+      case kLocationHeader: {
         // The plugin looks header arguments up by their lower-case name.
         std::string name = argument.name;
         for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -384,7 +386,7 @@ HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
             parameter(name, "header", !argument.optional, std::move(schema), argument.description));
         break;
       }
-      case ArgumentLocation::Body:
+      case kLocationBody:
         if (!hasBody) {
           Fields fields{{"required", flag(!argument.optional)},
                         {"content", bodyContent(std::move(schema))}};
@@ -395,8 +397,7 @@ HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
           hasBody = true;
         }
         break;
-      case ArgumentLocation::HostOnly:
-      case ArgumentLocation::Any:
+      default:  // host-only arguments stay out of the document
         break;
     }
   }
@@ -432,39 +433,38 @@ HostValue errorSchema() {
 
 }  // namespace
 
-std::string_view locationName(ArgumentLocation location) {
+std::string_view locationName(std::uint32_t location) {
   switch (location) {
-    case ArgumentLocation::Any:
-      return "any";
-    case ArgumentLocation::Query:
+    case kLocationQuery:
       return "query";
-    case ArgumentLocation::Path:
+    case kLocationPath:
       return "path";
-    case ArgumentLocation::HostOnly:
+    case kLocationHostOnly:
       return "host";
-    case ArgumentLocation::Header:
+    case kLocationHeader:
       return "header";
-    case ArgumentLocation::Body:
+    case kLocationBody:
       return "body";
+    default:
+      return "any";
   }
-  return "any";
 }
 
 std::string_view openApiMethod(std::uint32_t method) {
   switch (method) {
-    case 1:
+    case kMethodDelete:
       return "delete";
-    case 2:
+    case kMethodGet:
       return "get";
-    case 3:
+    case kMethodHead:
       return "head";
-    case 4:
+    case kMethodOptions:
       return "options";
-    case 5:
+    case kMethodPatch:
       return "patch";
-    case 6:
+    case kMethodPost:
       return "post";
-    case 7:
+    case kMethodPut:
       return "put";
     default:
       return {};

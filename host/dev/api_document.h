@@ -28,7 +28,9 @@ struct ApiDocumentInfo {
 // The name of the schema that error answers use.
 inline constexpr std::string_view kErrorSchemaName = "ZelHostError";
 
-std::string_view locationName(ArgumentLocation location);
+// The name of an argument location code ("path", "host"...); "any" for
+// kLocationAny and unknown codes.
+std::string_view locationName(std::uint32_t location);
 
 HostValue describeDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info);
 HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info);

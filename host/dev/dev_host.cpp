@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "boundary/log_level_codes.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
 #include "host/dev/plugin_copy.h"
+#include "host/dev/zel_maps_defaults.h"
 #include "host/method_names.h"
 #include "host/text_template.h"
 
@@ -365,18 +367,8 @@ HostValue replyValue(const CallReply& reply) {
 }
 
 std::string logLevelName(std::int32_t level) {
-  switch (level) {
-    case 0:
-      return "  OKAY";
-    case 1:
-      return "  WARN";
-    case 2:
-      return " ERROR";
-    case 3:
-      return "ALWAYS";
-    default:
-      return std::to_string(level);
-  }
+  const std::string_view name = logLevelCodeName(level);
+  return name.empty() ? std::to_string(level) : std::string(name);
 }
 
 }  // namespace zel::host

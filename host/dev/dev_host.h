@@ -34,7 +34,6 @@
 #include "host/api_version.h"
 #include "host/dev/dev_host_api.h"
 #include "host/dev/event_hub.h"
-#include "host/dev/game_data_plugin.h"
 #include "host/dev/mock_folder.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"

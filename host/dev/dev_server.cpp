@@ -271,7 +271,7 @@ HttpResponse DevServer::Impl::answer(HttpRequest& request) {
 HttpResponse DevServer::Impl::handleCall(HttpRequest& request) {
   CallRequest call;
   call.method = methodCode(request.method);
-  if (call.method == 0) {
+  if (call.method == kMethodNone) {
     call.method = kMethodCustom;
     call.customMethod = request.method;
   }

@@ -1,14 +1,8 @@
 #include "host/dev/sdk_layout.h"
 
-namespace zel::host {
+#include "host/dev/zel_maps_defaults.h"
 
-const char* defaultPluginFileName() {
-#if defined(_WIN32)
-  return "zel_maps.dll";
-#else
-  return "zel_maps.so";
-#endif
-}
+namespace zel::host {
 
 SdkLayout sdkLayout(const std::filesystem::path& programFile) {
   std::filesystem::path bin = programFile.parent_path();
@@ -17,7 +11,7 @@ SdkLayout sdkLayout(const std::filesystem::path& programFile) {
   layout.share = (bin / ".." / "share" / "zel-sdk").lexically_normal();
   layout.defaultPlugin = bin / defaultPluginFileName();
   layout.swaggerUi = layout.share / "swagger-ui";
-  layout.gameDataMock = layout.share / "mocks" / "zel-game-data";
+  layout.gameDataMock = layout.share / "mocks" / kGameDataMockFolder;
   return layout;
 }
 

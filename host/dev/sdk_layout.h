@@ -11,6 +11,7 @@
 //   options.pluginPath = layout.defaultPlugin.string();
 //
 // The build tree stages the same layout (build/PRESET/bin, build/PRESET/share).
+// The default plugin and game data are zel-maps' (zel_maps_defaults.h).
 // Plain values; nothing is checked for existence here.
 #pragma once
 
@@ -24,9 +25,6 @@ struct SdkLayout {
   std::filesystem::path swaggerUi;
   std::filesystem::path gameDataMock;
 };
-
-// The file name of the default plugin on this platform.
-const char* defaultPluginFileName();
 
 // The layout around the program at programFile; an empty path gives paths
 // relative to the working directory.

@@ -1,6 +1,6 @@
-// A plugin object of the tests' own, built and attached in-process the way
-// the entry function and the host do it, with the recording host as its
-// HostApi. For behaviour that does not show at the boundary.
+// A plugin object of the tests' own, loaded through the entry function's
+// handshake and attached through its entry point in-process, with the
+// recording host as its HostApi. For behaviour that does not show at the boundary.
 //
 //   AttachedPlugin attached;
 //   attached.plugin().subscribeEvent("/zel-maps/v1/maps");
@@ -11,6 +11,7 @@
 
 #include "binding/type_registry.h"
 #include "host/fakes/recording_host_api.h"
+#include "plugin/entry.h"
 #include "plugin/plugin_base.h"
 #include "plugin/plugin_names.h"
 #include "plugin/plugin_version.h"
@@ -31,12 +32,15 @@ class TestPlugin final : public PluginBase {
 
 class AttachedPlugin {
  public:
-  AttachedPlugin() : plugin_(new TestPlugin) {
-    plugin_->setIdentity(kTestShortName, backendKind(), supportedApiVersion());
-    plugin_->registerPlatformApi(plugin_->registry());
-    plugin_->registerApi();
+  AttachedPlugin() {
+    const PluginApiVersion version = supportedApiVersion();
+    HostLoadInfo info{version.major, version.minor, version.patch, nullptr,
+                      nullptr,       nullptr,       nullptr};
+    loadPlugin(&info, kTestShortName, []() -> PluginBase* { return new TestPlugin; });
+    entryPoints_ = info.entryPoints;
+    plugin_ = static_cast<TestPlugin*>(static_cast<PluginBase*>(info.plugin));
     connection_ = HostConnection{host.api(), kTestPluginHandle};
-    attached_ = PluginBase::attachEntry(plugin_, &connection_) != 0;
+    attached_ = plugin_ != nullptr && entryPoints_->attach(info.plugin, &connection_) != 0;
   }
   ~AttachedPlugin() { shutdown(); }
   AttachedPlugin(const AttachedPlugin&) = delete;
@@ -47,7 +51,7 @@ class AttachedPlugin {
   // The shutdown entry point: stop, then the object destroys itself.
   void shutdown() {
     if (plugin_ == nullptr) return;
-    PluginBase::shutdownEntry(plugin_);
+    entryPoints_->shutdown(static_cast<PluginBase*>(plugin_));
     plugin_ = nullptr;
   }
 
@@ -55,7 +59,8 @@ class AttachedPlugin {
 
  private:
   HostConnection connection_{};
-  TestPlugin* plugin_;
+  PluginEntryPoints* entryPoints_ = nullptr;
+  TestPlugin* plugin_ = nullptr;
   bool attached_ = false;
 };
 

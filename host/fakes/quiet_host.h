@@ -1,59 +1,48 @@
 // QuietHost: a host that never allocates, for the reliability tests and the
-// fuzzers. It serves the two game-data documents from static text, accepts
-// events and log lines without keeping them, and remembers up to
-// kMaxSubscriptions subscriptions so a test can deliver an event the way the
-// platform does. Because it takes nothing from the counting allocator, an
-// injected allocation failure always lands in the plugin, never in the
-// test's own host.
+// fuzzers. It serves a few documents from static text (any other url
+// answers status 404), accepts events and log lines without keeping them,
+// and remembers up to kMaxSubscriptions subscriptions so a test can deliver
+// an event the way the platform does. Because it takes nothing from the
+// counting allocator, an injected allocation failure always lands in the
+// plugin, never in the test's own host.
 //
-//   QuietHost host;
+//   constexpr QuietDocument kDocuments[] = {{"/svc/list.json", "[1, 2]"}};
+//   QuietHost host(kDocuments);
 //   HostConnection connection{host.api(), 7};
-//   host.deliver("OnRegionLocaleChanged");   // reruns the catalogue load
+//   host.deliver("OnRegionLocaleChanged");   // calls the plugin's subscription
+//
+// The documents are the caller's and must outlive the host; static text
+// does.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "boundary/host_api.h"
 
 namespace zel::reliability {
 
-inline constexpr const char kMapsDocumentUrl[] = "/zel-game-data/assets/v1/maps.json";
-inline constexpr const char kAssetsDocumentUrl[] =
-    "/zel-game-data/assets/v1/map-assets/map-assets.json";
-
-inline constexpr const char kMapsDocument[] = R"([
-  {"id": 42, "name": "Harbor", "mapStringId": "HB", "description": "A port"},
-  {"id": 43, "name": "Orphan"},
-  {"id": 7, "name": "Dunes", "properties": {"size": [3, 4], "tags": {"a": true}}}
-])";
-inline constexpr const char kAssetsDocument[] = R"({
-  "42": [{"gameMode": "A", "isDefault": true, "assets": {"icon": "h.png", "splash": "h2.png"}},
-         {"gameMode": "B", "isDefault": false},
-         {"gameMode": "B", "gameMutator": "X", "gameModeName": "Bravo"}],
-  "7": [{"gameMode": "A", "isDefault": true, "assets": {"icon": "d.png"}}]
-})";
-// Variants in the catalogue built from the two documents.
-inline constexpr std::size_t kVariantCount = 4;
+// A document the quiet host answers: a request of url streams text.
+struct QuietDocument {
+  const char* url;
+  const char* text;
+};
 
 class QuietHost {
  public:
   static constexpr std::size_t kMaxSubscriptions = 16;
+  // One read position per document, kept in the host: no allocation.
+  static constexpr std::size_t kMaxDocuments = 4;
 
-  QuietHost() {
-    api_.sendRequest = &sendRequest;
-    api_.reserved1 = [](HostApi*, std::uint32_t, std::uint32_t) -> std::int32_t { return 0; };
-    api_.sendEvent = [](HostApi*, const HostEvent*) -> std::int32_t { return 1; };
-    api_.subscribe = &subscribe;
-    api_.unsubscribe = &unsubscribe;
-    api_.reserved5 = [](HostApi*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint64_t,
-                        std::uint32_t) -> std::int32_t { return 0; };
-    api_.yield = [](HostApi*) -> std::int32_t { return 1; };
-    api_.beginWait = [](HostApi*, const char*, std::uint32_t) -> std::int32_t { return 1; };
-    api_.endWait = [](HostApi*) -> std::int32_t { return 1; };
-    api_.writeLog = [](HostApi*, std::int32_t, const char*) -> std::int32_t { return 1; };
+  // Answers every url with status 404.
+  QuietHost() : QuietHost(std::span<const QuietDocument>()) {}
+  template <std::size_t N>
+  explicit QuietHost(const QuietDocument (&documents)[N])
+      : QuietHost(std::span<const QuietDocument>(documents)) {
+    static_assert(N <= kMaxDocuments, "the quiet host keeps a read position for kMaxDocuments");
   }
   QuietHost(const QuietHost&) = delete;
   QuietHost& operator=(const QuietHost&) = delete;
@@ -87,6 +76,20 @@ class QuietHost {
     void* context = nullptr;
   };
 
+  explicit QuietHost(std::span<const QuietDocument> documents) : documents_(documents) {
+    api_.sendRequest = &sendRequest;
+    api_.reserved1 = [](HostApi*, std::uint32_t, std::uint32_t) -> std::int32_t { return 0; };
+    api_.sendEvent = [](HostApi*, const HostEvent*) -> std::int32_t { return 1; };
+    api_.subscribe = &subscribe;
+    api_.unsubscribe = &unsubscribe;
+    api_.reserved5 = [](HostApi*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint64_t,
+                        std::uint32_t) -> std::int32_t { return 0; };
+    api_.yield = [](HostApi*) -> std::int32_t { return 1; };
+    api_.beginWait = [](HostApi*, const char*, std::uint32_t) -> std::int32_t { return 1; };
+    api_.endWait = [](HostApi*) -> std::int32_t { return 1; };
+    api_.writeLog = [](HostApi*, std::int32_t, const char*) -> std::int32_t { return 1; };
+  }
+
   static QuietHost& self(HostApi* api) {
     // api_ is the first member: the table's address is the host's.
     return *reinterpret_cast<QuietHost*>(api);
@@ -108,12 +111,11 @@ class QuietHost {
                                   const HostRequest* request) {
     QuietHost& host = self(api);
     Stream* stream = nullptr;
-    if (std::strcmp(request->url, kMapsDocumentUrl) == 0) {
-      stream = &host.streams_[0];
-      *stream = Stream{kMapsDocument, 0};
-    } else if (std::strcmp(request->url, kAssetsDocumentUrl) == 0) {
-      stream = &host.streams_[1];
-      *stream = Stream{kAssetsDocument, 0};
+    for (std::size_t i = 0; i < host.documents_.size(); ++i) {
+      if (std::strcmp(request->url, host.documents_[i].url) != 0) continue;
+      stream = &host.streams_[i];
+      *stream = Stream{host.documents_[i].text, 0};
+      break;
     }
     if (stream == nullptr) {
       response->error = "Not found";
@@ -152,7 +154,8 @@ class QuietHost {
   }
 
   HostApi api_{};
-  Stream streams_[2] = {};
+  std::span<const QuietDocument> documents_;
+  Stream streams_[kMaxDocuments] = {};
   Subscription subscriptions_[kMaxSubscriptions];
 };
 

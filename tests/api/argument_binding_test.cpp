@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "api/route_declarer.h"
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 #include "binding/type_registry.h"
 
 namespace zel {

@@ -12,10 +12,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 #include "api/invocation.h"
 #include "api/route_declarer.h"
 #include "binding/type_registry.h"
+#include "boundary/method_codes.h"
 
 namespace zel {
 namespace {
@@ -291,7 +292,7 @@ TEST_F(Descriptions, FunctionRecordsAddCallbackContextAndRouting) {
   EXPECT_EQ(context->route, &route);
   EXPECT_EQ(+record->callback, &functionCallback);
   EXPECT_STREQ(record->urlTemplate, "/segments/{id}");
-  EXPECT_EQ(+record->method, 6u);
+  EXPECT_EQ(+record->method, kMethodPost);
   EXPECT_EQ(+record->flag, 1);
   EXPECT_STREQ(record->customMethod, "");
   EXPECT_EQ(+record->function.argumentCount, 2u);

@@ -11,8 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 #include "boundary/description_records.h"
+#include "boundary/method_codes.h"
 #include "host/api_description_view.h"
 #include "host/fakes/recording_host_api.h"
 #include "host/host_flat_value.h"
@@ -22,11 +23,8 @@
 namespace zel::host {
 namespace {
 
-constexpr std::uint32_t kGet = 2;
-constexpr std::uint32_t kPost = 6;
-
 struct Call {
-  std::uint32_t method = kGet;
+  std::uint32_t method = kMethodGet;
   std::string url;
   std::vector<std::pair<std::string, std::string>> headers = {};
   // Named (with a name) and positional (without) host arguments.
@@ -147,7 +145,7 @@ TEST_F(TestPluginCalls, DescriptionListsEveryRouteWithItsTemplateMethodAndLocati
   const FunctionRecord* note = record("PostZelTestV1NoteById");
   ASSERT_NE(note, nullptr);
   EXPECT_STREQ(note->urlTemplate, "/zel-test/v1/note/{id}");
-  EXPECT_EQ(+note->method, kPost);
+  EXPECT_EQ(+note->method, kMethodPost);
   EXPECT_EQ(+note->function.argumentCount, 3u);
   std::vector<std::uint32_t> locations;
   for (const ArgumentLocationNode* node = note->locations; node != nullptr; node = node->next) {
@@ -183,7 +181,7 @@ TEST_F(TestPluginCalls, PathArgumentsAndResultsOfEveryKind) {
         "null"}},
       {__LINE__,
        "GetZelTestV1DoubleByN",
-       {.method = kPost, .url = "/zel-test/v1/double/1"},
+       {.method = kMethodPost, .url = "/zel-test/v1/double/1"},
        {404, "Invalid function", "null"}},
       {__LINE__,
        "GetZelTestV1Whoami",
@@ -235,20 +233,20 @@ TEST_F(TestPluginCalls, QueryValuesHeadersAndHostArguments) {
       // Unnamed host arguments follow the path arguments.
       {__LINE__,
        "PostZelTestV1NoteById",
-       {.method = kPost,
+       {.method = kMethodPost,
         .url = "/zel-test/v1/note/3",
         .arguments = {{std::nullopt, HostValue::makeString("hi")},
                       {std::nullopt, HostValue::makeUnsigned(2)}}},
        {0, {}, "[\"3:hi\", \"3:hi\"]"}},
       {__LINE__,
        "PostZelTestV1NoteById",
-       {.method = kPost,
+       {.method = kMethodPost,
         .url = "/zel-test/v1/note/3",
         .arguments = {{"repeat", HostValue::makeSigned(1)}, {"text", HostValue::makeString("a")}}},
        {0, {}, "[\"3:a\"]"}},
       {__LINE__,
        "PostZelTestV1NoteById",
-       {.method = kPost,
+       {.method = kMethodPost,
         .url = "/zel-test/v1/note/3",
         .arguments = {{"text", HostValue::makeRawKind(11)}}},
        {0,
@@ -262,7 +260,7 @@ TEST_F(TestPluginCalls, BodiesDecodeByContentType) {
   const std::string json = R"({"x": 1, "y": 2, "colour": "Green"})";
   const std::string msgpack("\x82\xa1x\x01\xa1y\x02", 7);
   auto post = [](const char* contentType, std::string body) {
-    return Call{.method = kPost,
+    return Call{.method = kMethodPost,
                 .url = "/zel-test/v1/point",
                 .contentType = contentType,
                 .body = std::move(body)};
@@ -290,7 +288,7 @@ TEST_F(TestPluginCalls, BodiesDecodeByContentType) {
        {0, "Unsupported body content type", "null"}},
       {__LINE__,
        "PostZelTestV1Groups",
-       {.method = kPost,
+       {.method = kMethodPost,
         .url = "/zel-test/v1/groups",
         .contentType = "application/json",
         .body = R"({"a": [1, 2, 3], "b": []})"},

@@ -15,12 +15,13 @@
 #include <string_view>
 #include <vector>
 
-#include "api/api_description.h"
 #include "api/call_info.h"
+#include "api/describe_registry.h"
 #include "api/outcome.h"
 #include "api/route_declarer.h"
 #include "binding/type_registry.h"
 #include "boundary/description_records.h"
+#include "boundary/method_codes.h"
 #include "host/response_reader.h"
 #include "memory/memory.h"
 
@@ -67,7 +68,7 @@ class Invocation : public testing::Test {
 
   // Calls the function with a request for the path and reads the answer; the
   // response is released afterwards.
-  HostReply call(std::string_view function, const char* path, std::uint32_t method = 2,
+  HostReply call(std::string_view function, const char* path, std::uint32_t method = kMethodGet,
                  const char* const* headers = nullptr, std::uint32_t headerCount = 0) {
     HostRequest request{};
     request.method = method;
@@ -135,8 +136,8 @@ TEST_F(Invocation, ResultsAndErrorsReachTheResponse) {
   EXPECT_EQ(calls, 1);
 
   // A path or method that does not fit the route.
-  for (const auto& [path, method] : {std::pair{"/n/1/", 2u}, std::pair{"/n/1", 6u},
-                                     std::pair{"/n", 2u}, std::pair{"/n/1", 42u}}) {
+  for (const auto& [path, method] : {std::pair{"/n/1/", kMethodGet}, std::pair{"/n/1", kMethodPost},
+                                     std::pair{"/n", kMethodGet}, std::pair{"/n/1", 42u}}) {
     SCOPED_TRACE(path);
     reply = call("GetNByN", path, method);
     EXPECT_EQ(reply.error, "Invalid function");
@@ -186,7 +187,7 @@ TEST_F(Invocation, CallInfoFormsSeeTheCallAndMayWriteTheResultThemselves) {
 
   const char* headers[] = {"accept", "a", "accept", "b", nullptr, nullptr};
   const std::int64_t before = currentTimeTicks();
-  HostReply reply = call("GetInfoByX", "/info/v", 2, headers, 3);
+  HostReply reply = call("GetInfoByX", "/info/v", kMethodGet, headers, 3);
   EXPECT_EQ(reply.body.toText(), "\"v\"");
   EXPECT_EQ(seen.requestId, 99u);
   EXPECT_EQ(seen.method, HttpMethod::Get);
@@ -197,7 +198,7 @@ TEST_F(Invocation, CallInfoFormsSeeTheCallAndMayWriteTheResultThemselves) {
   EXPECT_EQ(seenArguments, 1u);
 
   HostRequest request{};
-  request.method = 6;
+  request.method = kMethodPost;
   request.url = "/stream";
   request.context = const_cast<void*>(record("PostStream").function.context);
   HostResponse response{};
@@ -251,7 +252,7 @@ TEST_F(Invocation, ResponsesAreResetBeforeUseAndReleasedCompletely) {
   });
   describe();
   HostRequest request{};
-  request.method = 2;
+  request.method = kMethodGet;
   request.url = "/h";
   request.context = const_cast<void*>(record("GetH").function.context);
 
@@ -305,7 +306,7 @@ TEST_F(Invocation, ConvertedParametersAreFreedHoweverTheCallEnds) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);
     HostRequest request{};
-    request.method = 2;
+    request.method = kMethodGet;
     request.url = row.path.c_str();
     request.context = const_cast<void*>(record("GetKeepByTextByN").function.context);
     HostResponse response{};
@@ -337,7 +338,7 @@ TEST_F(Invocation, ExhaustedMemoryAtAnyPointIsAnswered) {
   describe();
   const FunctionRecord& big = record("GetBigByN");
   HostRequest request{};
-  request.method = 2;
+  request.method = kMethodGet;
   request.url = "/big/3";
   request.context = const_cast<void*>(big.function.context);
 

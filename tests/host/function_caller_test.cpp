@@ -7,15 +7,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/argument_location_codes.h"
+#include "boundary/method_codes.h"
+#include "boundary/type_kind_codes.h"
 #include "host/fakes/recording_host_api.h"
 #include "host/plugin_host.h"
 
 namespace zel::host {
 namespace {
-
-constexpr std::uint32_t kGet = 2;
-constexpr std::uint32_t kPost = 6;
-constexpr std::uint32_t kPut = 7;
 
 constexpr const char* kMapsJson = R"([
   {"id": 7, "name": "Harbor", "mapStringId": "harbor"},
@@ -41,9 +40,9 @@ std::string textOf(const HostValue* value) {
 class FunctionCallerTest : public testing::Test {
  protected:
   void SetUp() override {
-    api_.answer(kGet, "/zel-game-data/assets/v1/maps.json",
+    api_.answer(kMethodGet, "/zel-game-data/assets/v1/maps.json",
                 ScriptedResponse::withStreamedText(kMapsJson, 16));
-    api_.answer(kGet, "/zel-game-data/assets/v1/map-assets/map-assets.json",
+    api_.answer(kMethodGet, "/zel-game-data/assets/v1/map-assets/map-assets.json",
                 ScriptedResponse::withStreamedText(kMapAssetsJson));
     ASSERT_TRUE(host_.load(kDefaultHostVersion)) << host_.error();
     ASSERT_TRUE(host_.attach(api_.api(), 3)) << host_.error();
@@ -51,7 +50,7 @@ class FunctionCallerTest : public testing::Test {
   }
 
   CallReply get(const std::string& path) {
-    std::optional<CallReply> reply = caller_->routeAndCall(requestFor(kGet, path));
+    std::optional<CallReply> reply = caller_->routeAndCall(requestFor(kMethodGet, path));
     EXPECT_TRUE(reply.has_value()) << path;
     return reply ? *reply : CallReply{};
   }
@@ -69,23 +68,19 @@ TEST_F(FunctionCallerTest, ReadsTheSixRoutesWithTheirArgumentLocations) {
     std::uint32_t method;
     const char* urlTemplate;
     std::vector<std::string> arguments;
-    ArgumentLocation location;
+    std::uint32_t location;
   };
   const Row rows[] = {
-      {__LINE__, kGet, "/zel-maps/v1/maps", {}, ArgumentLocation::Any},
-      {__LINE__, kGet, "/zel-maps/v2/maps", {}, ArgumentLocation::Any},
-      {__LINE__, kGet, "/zel-maps/v1/map/{id}", {"id"}, ArgumentLocation::Path},
+      {__LINE__, kMethodGet, "/zel-maps/v1/maps", {}, kLocationAny},
+      {__LINE__, kMethodGet, "/zel-maps/v2/maps", {}, kLocationAny},
+      {__LINE__, kMethodGet, "/zel-maps/v1/map/{id}", {"id"}, kLocationPath},
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/{id}/{gameMode}", {"id", "gameMode"}, kLocationPath},
       {__LINE__,
-       kGet,
-       "/zel-maps/v2/map/{id}/{gameMode}",
-       {"id", "gameMode"},
-       ArgumentLocation::Path},
-      {__LINE__,
-       kGet,
+       kMethodGet,
        "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}",
        {"id", "gameMode", "gameMutator"},
-       ArgumentLocation::Path},
-      {__LINE__, kPost, "/zel-maps/v1/map", {"map"}, ArgumentLocation::Body},
+       kLocationPath},
+      {__LINE__, kMethodPost, "/zel-maps/v1/map", {"map"}, kLocationBody},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.urlTemplate);
@@ -101,14 +96,14 @@ TEST_F(FunctionCallerTest, ReadsTheSixRoutesWithTheirArgumentLocations) {
     }
     EXPECT_EQ(names, row.arguments);
   }
-  const FunctionInfo* byId = caller_->find(kGet, "/zel-maps/v1/map/{id}");
-  EXPECT_EQ(byId->arguments[0].type.kind, static_cast<std::uint32_t>(TypeKind::Int64));
-  EXPECT_EQ(byId->result.kind, static_cast<std::uint32_t>(TypeKind::Struct));
+  const FunctionInfo* byId = caller_->find(kMethodGet, "/zel-maps/v1/map/{id}");
+  EXPECT_EQ(byId->arguments[0].type.kind, kTypeKindInt64);
+  EXPECT_EQ(byId->result.kind, kTypeKindStruct);
   EXPECT_EQ(byId->result.typeName, "ZelMapsMaps");
   const TypeInfo* maps = catalog.findType("ZelMapsMaps");
   ASSERT_NE(maps, nullptr);
   EXPECT_EQ(maps->fields.size(), 15u);
-  EXPECT_EQ(caller_->find(kPut, "/zel-maps/v1/map"), nullptr);
+  EXPECT_EQ(caller_->find(kMethodPut, "/zel-maps/v1/map"), nullptr);
 }
 
 TEST_F(FunctionCallerTest, RoutesByMethodAndPathToTheClosestTemplate) {
@@ -119,19 +114,19 @@ TEST_F(FunctionCallerTest, RoutesByMethodAndPathToTheClosestTemplate) {
     const char* urlTemplate;  // null: no function fits
   };
   const Row rows[] = {
-      {__LINE__, kGet, "/zel-maps/v2/maps", "/zel-maps/v2/maps"},
-      {__LINE__, kGet, "/zel-maps/v2/maps?page=2", "/zel-maps/v2/maps"},
-      {__LINE__, kGet, "/zel-maps/v1/map/7", "/zel-maps/v1/map/{id}"},
-      {__LINE__, kGet, "/zel-maps/v2/map/7/DUEL", "/zel-maps/v2/map/{id}/{gameMode}"},
-      {__LINE__, kGet, "/zel-maps/v2/map/7/RACE/NIGHT",
+      {__LINE__, kMethodGet, "/zel-maps/v2/maps", "/zel-maps/v2/maps"},
+      {__LINE__, kMethodGet, "/zel-maps/v2/maps?page=2", "/zel-maps/v2/maps"},
+      {__LINE__, kMethodGet, "/zel-maps/v1/map/7", "/zel-maps/v1/map/{id}"},
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/7/DUEL", "/zel-maps/v2/map/{id}/{gameMode}"},
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/7/RACE/NIGHT",
        "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}"},
-      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map"},
-      {__LINE__, kGet, "/zel-maps/v1/map", nullptr},
-      {__LINE__, kPost, "/zel-maps/v1/maps", nullptr},
-      {__LINE__, kGet, "/zel-maps/v1/maps/", nullptr},
-      {__LINE__, kGet, "/zel-maps/v1/map//", nullptr},
-      {__LINE__, kGet, "/zel-maps/v2/map/7/RACE/NIGHT/x", nullptr},
-      {__LINE__, kGet, "zel-maps/v1/maps", nullptr},
+      {__LINE__, kMethodPost, "/zel-maps/v1/map", "/zel-maps/v1/map"},
+      {__LINE__, kMethodGet, "/zel-maps/v1/map", nullptr},
+      {__LINE__, kMethodPost, "/zel-maps/v1/maps", nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v1/maps/", nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v1/map//", nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/7/RACE/NIGHT/x", nullptr},
+      {__LINE__, kMethodGet, "zel-maps/v1/maps", nullptr},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.path);
@@ -194,7 +189,7 @@ TEST_F(FunctionCallerTest, LookupsAnswerARecordOrTheNotFoundError) {
 }
 
 TEST_F(FunctionCallerTest, PostsABodyWithItsContentTypeAndSeesTheChange) {
-  CallRequest post = requestFor(kPost, "/zel-maps/v1/map");
+  CallRequest post = requestFor(kMethodPost, "/zel-maps/v1/map");
   post.headers = {{"x-trace", "1"}};
   post.contentType = "application/json";
   post.body = R"({"id": 12, "name": "Lagoon", "gameMode": "DUEL", "isDefault": true})";
@@ -211,10 +206,10 @@ TEST_F(FunctionCallerTest, PostsABodyWithItsContentTypeAndSeesTheChange) {
 }
 
 TEST_F(FunctionCallerTest, HostArgumentsTravelAsRequestParameters) {
-  const FunctionInfo* function = caller_->find(kGet, "/zel-maps/v1/map/{id}");
+  const FunctionInfo* function = caller_->find(kMethodGet, "/zel-maps/v1/map/{id}");
   ASSERT_NE(function, nullptr);
   // A named host argument binds after the path argument, so it wins.
-  CallRequest request = requestFor(kGet, "/zel-maps/v1/map/9");
+  CallRequest request = requestFor(kMethodGet, "/zel-maps/v1/map/9");
   request.arguments.push_back(CallArgument{"id", HostValue::makeSigned(7)});
   EXPECT_EQ(textOf(caller_->call(*function, request).reply.body.find("name")), "Harbor");
 
@@ -223,7 +218,7 @@ TEST_F(FunctionCallerTest, HostArgumentsTravelAsRequestParameters) {
   EXPECT_EQ(unknown.reply.error, "Unknown argument 'nope' for '" + function->name + "'.");
 
   // The function's own callback still checks the path against its template.
-  CallReply wrongPath = caller_->call(*function, requestFor(kGet, "/elsewhere"));
+  CallReply wrongPath = caller_->call(*function, requestFor(kMethodGet, "/elsewhere"));
   EXPECT_EQ(wrongPath.reply.error, "Invalid function");
   EXPECT_EQ(wrongPath.reply.status, 404u);
 }

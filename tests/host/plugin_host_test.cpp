@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
 #include "host/api_description_view.h"
 #include "host/fakes/recording_host_api.h"
 #include "tests/host/text_matchers.h"
@@ -24,7 +25,6 @@ using testing_support::ContainsInOrder;
 using testing_support::incompatibleVersionReport;
 
 constexpr std::uint32_t kPluginHandle = 0x5A17;
-constexpr std::uint32_t kGet = 2;
 constexpr const char* kMapsUrl = "/zel-game-data/assets/v1/maps.json";
 constexpr const char* kMapAssetsUrl = "/zel-game-data/assets/v1/map-assets/map-assets.json";
 
@@ -184,7 +184,7 @@ TEST_F(PluginHostTest, StartAsksTheHostForGameDataAndLogsWhenItIsMissing) {
   ASSERT_TRUE(attach()) << host_.error();
   std::vector<RecordedRequest> requests = api_.requests();
   ASSERT_EQ(requests.size(), 1u);  // the second document is not asked for
-  EXPECT_EQ(requests[0].method, kGet);
+  EXPECT_EQ(requests[0].method, kMethodGet);
   EXPECT_EQ(requests[0].url, kMapsUrl);
   EXPECT_EQ(requests[0].pluginHandle, kPluginHandle);
   EXPECT_EQ(requests[0].context, nullptr);
@@ -194,8 +194,9 @@ TEST_F(PluginHostTest, StartAsksTheHostForGameDataAndLogsWhenItIsMissing) {
 }
 
 TEST_F(PluginHostTest, AStreamWithNoDataYetMakesThePluginYieldOnce) {
-  api_.answer(kGet, kMapsUrl, ScriptedResponse::withStream(ScriptedStream().pending().data("[]")));
-  api_.answer(kGet, kMapAssetsUrl, ScriptedResponse::withStreamedText("{}"));
+  api_.answer(kMethodGet, kMapsUrl,
+              ScriptedResponse::withStream(ScriptedStream().pending().data("[]")));
+  api_.answer(kMethodGet, kMapAssetsUrl, ScriptedResponse::withStreamedText("{}"));
   ASSERT_TRUE(attach()) << host_.error();
 
   std::vector<HostCall> calls = api_.calls();

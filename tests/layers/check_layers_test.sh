@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The layer check on small trees of its own: a clean stack passes, and an
 # include of a folder above, an include cycle, a fake reached from the host
-# library and a relative include that leaves its folder each fail with the
-# offending file named.
+# library, a relative include that leaves its folder and a file name repeated
+# across library folders each fail with the offending file named.
 set -uo pipefail
 check="$(cd "$(dirname "$0")/../.." && pwd)/scripts/check-layers"
 work=$(mktemp -d)
@@ -51,5 +51,10 @@ expect fail library_reaches_tests "$(tree tests api/x.cpp=tests/t.h)" \
   "api/x.cpp: includes tests/t.h, which is not below api"
 expect fail relative "$(tree relative maps/m.cpp=../plugin/p.h)" \
   "maps/m.cpp: includes ../plugin/p.h by a relative path"
+expect fail repeated_name "$(tree repeated boundary/value.h=boundary/x.h \
+  binding/internal/value.h=boundary/value.h)" \
+  "binding/internal/value.h: the name value.h is also a file of boundary/"
+expect pass messages_tables "$(tree tables binding/messages.h=boundary/b.h api/messages.h=binding/x.h \
+  host/route.h=boundary/b.h api/route.h=binding/x.h)"
 
 exit $((failures > 0))

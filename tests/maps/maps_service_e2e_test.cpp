@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "boundary/method_codes.h"
 #include "host/fakes/recording_host_api.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
@@ -15,8 +16,6 @@
 namespace zel::host {
 namespace {
 
-constexpr std::uint32_t kGet = 2;
-constexpr std::uint32_t kPost = 6;
 constexpr const char kMapsUrl[] = "/zel-game-data/assets/v1/maps.json";
 constexpr const char kAssetsUrl[] = "/zel-game-data/assets/v1/map-assets/map-assets.json";
 
@@ -43,8 +42,8 @@ class MapsServiceTest : public ::testing::Test {
 
   void serveGameData(const std::string& maps, const std::string& assets) {
     // Small chunks, so the plugin reads the stream in several calls.
-    api_.answer(kGet, kMapsUrl, ScriptedResponse::withStreamedText(maps, 64));
-    api_.answer(kGet, kAssetsUrl, ScriptedResponse::withStreamedText(assets, 64));
+    api_.answer(kMethodGet, kMapsUrl, ScriptedResponse::withStreamedText(maps, 64));
+    api_.answer(kMethodGet, kAssetsUrl, ScriptedResponse::withStreamedText(assets, 64));
   }
 
   CallReply call(std::uint32_t method, std::string path, std::optional<std::string> body = {},
@@ -107,9 +106,9 @@ TEST_F(MapsServiceTest, StartLoadsTheCatalogueAndAnnouncesIt) {
 }
 
 TEST_F(MapsServiceTest, ListRoutes) {
-  const CallReply defaults = call(kGet, "/zel-maps/v1/maps");
+  const CallReply defaults = call(kMethodGet, "/zel-maps/v1/maps");
   EXPECT_FALSE(defaults.reply.error.has_value());
-  const CallReply all = call(kGet, "/zel-maps/v2/maps");
+  const CallReply all = call(kMethodGet, "/zel-maps/v2/maps");
   ASSERT_EQ(all.reply.body.elements.size(), 4u);
   ASSERT_EQ(defaults.reply.body.elements.size(), 2u);
   // Within an id, list order; Orphan (no variants) is absent.
@@ -140,7 +139,7 @@ TEST_F(MapsServiceTest, LookupsAndFallbacks) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
-    const CallReply reply = call(kGet, row.path);
+    const CallReply reply = call(kMethodGet, row.path);
     ASSERT_FALSE(reply.reply.error.has_value()) << *reply.reply.error;
     EXPECT_EQ(reply.reply.body.find("gameMode")->bytes, row.mode);
     EXPECT_EQ(reply.reply.body.find("gameMutator")->bytes, row.mutator);
@@ -149,28 +148,29 @@ TEST_F(MapsServiceTest, LookupsAndFallbacks) {
 }
 
 TEST_F(MapsServiceTest, UnknownIdAndBadIdAreErrors) {
-  for (const char* path : {"/zel-maps/v1/map/99", "/zel-maps/v2/map/99/A", "/zel-maps/v2/map/99/A/X"}) {
+  for (const char* path :
+       {"/zel-maps/v1/map/99", "/zel-maps/v2/map/99/A", "/zel-maps/v2/map/99/A/X"}) {
     SCOPED_TRACE(path);
-    const CallReply reply = call(kGet, path);
+    const CallReply reply = call(kMethodGet, path);
     ASSERT_TRUE(reply.reply.error.has_value());
     EXPECT_EQ(*reply.reply.error, "No map with id 99");
     EXPECT_EQ(reply.reply.status, 404u);
   }
-  const CallReply negative = call(kGet, "/zel-maps/v1/map/-3");
+  const CallReply negative = call(kMethodGet, "/zel-maps/v1/map/-3");
   EXPECT_EQ(*negative.reply.error, "No map with id -3");
-  const CallReply bad = call(kGet, "/zel-maps/v1/map/abc");
+  const CallReply bad = call(kMethodGet, "/zel-maps/v1/map/abc");
   ASSERT_TRUE(bad.reply.error.has_value());
   EXPECT_NE(bad.reply.status, 200u);
 }
 
 TEST_F(MapsServiceTest, UpdateReplacesOrAppendsAndAnnounces) {
   const std::size_t eventsBefore = api_.sentEvents().size();
-  CallReply reply = call(kPost, "/zel-maps/v1/map",
+  CallReply reply = call(kMethodPost, "/zel-maps/v1/map",
                          R"({"id": 42, "gameMode": "B", "gameMutator": "X", "name": "Renamed"})",
                          "application/json");
   ASSERT_FALSE(reply.reply.error.has_value()) << *reply.reply.error;
-  EXPECT_EQ(nameOf(call(kGet, "/zel-maps/v2/map/42/B/X")), "Renamed");
-  EXPECT_EQ(call(kGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);  // in place
+  EXPECT_EQ(nameOf(call(kMethodGet, "/zel-maps/v2/map/42/B/X")), "Renamed");
+  EXPECT_EQ(call(kMethodGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);  // in place
 
   const auto events = api_.sentEvents();
   ASSERT_EQ(events.size(), eventsBefore + 4);
@@ -179,47 +179,50 @@ TEST_F(MapsServiceTest, UpdateReplacesOrAppendsAndAnnounces) {
   EXPECT_NE(events[eventsBefore + 2].payload.toText().find("Renamed"), std::string::npos);
 
   // A new mutator appends; a new id creates the id. YAML bodies work too.
-  reply = call(kPost, "/zel-maps/v1/map", "id: 42\ngameMode: B\ngameMutator: Z\n",
+  reply = call(kMethodPost, "/zel-maps/v1/map", "id: 42\ngameMode: B\ngameMutator: Z\n",
                "application/x-yaml");
   ASSERT_FALSE(reply.reply.error.has_value()) << *reply.reply.error;
-  reply = call(kPost, "/zel-maps/v1/map", R"({"id": 500, "isDefault": true, "name": "New"})",
+  reply = call(kMethodPost, "/zel-maps/v1/map", R"({"id": 500, "isDefault": true, "name": "New"})",
                "application/json");
   ASSERT_FALSE(reply.reply.error.has_value());
-  EXPECT_EQ(call(kGet, "/zel-maps/v2/maps").reply.body.elements.size(), 6u);
-  EXPECT_EQ(nameOf(call(kGet, "/zel-maps/v1/map/500")), "New");
+  EXPECT_EQ(call(kMethodGet, "/zel-maps/v2/maps").reply.body.elements.size(), 6u);
+  EXPECT_EQ(nameOf(call(kMethodGet, "/zel-maps/v1/map/500")), "New");
 }
 
 TEST_F(MapsServiceTest, MalformedBodyIsRefusedWithoutChange) {
   const std::size_t eventsBefore = api_.sentEvents().size();
-  const CallReply reply = call(kPost, "/zel-maps/v1/map", R"({"id": "forty"})", "application/json");
+  const CallReply reply =
+      call(kMethodPost, "/zel-maps/v1/map", R"({"id": "forty"})", "application/json");
   ASSERT_TRUE(reply.reply.error.has_value());
   EXPECT_EQ(api_.sentEvents().size(), eventsBefore);
-  EXPECT_EQ(call(kGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);
+  EXPECT_EQ(call(kMethodGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);
 }
 
 TEST_F(MapsServiceTest, RegionChangeReloadsAndReplacesTheCatalogue) {
-  serveGameData(R"([{"id": 8, "name": "Fresh"}])", R"({"8": [{"gameMode": "A", "isDefault": true}]})");
+  serveGameData(R"([{"id": 8, "name": "Fresh"}])",
+                R"({"8": [{"gameMode": "A", "isDefault": true}]})");
   EXPECT_EQ(api_.deliverEvent("OnRegionLocaleChanged", HostValue::makeStructure({})), 1u);
-  const CallReply all = call(kGet, "/zel-maps/v2/maps");
+  const CallReply all = call(kMethodGet, "/zel-maps/v2/maps");
   ASSERT_EQ(all.reply.body.elements.size(), 1u);
   EXPECT_EQ(all.reply.body.elements[0].find("name")->bytes, "Fresh");
-  EXPECT_EQ(call(kGet, "/zel-maps/v1/map/42").reply.status, 404u);
+  EXPECT_EQ(call(kMethodGet, "/zel-maps/v1/map/42").reply.status, 404u);
   const auto events = api_.sentEvents();
   ASSERT_EQ(events.size(), 8u);
   EXPECT_EQ(events[6].payload.find("data")->elements.size(), 1u);
 }
 
 TEST_F(MapsServiceTest, FailedDocumentKeepsTheCatalogueAndLogs) {
-  api_.answer(kGet, kMapsUrl, ScriptedResponse::withError("gone", 500));
+  api_.answer(kMethodGet, kMapsUrl, ScriptedResponse::withError("gone", 500));
   const std::size_t requestsBefore = api_.requests().size();
   api_.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone());
   EXPECT_EQ(api_.requests().size(), requestsBefore + 1);  // map-assets not requested
-  api_.answer(kGet, kMapsUrl, ScriptedResponse::withStreamedText(kMapsJson));
-  api_.answer(kGet, kAssetsUrl, ScriptedResponse::withStreamedText("[1, 2]"));  // not an object
+  api_.answer(kMethodGet, kMapsUrl, ScriptedResponse::withStreamedText(kMapsJson));
+  api_.answer(kMethodGet, kAssetsUrl,
+              ScriptedResponse::withStreamedText("[1, 2]"));  // not an object
   api_.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone());
 
   EXPECT_EQ(api_.sentEvents().size(), 4u);  // only the start's
-  EXPECT_EQ(call(kGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);
+  EXPECT_EQ(call(kMethodGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);
   std::vector<std::string> errors;
   for (const auto& log : api_.logs()) {
     if (log.level == 2) errors.push_back(log.text);
@@ -237,9 +240,10 @@ TEST_F(MapsServiceTest, ConcurrentCallsAndReloadsLoseNothing) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 100; ++i) {
         const std::string body = R"({"id": )" + std::to_string(1000 + t) +
-                                 R"(, "gameMode": "M", "gameMutator": ")" + std::to_string(i) + "\"}";
-        if (call(kPost, "/zel-maps/v1/map", body, "application/json").reply.error) ++failures;
-        if (call(kGet, "/zel-maps/v2/map/42/B").reply.error) ++failures;
+                                 R"(, "gameMode": "M", "gameMutator": ")" + std::to_string(i) +
+                                 "\"}";
+        if (call(kMethodPost, "/zel-maps/v1/map", body, "application/json").reply.error) ++failures;
+        if (call(kMethodGet, "/zel-maps/v2/map/42/B").reply.error) ++failures;
       }
     });
   }
@@ -252,7 +256,7 @@ TEST_F(MapsServiceTest, ConcurrentCallsAndReloadsLoseNothing) {
   EXPECT_EQ(failures.load(), 0);
   // After a last reload the catalogue is exactly what the documents say.
   api_.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone());
-  EXPECT_EQ(call(kGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);
+  EXPECT_EQ(call(kMethodGet, "/zel-maps/v2/maps").reply.body.elements.size(), 4u);
 }
 
 TEST_F(MapsServiceTest, ThousandsOfCallsKeepLiveBytesFlat) {
@@ -260,13 +264,13 @@ TEST_F(MapsServiceTest, ThousandsOfCallsKeepLiveBytesFlat) {
     const MemoryStats stats = host_.memoryStats();
     return static_cast<std::int64_t>(stats.bytesAllocated - stats.bytesFreed);
   };
-  for (int i = 0; i < 50; ++i) (void)call(kGet, "/zel-maps/v2/maps");  // warm up
+  for (int i = 0; i < 50; ++i) (void)call(kMethodGet, "/zel-maps/v2/maps");  // warm up
   const std::int64_t before = live();
   for (int i = 0; i < 2000; ++i) {
-    (void)call(kGet, "/zel-maps/v2/maps");
-    (void)call(kGet, "/zel-maps/v2/map/42/B/X");
-    (void)call(kGet, "/zel-maps/v1/map/99");
-    (void)call(kPost, "/zel-maps/v1/map", R"({"id": 42, "gameMode": "A", "isDefault": true})",
+    (void)call(kMethodGet, "/zel-maps/v2/maps");
+    (void)call(kMethodGet, "/zel-maps/v2/map/42/B/X");
+    (void)call(kMethodGet, "/zel-maps/v1/map/99");
+    (void)call(kMethodPost, "/zel-maps/v1/map", R"({"id": 42, "gameMode": "A", "isDefault": true})",
                "application/json");
   }
   EXPECT_EQ(live(), before);

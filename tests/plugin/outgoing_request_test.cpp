@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "binding/type_registry.h"
+#include "boundary/method_codes.h"
 #include "host/fakes/recording_host_api.h"
 #include "memory/memory.h"
-#include "plugin/plugin_core.h"
+#include "plugin/host_channel.h"
 
 namespace zel {
 namespace {
@@ -26,41 +27,6 @@ using host::ScriptedStream;
 
 constexpr std::uint32_t kHandle = 0x77;
 
-// The plugin side of a request: host wrappers that forward to a host table.
-class Requester final : public PluginCore {
- public:
-  explicit Requester(HostApi* api) : api_(api) {
-    connect(kHandle, "zel-test", "", nullptr, nullptr);
-  }
-
-  std::int32_t hostSendRequest(HostResponse* response, const HostRequest* request) override {
-    return api_->sendRequest(api_, response, request);
-  }
-  std::int32_t hostReserved1(std::uint32_t, std::uint32_t) override { return 0; }
-  std::int32_t hostSendEvent(const HostEvent* event) override {
-    return api_->sendEvent(api_, event);
-  }
-  std::int32_t hostSubscribe(const char*, std::uint32_t, HostEventCallback, void*,
-                             std::uint32_t) override {
-    return 0;
-  }
-  std::int32_t hostUnsubscribe(const char*, std::uint32_t) override { return 0; }
-  std::int32_t hostReserved5(std::uint32_t, std::uint32_t, std::uint32_t, std::uint64_t,
-                             std::uint32_t) override {
-    return 0;
-  }
-  std::int32_t hostYield() override { return api_->yield(api_); }
-  std::int32_t hostBeginWait(const char* label, std::uint32_t flags) override {
-    return api_->beginWait(api_, label, flags);
-  }
-  std::int32_t hostEndWait() override { return api_->endWait(api_); }
-  void registerApi() override {}
-  bool start() override { return true; }
-
- private:
-  HostApi* api_;
-};
-
 struct Unregistered {
   int x = 0;
 };
@@ -69,19 +35,20 @@ class OutgoingRequest : public testing::Test {
  protected:
   template <typename T>
   RequestResult<T> get(const char* url) {
-    return requests::request<T>(plugin_, &registry_, HttpMethod::Get, url);
+    return requests::request<T>(channel_, &registry_, HttpMethod::Get, url);
   }
 
   std::uint32_t released() const { return host_.responses().released.load(); }
   std::uint32_t given() const { return host_.responses().given.load(); }
 
   RecordingHostApi host_;
-  Requester plugin_{host_.api()};
+  // The plugin side of the requests: the channel to the recording host.
+  HostChannel channel_{host_.api(), kHandle};
   TypeRegistry registry_;
 };
 
 TEST_F(OutgoingRequest, InlineBodiesConvertToTheRequestedType) {
-  host_.answer(2, "/zel-game-data/maps.json",
+  host_.answer(kMethodGet, "/zel-game-data/maps.json",
                ScriptedResponse::withBody(HostValue::makeCollection(
                    {HostValue::makeString("a"), HostValue::makeString("b", false)})));
   RequestResult<std::vector<std::string>> result =
@@ -91,7 +58,7 @@ TEST_F(OutgoingRequest, InlineBodiesConvertToTheRequestedType) {
 
   const std::vector<host::RecordedRequest> sent = host_.requests();
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].method, 2u);
+  EXPECT_EQ(sent[0].method, kMethodGet);
   EXPECT_EQ(sent[0].url, "/zel-game-data/maps.json");
   EXPECT_EQ(sent[0].pluginHandle, kHandle);
   EXPECT_TRUE(sent[0].parameters.empty());
@@ -103,7 +70,8 @@ TEST_F(OutgoingRequest, InlineBodiesConvertToTheRequestedType) {
 
 TEST_F(OutgoingRequest, FullChunksAreReadWithoutYielding) {
   const std::string text = "[\"" + std::string(8198, 'a') + "\"]";  // 4096 + 4096 + 10 bytes
-  host_.answer(2, "/s", ScriptedResponse::withStream(ScriptedStream().chunked(text, 4096)));
+  host_.answer(kMethodGet, "/s",
+               ScriptedResponse::withStream(ScriptedStream().chunked(text, 4096)));
   RequestResult<std::vector<std::string>> result = get<std::vector<std::string>>("/s");
   ASSERT_TRUE(result.ok()) << result.error().message;
   ASSERT_EQ(result.value().size(), 1u);
@@ -116,7 +84,7 @@ TEST_F(OutgoingRequest, FullChunksAreReadWithoutYielding) {
 
 TEST_F(OutgoingRequest, AShortChunkWithMoreToComeYieldsOnce) {
   const std::string text = "[1," + std::string(97, ' ') + "2]";
-  host_.answer(2, "/s",
+  host_.answer(kMethodGet, "/s",
                ScriptedResponse::withStream(ScriptedStream().data(text.substr(0, 100)).data("2]")));
   RequestResult<std::vector<int>> result = get<std::vector<int>>("/s");
   ASSERT_TRUE(result.ok()) << result.error().message;
@@ -133,7 +101,7 @@ TEST_F(OutgoingRequest, AShortChunkWithMoreToComeYieldsOnce) {
 
 TEST_F(OutgoingRequest, PendingReadsYieldUntilDataArrives) {
   host_.answer(
-      2, "/s",
+      kMethodGet, "/s",
       ScriptedResponse::withStream(ScriptedStream().pending().pending().data("{\"a\": [1]}")));
   RequestResult<std::unordered_map<std::string, std::vector<BindingValue>>> result =
       get<std::unordered_map<std::string, std::vector<BindingValue>>>("/s");
@@ -144,7 +112,7 @@ TEST_F(OutgoingRequest, PendingReadsYieldUntilDataArrives) {
 }
 
 TEST_F(OutgoingRequest, AHugeSizeHintDoesNotReserveItsSize) {
-  host_.answer(2, "/s",
+  host_.answer(kMethodGet, "/s",
                ScriptedResponse::withStream(ScriptedStream().data("[7]").sizeHint(0xFFFFFFF0u)));
   const std::int64_t before = memory::liveBytes();
   RequestResult<std::vector<int>> result = get<std::vector<int>>("/s");
@@ -194,7 +162,7 @@ TEST_F(OutgoingRequest, EveryFailureIsAnErrorInfoAndTheResponseIsReleasedOnce) {
   std::uint32_t expectedReleases = 0;
   for (const ErrorRow& row : rows) {
     SCOPED_TRACE(row.line);
-    host_.answer(2, "/x", row.answer);
+    host_.answer(kMethodGet, "/x", row.answer);
     RequestResult<std::vector<int>> result = get<std::vector<int>>("/x");
     ASSERT_TRUE(result.failed());
     EXPECT_EQ(result.error().message, row.message);
@@ -212,29 +180,31 @@ TEST_F(OutgoingRequest, EveryFailureIsAnErrorInfoAndTheResponseIsReleasedOnce) {
 TEST_F(OutgoingRequest, MethodCodesAreSentAsGivenAndNamedInMessages) {
   host_.answerOthers(
       [](const host::RecordedRequest&) { return ScriptedResponse::withError("no", 400); });
-  RequestResult<int> custom = requests::request<int>(plugin_, &registry_, HttpMethod::Custom, "/c");
+  RequestResult<int> custom =
+      requests::request<int>(channel_, &registry_, HttpMethod::Custom, "/c");
   EXPECT_EQ(custom.error().message, "Error response for  /c: no");
   RequestResult<int> other =
-      requests::request<int>(plugin_, &registry_, static_cast<HttpMethod>(42), "/o");
+      requests::request<int>(channel_, &registry_, static_cast<HttpMethod>(42), "/o");
   EXPECT_EQ(other.error().message, "Error response for  /o: no");
-  RequestResult<int> put = requests::request<int>(plugin_, &registry_, HttpMethod::Put, "/p");
+  RequestResult<int> put = requests::request<int>(channel_, &registry_, HttpMethod::Put, "/p");
   EXPECT_EQ(put.error().message, "Error response for PUT /p: no");
   const std::vector<host::RecordedRequest> sent = host_.requests();
   ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(sent[0].method, 8u);
-  EXPECT_EQ(sent[1].method, 0u);
-  EXPECT_EQ(sent[2].method, 7u);
+  EXPECT_EQ(sent[0].method, kMethodCustom);
+  EXPECT_EQ(sent[1].method, kMethodNone);
+  EXPECT_EQ(sent[2].method, kMethodPut);
 }
 
 TEST_F(OutgoingRequest, ParametersTravelAsOneStructure) {
-  host_.answer(6, "/telemetry/v1/events/x", ScriptedResponse::withBody(HostValue::makeNone()));
+  host_.answer(kMethodPost, "/telemetry/v1/events/x",
+               ScriptedResponse::withBody(HostValue::makeNone()));
   const std::int32_t count = 3;
   const std::string name = "maps";
   const std::vector<bool> flags = {true, false};
   const RequestArgument arguments[] = {requestArgument("count", count),
                                        requestArgument("name", name),
                                        requestArgument("flags", flags)};
-  RequestResult<void> sent = requests::sendWithArguments(plugin_, &registry_, HttpMethod::Post,
+  RequestResult<void> sent = requests::sendWithArguments(channel_, &registry_, HttpMethod::Post,
                                                          "/telemetry/v1/events/x", arguments);
   ASSERT_TRUE(sent.ok()) << sent.error().message;
   const std::vector<host::RecordedRequest> requests = host_.requests();
@@ -249,7 +219,7 @@ TEST_F(OutgoingRequest, ParametersTravelAsOneStructure) {
   const Unregistered unregistered;
   const RequestArgument failing[] = {requestArgument("count", count),
                                      requestArgument("thing", unregistered)};
-  sent = requests::sendWithArguments(plugin_, &registry_, HttpMethod::Post, "/t", failing);
+  sent = requests::sendWithArguments(channel_, &registry_, HttpMethod::Post, "/t", failing);
   ASSERT_TRUE(sent.failed());
   EXPECT_EQ(sent.error().status, 400u);
   EXPECT_EQ(sent.error().message,
@@ -257,17 +227,18 @@ TEST_F(OutgoingRequest, ParametersTravelAsOneStructure) {
             "value because it's an unregistered structure.");
   EXPECT_EQ(host_.requests().size(), 1u);
 
-  host_.answer(6, "/e", ScriptedResponse::withError("refused", 403));
-  sent = requests::sendWithArguments(plugin_, &registry_, HttpMethod::Post, "/e", arguments);
+  host_.answer(kMethodPost, "/e", ScriptedResponse::withError("refused", 403));
+  sent = requests::sendWithArguments(channel_, &registry_, HttpMethod::Post, "/e", arguments);
   EXPECT_EQ(sent.error().message, "Error response for POST /e: refused");
   EXPECT_EQ(sent.error().status, 403u);
   EXPECT_EQ(released(), 2u);
 }
 
 TEST_F(OutgoingRequest, RawRequestsLeaveTheResponseToTheCaller) {
-  host_.answer(2, "/raw", ScriptedResponse::withBody(HostValue::makeSigned(5), 201));
+  host_.answer(kMethodGet, "/raw", ScriptedResponse::withBody(HostValue::makeSigned(5), 201));
   HostResponse response{};
-  RequestResult<void> sent = requests::send(plugin_, HttpMethod::Get, "/raw", response, nullptr, 0);
+  RequestResult<void> sent =
+      requests::send(channel_, HttpMethod::Get, "/raw", response, nullptr, 0);
   ASSERT_TRUE(sent.ok());
   EXPECT_EQ(+response.status, 201u);
   EXPECT_EQ(+response.body.payload.signedValue, 5);

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 #include "boundary/description_records.h"
 #include "host/plugin_host.h"
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
 #include "host/fakes/attached_plugin.h"
 
 namespace zel {
@@ -14,8 +15,6 @@ namespace {
 
 using host::HostValue;
 using host::ScriptedResponse;
-
-constexpr std::uint32_t kPost = 6;
 
 struct NotRegistered {
   int value = 0;
@@ -39,7 +38,7 @@ class TelemetryTest : public testing::Test {
 };
 
 TEST_F(TelemetryTest, AnEventIsPostedToItsEndpointWithItsParameters) {
-  host().answer(kPost, "/telemetry/v1/events/login-start",
+  host().answer(kMethodPost, "/telemetry/v1/events/login-start",
                 ScriptedResponse::withBody(HostValue(), 204));
   const std::int32_t attempt = 2;
   const std::string region = "EUW";
@@ -50,7 +49,7 @@ TEST_F(TelemetryTest, AnEventIsPostedToItsEndpointWithItsParameters) {
 
   const std::vector<host::RecordedRequest> requests = host().requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, kPost);
+  EXPECT_EQ(requests[0].method, kMethodPost);
   EXPECT_EQ(requests[0].url, "/telemetry/v1/events/login-start");
   EXPECT_EQ(requests[0].pluginHandle, test_support::kTestPluginHandle);
   ASSERT_EQ(requests[0].parameters.size(), 1u);
@@ -68,7 +67,7 @@ TEST_F(TelemetryTest, FailuresArriveThroughTheReadyFuture) {
     std::uint32_t status;
     std::size_t requests;
   };
-  host().answer(kPost, "/telemetry/v1/events/broken",
+  host().answer(kMethodPost, "/telemetry/v1/events/broken",
                 ScriptedResponse::withError("Service unavailable", 503));
   const Row rows[] = {
       // A parameter that does not convert: nothing is sent.

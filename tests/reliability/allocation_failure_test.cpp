@@ -13,9 +13,10 @@
 
 #include "api/messages.h"
 #include "binding/convert_flat.h"
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 #include "boundary/description_records.h"
 #include "boundary/host_api.h"
+#include "boundary/method_codes.h"
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
@@ -25,12 +26,11 @@
 #include "memory/memory.h"
 #include "plugin/entry.h"
 #include "tests/formats/value_text.h"
+#include "tests/reliability/game_data_documents.h"
 
 namespace zel::reliability {
 namespace {
 
-constexpr std::uint32_t kGet = 2;
-constexpr std::uint32_t kPost = 6;
 constexpr std::uint32_t kServerError = 500;
 // No operation here comes near this many allocations; reaching it means the
 // hook does not fire.
@@ -241,7 +241,7 @@ class InProcessPlugin {
   }
 
  private:
-  QuietHost host_;
+  QuietHost host_{kGameDataDocuments};
   HostLoadInfo info_{};
   HostConnection connection_{};
   bool loaded_ = false;
@@ -272,21 +272,21 @@ TEST(AllocationFailureTest, EveryRouteAnswersAnErrorOrItsResult) {
     const char* body;
   };
   const Row rows[] = {
-      {__LINE__, kGet, "/zel-maps/v1/maps", "/zel-maps/v1/maps", nullptr, nullptr},
-      {__LINE__, kGet, "/zel-maps/v2/maps", "/zel-maps/v2/maps?x=1", nullptr, nullptr},
-      {__LINE__, kGet, "/zel-maps/v1/map/{id}", "/zel-maps/v1/map/42", nullptr, nullptr},
-      {__LINE__, kGet, "/zel-maps/v1/map/{id}", "/zel-maps/v1/map/99", nullptr, nullptr},
-      {__LINE__, kGet, "/zel-maps/v2/map/{id}/{gameMode}", "/zel-maps/v2/map/42/B", nullptr,
+      {__LINE__, kMethodGet, "/zel-maps/v1/maps", "/zel-maps/v1/maps", nullptr, nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v2/maps", "/zel-maps/v2/maps?x=1", nullptr, nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v1/map/{id}", "/zel-maps/v1/map/42", nullptr, nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v1/map/{id}", "/zel-maps/v1/map/99", nullptr, nullptr},
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/{id}/{gameMode}", "/zel-maps/v2/map/42/B", nullptr,
        nullptr},
-      {__LINE__, kGet, "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}", "/zel-maps/v2/map/42/B/X",
-       nullptr, nullptr},
-      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}",
+       "/zel-maps/v2/map/42/B/X", nullptr, nullptr},
+      {__LINE__, kMethodPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
        R"({"id": 42, "gameMode": "B", "gameMutator": "X", "name": "Renamed",
            "gameModeName": "Bravo", "assets": {"icon": "r.png"}, "properties": {"k": [1, 2]}})"},
-      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/x-yaml",
+      {__LINE__, kMethodPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/x-yaml",
        "id: 42\ngameMode: B\ngameMutator: X\nname: Renamed\ngameModeName: Bravo\n"
        "assets: {icon: r.png}\nproperties: {k: [1, 2]}\n"},
-      {__LINE__, kPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
+      {__LINE__, kMethodPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
        R"({"id": "forty"})"},
   };
   const char* const headers[] = {"Accept", "application/json", "X-Trace", "abc"};
@@ -351,7 +351,7 @@ TEST(AllocationFailureTest, CatalogueReloadKeepsTheOldCatalogueOrBuildsTheNew) {
   // Warm up with one complete reload.
   ASSERT_EQ(plugin.host().deliver("OnRegionLocaleChanged"), 1);
   const std::string loaded = catalogueText(plugin.service());
-  ASSERT_EQ(plugin.service().listAllMaps().size(), kVariantCount);
+  ASSERT_EQ(plugin.service().listAllMaps().size(), kGameDataVariantCount);
 
   // A changed catalogue shows whether a failed reload kept it or replaced it.
   maps::MapsResource extra;

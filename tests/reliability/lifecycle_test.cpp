@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <string_view>
 
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 #include "boundary/description_records.h"
 #include "boundary/host_api.h"
+#include "boundary/method_codes.h"
 #include "host/fakes/quiet_host.h"
 #include "host/plugin_host.h"
 #include "host/plugin_library.h"
+#include "tests/reliability/game_data_documents.h"
 
 namespace zel::reliability {
 namespace {
@@ -29,7 +31,7 @@ std::int64_t liveBytes(const MemoryStats& stats) {
 // One load, attach, call, reload event and shutdown of the plugin in library;
 // returns the library's live bytes once the plugin is gone.
 std::int64_t runCycle(host::PluginLibrary library, bool& ok) {
-  QuietHost quiet;
+  QuietHost quiet(kGameDataDocuments);
   host::PluginHost plugin(std::move(library));
   ok = plugin.load(host::kDefaultHostVersion) && plugin.attach(quiet.api(), 3);
   if (ok) {
@@ -38,7 +40,7 @@ std::int64_t runCycle(host::PluginLibrary library, bool& ok) {
     for (std::uint32_t i = 0; i < description->functionCount; ++i) {
       if (std::string_view(records[i].urlTemplate) != "/zel-maps/v1/map/{id}") continue;
       HostRequest request{};
-      request.method = 2;
+      request.method = kMethodGet;
       request.url = "/zel-maps/v1/map/42";
       request.context = const_cast<void*>(records[i].function.context);
       HostResponse response{};

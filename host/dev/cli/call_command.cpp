@@ -8,7 +8,6 @@
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
-#include "host/dev/game_data_plugin.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
 #include "host/method_names.h"
@@ -38,7 +37,7 @@ std::string upperCase(std::string text) {
 bool buildRequest(const CliOptions& options, CallRequest& request) {
   std::string method = upperCase(options.operands[0]);
   request.method = methodCode(method);
-  if (request.method == 0) {
+  if (request.method == kMethodNone) {
     request.method = kMethodCustom;
     request.customMethod = method;
   }

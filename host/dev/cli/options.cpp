@@ -8,6 +8,7 @@
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
 #include "host/dev/sdk_layout.h"
+#include "host/dev/zel_maps_defaults.h"
 #include "host/program_path.h"
 #include "host/text_template.h"
 

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "host/api_version.h"
-#include "host/dev/game_data_plugin.h"
 #include "host/dev/mock_folder.h"
 
 namespace zel::host::cli {

@@ -9,6 +9,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/argument_location_codes.h"
+#include "boundary/method_codes.h"
+#include "boundary/type_kind_codes.h"
 #include "host/dev/json_value.h"
 #include "host/plugin_host.h"
 #include "tests/host/dev/child_process.h"
@@ -133,11 +136,11 @@ TEST_F(PluginDocumentTest, TheDescriptionListsFunctionsTypesAndEvents) {
 }
 
 TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
-  auto argument = [](std::string name, TypeKind kind, ArgumentLocation location,
+  auto argument = [](std::string name, std::uint32_t kind, std::uint32_t location,
                      bool optional = false) {
     ArgumentInfo info;
     info.name = std::move(name);
-    info.type.kind = static_cast<std::uint32_t>(kind);
+    info.type.kind = kind;
     info.location = location;
     info.optional = optional;
     return info;
@@ -145,16 +148,16 @@ TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
   ApiCatalog catalog;
   FunctionInfo put;
   put.name = "PutThing";
-  put.method = 7;
+  put.method = kMethodPut;
   put.urlTemplate = "/things/{id}/{part}";
-  put.arguments = {argument("id", TypeKind::Uint32, ArgumentLocation::Any),
-                   argument("Token", TypeKind::String, ArgumentLocation::Header),
-                   argument("page", TypeKind::Int32, ArgumentLocation::Query, true),
-                   argument("thing", TypeKind::Object, ArgumentLocation::Any),
-                   argument("secret", TypeKind::String, ArgumentLocation::HostOnly)};
+  put.arguments = {argument("id", kTypeKindUInt32, kLocationAny),
+                   argument("Token", kTypeKindString, kLocationHeader),
+                   argument("page", kTypeKindInt32, kLocationQuery, true),
+                   argument("thing", kTypeKindObject, kLocationAny),
+                   argument("secret", kTypeKindString, kLocationHostOnly)};
   FunctionInfo custom;
   custom.name = "Purge";
-  custom.method = 8;
+  custom.method = kMethodCustom;
   custom.customMethod = "PURGE";
   custom.urlTemplate = "/things";
   catalog.functions = {put, custom};
@@ -190,25 +193,24 @@ TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
 }
 
 TEST(OpenApiMappingTest, ReservedCapturesBecomePlainParametersAndAQueryCaptureLeavesThePath) {
-  auto argument = [](std::string name, ArgumentLocation location) {
+  auto argument = [](std::string name, std::uint32_t location) {
     ArgumentInfo info;
     info.name = std::move(name);
-    info.type.kind = static_cast<std::uint32_t>(TypeKind::String);
+    info.type.kind = kTypeKindString;
     info.location = location;
     return info;
   };
   ApiCatalog catalog;
   FunctionInfo search;
   search.name = "GetSearchByQuery";
-  search.method = 2;
+  search.method = kMethodGet;
   search.urlTemplate = "/notes/search{+query}";
-  search.arguments = {argument("query", ArgumentLocation::Path),
-                      argument("text", ArgumentLocation::Query)};
+  search.arguments = {argument("query", kLocationPath), argument("text", kLocationQuery)};
   FunctionInfo files;
   files.name = "GetFilesByPath";
-  files.method = 2;
+  files.method = kMethodGet;
   files.urlTemplate = "/files/{+path}";
-  files.arguments = {argument("path", ArgumentLocation::Path)};
+  files.arguments = {argument("path", kLocationPath)};
   catalog.functions = {search, files};
 
   HostValue document = openApiDocument(catalog, {"p", "1.0.0"});
@@ -230,28 +232,28 @@ TEST(OpenApiMappingTest, ReservedCapturesBecomePlainParametersAndAQueryCaptureLe
 // before sending it); the other scalars their type and format.
 TEST(OpenApiMappingTest, ScalarKindsHaveTheirSchemas) {
   struct Row {
-    TypeKind kind;
+    std::uint32_t kind;
     const char* schema;
   };
   const Row rows[] = {
-      {TypeKind::Int8, R"({"type":"integer","minimum":-128,"maximum":127})"},
-      {TypeKind::Uint8, R"({"type":"integer","minimum":0,"maximum":255})"},
-      {TypeKind::Int16, R"({"type":"integer","minimum":-32768,"maximum":32767})"},
-      {TypeKind::Uint16, R"({"type":"integer","minimum":0,"maximum":65535})"},
-      {TypeKind::Uint64, R"({"type":"integer","minimum":0,"maximum":18446744073709551615})"},
-      {TypeKind::Float, R"({"type":"number","format":"float"})"},
-      {TypeKind::Double, R"({"type":"number","format":"double"})"},
-      {TypeKind::Blob, R"({"type":"string","contentEncoding":"base64"})"},
+      {kTypeKindInt8, R"({"type":"integer","minimum":-128,"maximum":127})"},
+      {kTypeKindUInt8, R"({"type":"integer","minimum":0,"maximum":255})"},
+      {kTypeKindInt16, R"({"type":"integer","minimum":-32768,"maximum":32767})"},
+      {kTypeKindUInt16, R"({"type":"integer","minimum":0,"maximum":65535})"},
+      {kTypeKindUInt64, R"({"type":"integer","minimum":0,"maximum":18446744073709551615})"},
+      {kTypeKindFloat, R"({"type":"number","format":"float"})"},
+      {kTypeKindDouble, R"({"type":"number","format":"double"})"},
+      {kTypeKindBlob, R"({"type":"string","contentEncoding":"base64"})"},
   };
   FunctionInfo get;
   get.name = "GetScalars";
-  get.method = 2;
+  get.method = kMethodGet;
   get.urlTemplate = "/scalars";
   for (const Row& row : rows) {
     ArgumentInfo argument;
     argument.name = "a" + std::to_string(get.arguments.size());
-    argument.type.kind = static_cast<std::uint32_t>(row.kind);
-    argument.location = ArgumentLocation::Query;
+    argument.type.kind = row.kind;
+    argument.location = kLocationQuery;
     get.arguments.push_back(argument);
   }
   ApiCatalog catalog;

@@ -5,18 +5,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
 #include "host/dev/dev_host.h"
 #include "tests/host/dev/sample_data.h"
 
 namespace zel::host {
 namespace {
 
-constexpr std::uint32_t kGet = 2;
-
 CallReply send(DevHost& host, const char* url) {
   HostRequest request;
   std::memset(&request, 0, sizeof request);
-  request.method = kGet;
+  request.method = kMethodGet;
   request.url = url;
   request.handleOrRequestId = DevHost::kPluginHandle;
   HostResponse response;

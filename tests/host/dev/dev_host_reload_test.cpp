@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
 #include "host/dev/dev_host.h"
 #include "host/program_path.h"
 #include "tests/host/dev/sample_data.h"
@@ -20,11 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::HasSubstr;
 
-constexpr std::uint32_t kGet = 2;
-
 std::optional<CallReply> get(DevHost& host, const char* path) {
   CallRequest request;
-  request.method = kGet;
+  request.method = kMethodGet;
   request.path = path;
   return host.routeAndCall(std::move(request));
 }

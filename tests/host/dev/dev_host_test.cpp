@@ -9,10 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
+
 namespace zel::host {
 namespace {
-
-constexpr std::uint32_t kGet = 2;
 
 class DevHostTest : public testing::Test {
  protected:
@@ -59,22 +59,22 @@ class DevHostTest : public testing::Test {
 };
 
 TEST_F(DevHostTest, ThePluginsRequestsReachTheGameDataAndTheHostedRoutes) {
-  CallReply maps = send(kGet, "/zel-game-data/assets/v1/maps.json");
+  CallReply maps = send(kMethodGet, "/zel-game-data/assets/v1/maps.json");
   EXPECT_FALSE(maps.reply.error);
   ASSERT_TRUE(maps.streamedBody);
   EXPECT_THAT(*maps.streamedBody, testing::HasSubstr("\"Saltmarsh Crossing\""));
 
-  CallReply route = send(kGet, "/zel-maps/v1/map/3");
+  CallReply route = send(kMethodGet, "/zel-maps/v1/map/3");
   EXPECT_FALSE(route.reply.error);
   const HostValue* name = route.reply.body.find("name");
   ASSERT_NE(name, nullptr);
   EXPECT_EQ(name->bytes, "Glasswind Steppe");
 
-  CallReply missing = send(kGet, "/zel-maps/v1/map/99");
+  CallReply missing = send(kMethodGet, "/zel-maps/v1/map/99");
   EXPECT_EQ(missing.reply.error, "No map with id 99");
   EXPECT_EQ(missing.reply.status, 404u);
 
-  CallReply nobody = send(6, "/telemetry/v1/events/started");
+  CallReply nobody = send(kMethodPost, "/telemetry/v1/events/started");
   EXPECT_EQ(nobody.reply.error, "No handler for POST /telemetry/v1/events/started");
   EXPECT_EQ(nobody.reply.status, 404u);
 
@@ -118,7 +118,7 @@ TEST_F(DevHostTest, TheRequestLogEscapesControlsAndInvalidUtf8) {
     EXPECT_THAT(logs(), testing::Contains(std::string(row.logged)));
   }
   // What the plugin asks for is logged the same way.
-  send(kGet, "/zel-maps/v1/map/\x1b[31m");
+  send(kMethodGet, "/zel-maps/v1/map/\x1b[31m");
   EXPECT_THAT(logs(),
               testing::Contains(testing::StartsWith("GET /zel-maps/v1/map/\\x1b[31m -> 4")));
 }

@@ -7,15 +7,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
 #include "host/response_filler.h"
 #include "host/response_reader.h"
 #include "tests/host/dev/sample_data.h"
 
 namespace zel::host {
 namespace {
-
-constexpr std::uint32_t kGet = 2;
-constexpr std::uint32_t kPost = 6;
 
 using testing_support::streamedText;
 
@@ -57,7 +55,7 @@ TEST(MockFolderTest, MapsTheRestOfThePathBelowThePrefixToAFile) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.url);
-    std::optional<ScriptedResponse> answer = mock.answer(kGet, row.url);
+    std::optional<ScriptedResponse> answer = mock.answer(kMethodGet, row.url);
     EXPECT_EQ(mock.covers(row.url), row.text != nullptr);
     if (row.text == nullptr) {
       EXPECT_FALSE(answer);
@@ -89,7 +87,7 @@ TEST(MockFolderTest, PathsThatWouldLeaveTheFolderAreRefusedUnopened) {
   for (const char* url : urls) {
     SCOPED_TRACE(url);
     EXPECT_FALSE(mock.fileFor(url));
-    std::optional<ScriptedResponse> answer = mock.answer(kGet, url);
+    std::optional<ScriptedResponse> answer = mock.answer(kMethodGet, url);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->status, 404u);
     EXPECT_THAT(answer->error.value_or(""), testing::StartsWith("The mock refuses the path /svc/"));
@@ -101,18 +99,18 @@ TEST(MockFolderTest, MissingFilesAndOtherMethodsAnswerErrors) {
   std::filesystem::path root = mockTree("mock-folder-missing");
   MockFolder mock({"/svc", (root / "served").string(), "files"});
 
-  std::optional<ScriptedResponse> missing = mock.answer(kGet, "/svc/nothing.json");
+  std::optional<ScriptedResponse> missing = mock.answer(kMethodGet, "/svc/nothing.json");
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->status, 404u);
   EXPECT_THAT(missing->error.value_or(""),
               testing::StartsWith("Files file " + (root / "served").string() +
                                   "/nothing.json cannot be read: "));
 
-  std::optional<ScriptedResponse> folder = mock.answer(kGet, "/svc/deep");
+  std::optional<ScriptedResponse> folder = mock.answer(kMethodGet, "/svc/deep");
   ASSERT_TRUE(folder);
   EXPECT_EQ(folder->status, 404u);
 
-  std::optional<ScriptedResponse> posted = mock.answer(kPost, "/svc/top.json");
+  std::optional<ScriptedResponse> posted = mock.answer(kMethodPost, "/svc/top.json");
   ASSERT_TRUE(posted);
   EXPECT_EQ(posted->status, 405u);
   EXPECT_EQ(posted->error, "The files has no POST /svc/top.json");
@@ -128,7 +126,7 @@ struct ServedRow {
 
 void expectServed(const MockFolder& mock, const ServedRow& row) {
   SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.url);
-  std::optional<ScriptedResponse> answer = mock.answer(kGet, row.url);
+  std::optional<ScriptedResponse> answer = mock.answer(kMethodGet, row.url);
   ASSERT_TRUE(answer);
   if (row.text != nullptr) {
     EXPECT_FALSE(answer->error) << *answer->error;
@@ -222,7 +220,7 @@ TEST(MockFolderTest, FifosAndDevicesAreNeverRead) {
 TEST(MockFolderTest, TheRootPrefixCoversEveryPath) {
   std::filesystem::path root = mockTree("mock-folder-root");
   MockFolder mock({"/", (root / "served").string()});
-  std::optional<ScriptedResponse> answer = mock.answer(kGet, "/deep/notes.txt");
+  std::optional<ScriptedResponse> answer = mock.answer(kMethodGet, "/deep/notes.txt");
   ASSERT_TRUE(answer);
   EXPECT_EQ(streamedText(*answer), "deep notes");
   EXPECT_FALSE(mock.fileFor("/../secret.txt"));

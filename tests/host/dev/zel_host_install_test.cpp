@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "host/dev/sdk_layout.h"
+#include "host/dev/zel_maps_defaults.h"
 #include "tests/host/dev/child_process.h"
 #include "tests/host/dev/sample_data.h"
 #include "tests/host/dev/served_child.h"

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "boundary/method_codes.h"
 #include "host/host_flat_value.h"
 #include "host/response_reader.h"
 
@@ -59,7 +60,7 @@ TEST_F(RecordingHostApiTest, RecordsEverythingARequestCarries) {
   RequestParameter parameter{nullptr, flat.value()};
   const char* headers[] = {"accept", "application/json"};
   const char body[] = {'{', '\0', '}'};
-  HostRequest sent = request(8, "/telemetry/v1/events/login?x=1");
+  HostRequest sent = request(kMethodCustom, "/telemetry/v1/events/login?x=1");
   sent.parameters = &parameter;
   sent.parameterCount = 1;
   sent.headers = headers;
@@ -73,7 +74,7 @@ TEST_F(RecordingHostApiTest, RecordsEverythingARequestCarries) {
   std::vector<RecordedRequest> requests = host_.requests();
   ASSERT_EQ(requests.size(), 1u);
   const RecordedRequest& got = requests[0];
-  EXPECT_EQ(got.method, 8u);
+  EXPECT_EQ(got.method, kMethodCustom);
   EXPECT_EQ(got.url, "/telemetry/v1/events/login?x=1");
   ASSERT_EQ(got.parameters.size(), 1u);
   EXPECT_EQ(got.parameters[0].name, std::nullopt);
@@ -86,7 +87,7 @@ TEST_F(RecordingHostApiTest, RecordsEverythingARequestCarries) {
   EXPECT_EQ(got.customMethod, "PURGE");
 
   // What the plugin sends by default: no parameters, headers, type or body.
-  send(request(2, "/zel-game-data/assets/v1/maps.json"));
+  send(request(kMethodGet, "/zel-game-data/assets/v1/maps.json"));
   const RecordedRequest plain = host_.requests()[1];
   EXPECT_TRUE(plain.parameters.empty());
   EXPECT_TRUE(plain.headers.empty());
@@ -96,12 +97,13 @@ TEST_F(RecordingHostApiTest, RecordsEverythingARequestCarries) {
 }
 
 TEST_F(RecordingHostApiTest, AnswersByMethodAndExactUrl) {
-  host_.answer(2, "/a", ScriptedResponse::withBody(HostValue::makeSigned(1)));
-  host_.answer(6, "/a", ScriptedResponse::withBody(HostValue::makeSigned(2)));
-  host_.answer(2, "/b", [](const RecordedRequest& request) {
+  host_.answer(kMethodGet, "/a", ScriptedResponse::withBody(HostValue::makeSigned(1)));
+  host_.answer(kMethodPost, "/a", ScriptedResponse::withBody(HostValue::makeSigned(2)));
+  host_.answer(kMethodGet, "/b", [](const RecordedRequest& request) {
     return ScriptedResponse::withBody(HostValue::makeString(request.url), 202);
   });
-  host_.answer(6, "/a", ScriptedResponse::withBody(HostValue::makeSigned(3)));  // replaces
+  host_.answer(kMethodPost, "/a",
+               ScriptedResponse::withBody(HostValue::makeSigned(3)));  // replaces
 
   struct Row {
     int line;
@@ -113,12 +115,12 @@ TEST_F(RecordingHostApiTest, AnswersByMethodAndExactUrl) {
     std::uint32_t status;
   };
   const Row rows[] = {
-      {__LINE__, 2, "/a", nullptr, HostValue::makeSigned(1), std::nullopt, 200},
-      {__LINE__, 6, "/a", nullptr, HostValue::makeSigned(3), std::nullopt, 200},
-      {__LINE__, 2, "/b", nullptr, HostValue::makeString("/b"), std::nullopt, 202},
-      {__LINE__, 2, "/a?x=1", nullptr, HostValue(), "No handler for GET /a?x=1", 404},
-      {__LINE__, 7, "/a", nullptr, HostValue(), "No handler for PUT /a", 404},
-      {__LINE__, 8, "/a", "PURGE", HostValue(), "No handler for PURGE /a", 404},
+      {__LINE__, kMethodGet, "/a", nullptr, HostValue::makeSigned(1), std::nullopt, 200},
+      {__LINE__, kMethodPost, "/a", nullptr, HostValue::makeSigned(3), std::nullopt, 200},
+      {__LINE__, kMethodGet, "/b", nullptr, HostValue::makeString("/b"), std::nullopt, 202},
+      {__LINE__, kMethodGet, "/a?x=1", nullptr, HostValue(), "No handler for GET /a?x=1", 404},
+      {__LINE__, kMethodPut, "/a", nullptr, HostValue(), "No handler for PUT /a", 404},
+      {__LINE__, kMethodCustom, "/a", "PURGE", HostValue(), "No handler for PURGE /a", 404},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line);
@@ -136,19 +138,19 @@ TEST_F(RecordingHostApiTest, AnswersByMethodAndExactUrl) {
 TEST_F(RecordingHostApiTest, OtherRequestsGetTheirOwnAnswerAndAThrowingHandlerAFailure) {
   host_.answerOthers(
       [](const RecordedRequest&) { return ScriptedResponse::withStreamedText("[1, 2]", 4); });
-  host_.answer(2, "/boom", [](const RecordedRequest&) -> ScriptedResponse {
+  host_.answer(kMethodGet, "/boom", [](const RecordedRequest&) -> ScriptedResponse {
     throw std::runtime_error("boom");
   });
 
   HostResponse response;
   std::memset(static_cast<void*>(&response), 0, sizeof response);
-  HostRequest sent = request(2, "/anything");
+  HostRequest sent = request(kMethodGet, "/anything");
   api_->sendRequest(api_, &response, &sent);
   EXPECT_EQ(readReply(response).sizeHint, 6u);
   EXPECT_EQ(drainStream(response), "[1, 2]");
   releaseResponse(response);
 
-  HostReply failed = send(request(2, "/boom"));
+  HostReply failed = send(request(kMethodGet, "/boom"));
   EXPECT_EQ(failed.error, "Request handler for GET /boom failed: boom");
   EXPECT_EQ(failed.status, 500u);
   EXPECT_EQ(host_.faults(), std::vector<std::string>{"Request handler for GET /boom failed: boom"});
@@ -238,7 +240,7 @@ TEST_F(RecordingHostApiTest, CallsFromManyThreadsAreAllRecordedInEachThreadsOrde
       for (int i = 0; i < kLines; ++i) {
         std::string text = std::to_string(t) + ":" + std::to_string(i);
         api_->writeLog(api_, t, text.c_str());
-        HostRequest sent = request(2, "/x");
+        HostRequest sent = request(kMethodGet, "/x");
         send(sent);
       }
     });

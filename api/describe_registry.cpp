@@ -1,4 +1,4 @@
-#include "api/api_description.h"
+#include "api/describe_registry.h"
 
 #include <cstring>
 #include <string_view>
@@ -7,6 +7,7 @@
 #include "api/description_builder.h"
 #include "api/invocation.h"
 #include "api/route_descriptor.h"
+#include "boundary/method_codes.h"
 
 namespace zel {
 namespace {
@@ -74,7 +75,7 @@ ApiDescription buildApiDescription(TypeRegistry& registry) {
     record.locations = locationList(builder, *route);
     record.urlTemplate = route->urlTemplate().c_str();
     const std::uint32_t method = httpMethodCode(route->method());
-    record.method = method >= 1 && method <= 8 ? method : 0;
+    record.method = method >= kMethodDelete && method <= kMethodCustom ? method : kMethodNone;
     record.flag = route->flag();
     record.textLists = textLists(builder, *route);
     record.textListCount = static_cast<std::uint32_t>(route->textLists().size());

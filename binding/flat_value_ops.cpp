@@ -1,4 +1,4 @@
-#include "binding/flat_value.h"
+#include "binding/flat_value_ops.h"
 
 #include <cstring>
 #include <new>

@@ -1,6 +1,6 @@
-// ApiDescription: the record handed to the host at load that lists every
-// routed function (as FunctionRecords, with callback and invocation
-// context), and the type and event descriptions of the registry.
+// buildApiDescription: the ApiDescription record (boundary/api_description.h)
+// handed to the host at load, which lists every routed function (as FunctionRecords, with callback
+// and invocation context), and the type and event descriptions of the registry.
 //
 //   *plugin.apiDescription() = buildApiDescription(plugin.registry());
 //   description.functions;     // FunctionRecord array, linked through its first word
