@@ -83,7 +83,7 @@ struct TypeInfo {
 
   // An enum is told from a structure by its enumerator list; a type with
   // neither fields nor enumerators reads as an empty structure.
-  bool isEnum() const { return fields.empty() && !enumerators.empty(); }
+  [[nodiscard]] bool isEnum() const { return fields.empty() && !enumerators.empty(); }
 };
 
 struct EventInfo {
@@ -99,12 +99,12 @@ struct ApiCatalog {
   std::vector<TypeInfo> types;
   std::vector<EventInfo> events;
 
-  const FunctionInfo* findFunction(std::string_view name) const;
-  const TypeInfo* findType(std::string_view name) const;
+  [[nodiscard]] const FunctionInfo* findFunction(std::string_view name) const;
+  [[nodiscard]] const TypeInfo* findType(std::string_view name) const;
 };
 
 // Follows each array's links, at most its announced count of records; null
 // texts read as empty. A null description gives an empty catalogue.
-ApiCatalog readApiCatalog(const ApiDescription* description);
+[[nodiscard]] ApiCatalog readApiCatalog(const ApiDescription* description);
 
 }  // namespace zel::host

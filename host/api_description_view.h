@@ -36,15 +36,15 @@ struct ApiDescriptionView {
   std::uint32_t linkedTypes = 0;
   std::uint32_t linkedEvents = 0;
 
-  static ApiDescriptionView read(const ApiDescription* description);
+  [[nodiscard]] static ApiDescriptionView read(const ApiDescription* description);
 
-  std::uint32_t functionCount() const { return words.functionCount; }
-  std::uint32_t typeCount() const { return words.typeCount; }
-  std::uint32_t eventCount() const { return words.eventCount; }
-  bool linksMatchCounts() const;
+  [[nodiscard]] std::uint32_t functionCount() const { return words.functionCount; }
+  [[nodiscard]] std::uint32_t typeCount() const { return words.typeCount; }
+  [[nodiscard]] std::uint32_t eventCount() const { return words.eventCount; }
+  [[nodiscard]] bool linksMatchCounts() const;
 };
 
 // Follows first-word links from first; counts at most limit records.
-std::uint32_t countLinkedRecords(const void* first, std::uint32_t limit);
+[[nodiscard]] std::uint32_t countLinkedRecords(const void* first, std::uint32_t limit);
 
 }  // namespace zel::host

@@ -19,7 +19,7 @@ struct ApiVersion {
   std::uint32_t minor = 0;
   std::uint32_t patch = 0;
 
-  std::string text() const;
+  [[nodiscard]] std::string text() const;
   bool operator==(const ApiVersion&) const = default;
 };
 
@@ -29,6 +29,6 @@ inline constexpr ApiVersion kDefaultHostVersion{18, 0, 0};
 // Three decimal numbers separated by dots, each fitting 32 bits. A
 // pre-release ("-rc.1") or build ("+b7") suffix is accepted and dropped: the
 // handshake record carries the three numbers only.
-std::optional<ApiVersion> parseApiVersion(std::string_view text);
+[[nodiscard]] std::optional<ApiVersion> parseApiVersion(std::string_view text);
 
 }  // namespace zel::host

@@ -20,10 +20,10 @@ inline constexpr std::string_view kEntryNamePrefix = "load_";
 // one the host tries when the derived name is missing.
 inline constexpr const char* kEntryFunctionName = "load_zel_maps";
 
-std::string entryNameForShortName(std::string_view shortName);
+[[nodiscard]] std::string entryNameForShortName(std::string_view shortName);
 
 // From the file name without its folders and its last extension; an empty
 // file name gives kEntryFunctionName.
-std::string entryNameForLibrary(std::string_view path);
+[[nodiscard]] std::string entryNameForLibrary(std::string_view path);
 
 }  // namespace zel::host

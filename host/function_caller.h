@@ -60,25 +60,25 @@ class FunctionCaller {
  public:
   explicit FunctionCaller(const ApiDescription* description);
 
-  const ApiCatalog& catalog() const { return catalog_; }
+  [[nodiscard]] const ApiCatalog& catalog() const { return catalog_; }
 
   // The function declared with this method code (and custom method text for
   // code 8) and exactly this URL template.
-  const FunctionInfo* find(std::uint32_t method, std::string_view urlTemplate,
-                           std::string_view customMethod = {}) const;
-  const FunctionInfo* findByName(std::string_view name) const;
+  [[nodiscard]] const FunctionInfo* find(std::uint32_t method, std::string_view urlTemplate,
+                                         std::string_view customMethod = {}) const;
+  [[nodiscard]] const FunctionInfo* findByName(std::string_view name) const;
   // The function whose template fits the url's path most closely (more
   // literal segments win), among those of the method; null when none fits.
-  const FunctionInfo* route(std::uint32_t method, std::string_view url,
-                            std::string_view customMethod = {}) const;
+  [[nodiscard]] const FunctionInfo* route(std::uint32_t method, std::string_view url,
+                                          std::string_view customMethod = {}) const;
   // Whether any function, of whatever method, fits the url's path.
-  bool anyRouteFits(std::string_view url) const;
+  [[nodiscard]] bool anyRouteFits(std::string_view url) const;
 
   // Calls the function with the request; never fails on the host side (a
   // function without callback answers an error reply with status 500).
-  CallReply call(const FunctionInfo& function, const CallRequest& request) const;
+  [[nodiscard]] CallReply call(const FunctionInfo& function, const CallRequest& request) const;
   // route + call; none when no function fits.
-  std::optional<CallReply> routeAndCall(const CallRequest& request) const;
+  [[nodiscard]] std::optional<CallReply> routeAndCall(const CallRequest& request) const;
 
  private:
   ApiCatalog catalog_;

@@ -27,7 +27,7 @@ class HostApiTable {
   HostApiTable(const HostApiTable&) = delete;
   HostApiTable& operator=(const HostApiTable&) = delete;
 
-  HostApi* api() { return &table_.api; }
+  [[nodiscard]] HostApi* api() { return &table_.api; }
 
  protected:
   HostApiTable();

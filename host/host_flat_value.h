@@ -27,7 +27,7 @@ class HostFlatValue {
   HostFlatValue(const HostFlatValue&) = delete;
   HostFlatValue& operator=(const HostFlatValue&) = delete;
 
-  const FlatValue& value() const { return value_; }
+  [[nodiscard]] const FlatValue& value() const { return value_; }
 
  private:
   void clear() noexcept;
@@ -40,6 +40,6 @@ class HostFlatValue {
 
 // Reads a FlatValue (typically one the plugin filled) into a HostValue tree.
 // Null pointers read as empty texts and containers.
-HostValue readFlatValue(const FlatValue& value);
+[[nodiscard]] HostValue readFlatValue(const FlatValue& value);
 
 }  // namespace zel::host

@@ -82,12 +82,12 @@ struct RecordedLog {
 
 // A copy of what a HostRequest carries, taken while the caller's records are
 // valid. Null texts read as empty (url) or absent (the optional ones).
-RecordedRequest copyHostRequest(const HostRequest& request);
+[[nodiscard]] RecordedRequest copyHostRequest(const HostRequest& request);
 
 // A text handed in by the plugin; null reads as empty.
-std::string textOrEmpty(const char* text);
+[[nodiscard]] std::string textOrEmpty(const char* text);
 
 // The request's method as a name: its custom method, or the standard name.
-std::string_view requestMethodName(const RecordedRequest& request);
+[[nodiscard]] std::string_view requestMethodName(const RecordedRequest& request);
 
 }  // namespace zel::host

@@ -34,28 +34,28 @@ struct HostValue {
   std::vector<HostValue> elements;  // a collection's elements
   std::vector<HostField> fields;    // a structure's entries, in record order
 
-  static HostValue makeNone();
-  static HostValue makeBool(bool value);
-  static HostValue makeSigned(std::int64_t value);
-  static HostValue makeUnsigned(std::uint64_t value);
-  static HostValue makeFloat(double value);
+  [[nodiscard]] static HostValue makeNone();
+  [[nodiscard]] static HostValue makeBool(bool value);
+  [[nodiscard]] static HostValue makeSigned(std::int64_t value);
+  [[nodiscard]] static HostValue makeUnsigned(std::uint64_t value);
+  [[nodiscard]] static HostValue makeFloat(double value);
   // owned: kind 6 (the receiver's copy is owned by the record) or 5 (a reference).
-  static HostValue makeString(std::string_view text, bool owned = true);
-  static HostValue makeBlob(std::string_view bytes, bool owned = true);
-  static HostValue makeCollection(std::vector<HostValue> elements);
-  static HostValue makeStructure(std::vector<HostField> fields);
-  static HostValue makeRawKind(std::uint32_t kind);
+  [[nodiscard]] static HostValue makeString(std::string_view text, bool owned = true);
+  [[nodiscard]] static HostValue makeBlob(std::string_view bytes, bool owned = true);
+  [[nodiscard]] static HostValue makeCollection(std::vector<HostValue> elements);
+  [[nodiscard]] static HostValue makeStructure(std::vector<HostField> fields);
+  [[nodiscard]] static HostValue makeRawKind(std::uint32_t kind);
 
-  FlatKind flatKind() const { return static_cast<FlatKind>(kind); }
-  bool isString() const;
-  bool isBlob() const;
+  [[nodiscard]] FlatKind flatKind() const { return static_cast<FlatKind>(kind); }
+  [[nodiscard]] bool isString() const;
+  [[nodiscard]] bool isBlob() const;
 
   // The first entry of a structure under key, or null.
-  const HostValue* find(std::string_view key) const;
+  [[nodiscard]] const HostValue* find(std::string_view key) const;
 
   // JSON-like rendering for messages and the command line: texts quoted,
   // blobs as blob(hex), a raw kind as kind(N).
-  std::string toText() const;
+  [[nodiscard]] std::string toText() const;
 
   // Exact equality, kind codes and key ownership included.
   bool operator==(const HostValue& other) const;
@@ -76,7 +76,7 @@ inline HostValue HostValue::makeNone() {
 
 // Equality that ignores ownership: string 5 equals 6, blob 7 equals 8, and
 // key ownership is not compared.
-bool sameContent(const HostValue& a, const HostValue& b);
+[[nodiscard]] bool sameContent(const HostValue& a, const HostValue& b);
 
 // Lets test failures print values readably.
 void PrintTo(const HostValue& value, std::ostream* out);

@@ -13,9 +13,9 @@
 
 namespace zel::host {
 
-std::string_view methodName(std::uint32_t code);
+[[nodiscard]] std::string_view methodName(std::uint32_t code);
 
 // The code of a method name (exact, upper case); 0 when it names none.
-std::uint32_t methodCode(std::string_view name);
+[[nodiscard]] std::uint32_t methodCode(std::string_view name);
 
 }  // namespace zel::host

@@ -38,11 +38,11 @@ class PluginHost {
   // the version incompatible ends the process here. False when the library
   // is not open, the plugin is loaded already, or the plugin left any of
   // words 3-6 (or an entry point) empty.
-  bool load(ApiVersion version);
+  [[nodiscard]] bool load(ApiVersion version);
 
   // Calls attach with a connection of api and pluginHandle; returns the
   // plugin's answer. Only once, after load.
-  bool attach(HostApi* api, std::uint32_t pluginHandle);
+  [[nodiscard]] bool attach(HostApi* api, std::uint32_t pluginHandle);
 
   // Calls shutdown, which destroys the plugin object: the object, its entry
   // point table, its short name text and its description are gone afterwards.
@@ -51,20 +51,20 @@ class PluginHost {
   // Calls getMemoryStats (first argument null, as it is ignored). The record
   // is filled with the byte 0xA5 first, so words the plugin leaves alone show.
   // Works after shutdown too: the counters are the library's.
-  MemoryStats memoryStats() const;
+  [[nodiscard]] MemoryStats memoryStats() const;
 
-  State state() const { return state_; }
-  const std::string& error() const { return error_; }
-  const PluginLibrary& library() const { return library_; }
+  [[nodiscard]] State state() const { return state_; }
+  [[nodiscard]] const std::string& error() const { return error_; }
+  [[nodiscard]] const PluginLibrary& library() const { return library_; }
 
   // Words 0-6 as the plugin left them on return from its entry.
-  const HostLoadInfo& loadInfo() const { return loadInfo_; }
-  ApiVersion pluginVersion() const;
+  [[nodiscard]] const HostLoadInfo& loadInfo() const { return loadInfo_; }
+  [[nodiscard]] ApiVersion pluginVersion() const;
   // A copy of word 5, valid after shutdown.
-  const std::string& shortName() const { return shortName_; }
+  [[nodiscard]] const std::string& shortName() const { return shortName_; }
   void* plugin() const { return loadInfo_.plugin; }
-  const PluginEntryPoints* entryPoints() const { return loadInfo_.entryPoints; }
-  const ApiDescription* description() const { return loadInfo_.description; }
+  [[nodiscard]] const PluginEntryPoints* entryPoints() const { return loadInfo_.entryPoints; }
+  [[nodiscard]] const ApiDescription* description() const { return loadInfo_.description; }
 
  private:
   bool fail(std::string text);

@@ -32,16 +32,16 @@ class PluginLibrary {
   // function, comes back closed with the reason in error(). Resolves the name
   // derived from the file name, then kEntryFunctionName; the error names the
   // derived one.
-  static PluginLibrary open(const std::string& path);
+  [[nodiscard]] static PluginLibrary open(const std::string& path);
   // Resolves entryName alone.
-  static PluginLibrary open(const std::string& path, const std::string& entryName);
+  [[nodiscard]] static PluginLibrary open(const std::string& path, const std::string& entryName);
 
-  bool isOpen() const { return entry_ != nullptr; }
-  LoadPluginFunction* entry() const { return entry_; }
-  const std::string& path() const { return path_; }
+  [[nodiscard]] bool isOpen() const { return entry_ != nullptr; }
+  [[nodiscard]] LoadPluginFunction* entry() const { return entry_; }
+  [[nodiscard]] const std::string& path() const { return path_; }
   // The entry function resolved; empty while closed.
-  const std::string& entryName() const { return entryName_; }
-  const std::string& error() const { return error_; }
+  [[nodiscard]] const std::string& entryName() const { return entryName_; }
+  [[nodiscard]] const std::string& error() const { return error_; }
 
   void close();
 

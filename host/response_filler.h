@@ -31,7 +31,7 @@ struct ResponseJournal {
   std::atomic<std::uint32_t> streamCloses{0};
 
   void addFault(std::string text);
-  std::vector<std::string> faults() const;
+  [[nodiscard]] std::vector<std::string> faults() const;
 
  private:
   mutable std::mutex mutex_;
@@ -49,6 +49,6 @@ void fillBareError(HostResponse& response) noexcept;
 
 // Releases of records that no longer belonged to any response of this host
 // (a copy released twice, or a record from elsewhere), process-wide.
-std::uint32_t strayResponseReleases();
+[[nodiscard]] std::uint32_t strayResponseReleases();
 
 }  // namespace zel::host

@@ -33,14 +33,15 @@ struct HostReply {
   bool hasRelease = false;
 };
 
-HostReply readReply(const HostResponse& response);
+[[nodiscard]] HostReply readReply(const HostResponse& response);
 
 // Pulls the whole body stream in reads of bufferSize bytes, then closes it.
 // None when the response has no stream, or a read fails (the stream is still
 // closed). A read that brings nothing while more is announced is retried, up
 // to maxEmptyReads times in a row.
-std::optional<std::string> drainStream(HostResponse& response, std::uint32_t bufferSize = 4096,
-                                       std::uint32_t maxEmptyReads = 1000);
+[[nodiscard]] std::optional<std::string> drainStream(HostResponse& response,
+                                                     std::uint32_t bufferSize = 4096,
+                                                     std::uint32_t maxEmptyReads = 1000);
 
 // Calls the record's release function once, if it has one; returns whether it did.
 bool releaseResponse(HostResponse& response);

@@ -21,13 +21,16 @@ struct RouteFit {
   std::uint32_t literalSegments = 0;
   std::uint32_t placeholderSegments = 0;
 
-  bool closerThan(const RouteFit& other) const { return literalSegments > other.literalSegments; }
+  [[nodiscard]] bool closerThan(const RouteFit& other) const {
+    return literalSegments > other.literalSegments;
+  }
 };
 
 // The path without "?" and what follows it (and without a "#" fragment).
-std::string_view pathWithoutQuery(std::string_view url);
+[[nodiscard]] std::string_view pathWithoutQuery(std::string_view url);
 
 // None when the template does not fit the url's path.
-std::optional<RouteFit> matchRoute(std::string_view urlTemplate, std::string_view url);
+[[nodiscard]] std::optional<RouteFit> matchRoute(std::string_view urlTemplate,
+                                                 std::string_view url);
 
 }  // namespace zel::host

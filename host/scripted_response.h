@@ -44,9 +44,9 @@ class ScriptedStream {
   // Leaves the close function of the response unset.
   ScriptedStream& withoutClose();
 
-  const std::vector<Step>& steps() const { return steps_; }
-  std::uint64_t hint() const { return sizeHint_; }
-  bool hasClose() const { return hasClose_; }
+  [[nodiscard]] const std::vector<Step>& steps() const { return steps_; }
+  [[nodiscard]] std::uint64_t hint() const { return sizeHint_; }
+  [[nodiscard]] bool hasClose() const { return hasClose_; }
 
  private:
   std::vector<Step> steps_;
@@ -65,11 +65,13 @@ struct ScriptedResponse {
   std::optional<ScriptedStream> stream;
   bool hasRelease = true;  // false leaves the release function unset
 
-  static ScriptedResponse withBody(HostValue body, std::uint32_t status = 200);
-  static ScriptedResponse withError(std::string error, std::uint32_t status);
-  static ScriptedResponse withStream(ScriptedStream stream, std::uint32_t status = 200);
+  [[nodiscard]] static ScriptedResponse withBody(HostValue body, std::uint32_t status = 200);
+  [[nodiscard]] static ScriptedResponse withError(std::string error, std::uint32_t status);
+  [[nodiscard]] static ScriptedResponse withStream(ScriptedStream stream,
+                                                   std::uint32_t status = 200);
   // The text streamed in chunks of chunkSize bytes, with its size as the hint.
-  static ScriptedResponse withStreamedText(std::string_view text, std::size_t chunkSize = 4096);
+  [[nodiscard]] static ScriptedResponse withStreamedText(std::string_view text,
+                                                         std::size_t chunkSize = 4096);
 };
 
 }  // namespace zel::host

@@ -29,7 +29,7 @@ class SubscriptionTable {
   void remove(std::string_view eventName, std::uint32_t pluginHandle);
 
   // A copy of the subscriptions, in subscription order.
-  std::vector<RecordedSubscription> active() const;
+  [[nodiscard]] std::vector<RecordedSubscription> active() const;
 
   // Calls every subscription of the name that has a callback, in
   // subscription order and on this thread, with a HostEvent carrying the

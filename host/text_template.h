@@ -12,6 +12,7 @@
 namespace zel::host {
 
 // A placeholder without an argument is dropped.
-std::string fillTemplate(std::string_view pattern, std::initializer_list<std::string_view> args);
+[[nodiscard]] std::string fillTemplate(std::string_view pattern,
+                                       std::initializer_list<std::string_view> args);
 
 }  // namespace zel::host

@@ -46,8 +46,8 @@ class AttachedPlugin {
   AttachedPlugin(const AttachedPlugin&) = delete;
   AttachedPlugin& operator=(const AttachedPlugin&) = delete;
 
-  TestPlugin& plugin() { return *plugin_; }
-  bool attached() const { return attached_; }
+  [[nodiscard]] TestPlugin& plugin() { return *plugin_; }
+  [[nodiscard]] bool attached() const { return attached_; }
   // The shutdown entry point: stop, then the object destroys itself.
   void shutdown() {
     if (plugin_ == nullptr) return;

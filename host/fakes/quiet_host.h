@@ -47,7 +47,7 @@ class QuietHost {
   QuietHost(const QuietHost&) = delete;
   QuietHost& operator=(const QuietHost&) = delete;
 
-  HostApi* api() { return &api_; }
+  [[nodiscard]] HostApi* api() { return &api_; }
 
   // Calls every live subscription of the name with an empty payload; returns
   // how many were called.

@@ -66,19 +66,19 @@ class RecordingHostApi final : public HostApiTable {
   void recordEventPayloads(bool record) { recordEventPayloads_ = record; }
 
   // Copies of the records, in call order.
-  std::vector<HostCall> calls() const;
-  std::size_t count(HostCall call) const;
-  std::vector<RecordedRequest> requests() const;
-  std::vector<RecordedEvent> sentEvents() const;
+  [[nodiscard]] std::vector<HostCall> calls() const;
+  [[nodiscard]] std::size_t count(HostCall call) const;
+  [[nodiscard]] std::vector<RecordedRequest> requests() const;
+  [[nodiscard]] std::vector<RecordedEvent> sentEvents() const;
   std::vector<RecordedSubscription> subscriptions() const;        // every subscribe call
   std::vector<RecordedSubscription> activeSubscriptions() const;  // not unsubscribed yet
-  std::vector<RecordedUnsubscription> unsubscriptions() const;
-  std::vector<RecordedWait> waits() const;
-  std::vector<RecordedLog> logs() const;
+  [[nodiscard]] std::vector<RecordedUnsubscription> unsubscriptions() const;
+  [[nodiscard]] std::vector<RecordedWait> waits() const;
+  [[nodiscard]] std::vector<RecordedLog> logs() const;
   // Misuse the host noticed: handlers that threw, stream reads after close...
-  std::vector<std::string> faults() const;
+  [[nodiscard]] std::vector<std::string> faults() const;
   // What happened to the responses handed out so far.
-  const ResponseJournal& responses() const { return *journal_; }
+  [[nodiscard]] const ResponseJournal& responses() const { return *journal_; }
 
  private:
   void entered(HostCall call) override;
@@ -91,7 +91,7 @@ class RecordingHostApi final : public HostApiTable {
   void writeLog(std::int32_t level, std::string_view text) override;
 
   void addFault(std::string text);
-  RequestHandler handlerFor(std::uint32_t method, const std::string& url) const;
+  [[nodiscard]] RequestHandler handlerFor(std::uint32_t method, const std::string& url) const;
 
   std::shared_ptr<ResponseJournal> journal_;
   SubscriptionTable activeSubscriptions_;
