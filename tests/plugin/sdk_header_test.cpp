@@ -1,0 +1,35 @@
+// A plugin written against the one SDK header alone: a route whose handler
+// answers an Outcome, loaded through the entry function's handshake.
+#include "plugin/sdk.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class Twice final : public zel::PluginBase {
+ public:
+  void registerApi() override {
+    zel::RouteDeclarer routes(*this);
+    routes.declare(zel::HttpMethod::Get, "/zel-twice/v1/twice/{n}", &Twice::twice)
+        .pathArgument("n", "The number to double");
+  }
+
+ private:
+  zel::Outcome<std::int64_t> twice(std::int64_t n) {
+    zel::logMessage(zel::kLogOkay, zel::kTagDbg, "doubling %lld", static_cast<long long>(n));
+    return n * 2;
+  }
+};
+
+TEST(SdkHeaderTest, APluginNeedsNoOtherInclude) {
+  const zel::PluginApiVersion version = zel::supportedApiVersion();
+  zel::HostLoadInfo info{version.major, version.minor, version.patch, nullptr, nullptr, nullptr,
+                         nullptr};
+  ASSERT_EQ(zel::loadPlugin(&info, "zel-twice", []() -> zel::PluginBase* { return new Twice; }),
+            1);
+  ASSERT_NE(info.description, nullptr);
+  EXPECT_EQ(info.description->functionCount, 1u);
+  info.entryPoints->shutdown(info.plugin);
+}
+
+}  // namespace
