@@ -140,7 +140,7 @@ struct NativeType<T, internal::NativeCategory::Bool> : internal::ScalarType<Type
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     bool value = false;
-    if (convert::toBool(status, input, path, value)) target = value;
+    if (binding::internal::toBool(status, input, path, value)) target = value;
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -153,11 +153,12 @@ struct NativeType<T, internal::NativeCategory::Signed>
     : internal::ScalarType<internal::integerKind<T>()> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    static constexpr convert::SignedTarget kTarget{std::numeric_limits<T>::min(),
-                                                   std::numeric_limits<T>::max(),
-                                                   typeKindName(internal::integerKind<T>())};
+    static constexpr binding::internal::SignedTarget kTarget{
+        std::numeric_limits<T>::min(), std::numeric_limits<T>::max(),
+        typeKindName(internal::integerKind<T>())};
     std::int64_t value = 0;
-    if (convert::toSigned(status, input, path, kTarget, value)) target = static_cast<T>(value);
+    if (binding::internal::toSigned(status, input, path, kTarget, value))
+      target = static_cast<T>(value);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -170,10 +171,11 @@ struct NativeType<T, internal::NativeCategory::Unsigned>
     : internal::ScalarType<internal::integerKind<T>()> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    static constexpr convert::UnsignedTarget kTarget{std::numeric_limits<T>::max(),
-                                                     typeKindName(internal::integerKind<T>())};
+    static constexpr binding::internal::UnsignedTarget kTarget{
+        std::numeric_limits<T>::max(), typeKindName(internal::integerKind<T>())};
     std::uint64_t value = 0;
-    if (convert::toUnsigned(status, input, path, kTarget, value)) target = static_cast<T>(value);
+    if (binding::internal::toUnsigned(status, input, path, kTarget, value))
+      target = static_cast<T>(value);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -187,12 +189,13 @@ struct NativeType<T, internal::NativeCategory::Floating>
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     // The finite range of the type.
-    static constexpr convert::FloatTarget kTarget{
+    static constexpr binding::internal::FloatTarget kTarget{
         -static_cast<double>(std::numeric_limits<T>::max()),
         static_cast<double>(std::numeric_limits<T>::max()),
         typeKindName(sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double)};
     double value = 0.0;
-    if (convert::toFloating(status, input, path, kTarget, value)) target = static_cast<T>(value);
+    if (binding::internal::toFloating(status, input, path, kTarget, value))
+      target = static_cast<T>(value);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -204,7 +207,7 @@ template <typename T>
 struct NativeType<T, internal::NativeCategory::Text> : internal::ScalarType<TypeKind::String> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry* registry) {
-    convert::toText(status, input, path, registry, target);
+    binding::internal::toText(status, input, path, registry, target);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -216,7 +219,7 @@ template <typename T>
 struct NativeType<T, internal::NativeCategory::Object> : internal::ScalarType<TypeKind::Object> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char*,
                        const TypeDescriptor*, const TypeRegistry*) {
-    convert::toObject(status, input, target);
+    binding::internal::toObject(status, input, target);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -228,7 +231,7 @@ template <typename T>
 struct NativeType<T, internal::NativeCategory::Blob> : internal::ScalarType<TypeKind::Blob> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    convert::toBlob(status, input, path, target);
+    binding::internal::toBlob(status, input, path, target);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -242,10 +245,10 @@ struct NativeType<T, internal::NativeCategory::Callback>
     : internal::ScalarType<TypeKind::Callback> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    static constexpr convert::UnsignedTarget kTarget{std::numeric_limits<std::uint32_t>::max(),
-                                                     typeKindName(TypeKind::Callback)};
+    static constexpr binding::internal::UnsignedTarget kTarget{
+        std::numeric_limits<std::uint32_t>::max(), typeKindName(TypeKind::Callback)};
     std::uint64_t value = 0;
-    if (convert::toUnsigned(status, input, path, kTarget, value)) {
+    if (binding::internal::toUnsigned(status, input, path, kTarget, value)) {
       target.id = static_cast<std::uint32_t>(value);
     }
   }
@@ -260,7 +263,7 @@ struct NativeType<T, internal::NativeCategory::Enum> : internal::ScalarType<Type
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry*) {
     std::int32_t value = 0;
-    if (convert::toEnum(status, input, path, type, value)) target = static_cast<T>(value);
+    if (binding::internal::toEnum(status, input, path, type, value)) target = static_cast<T>(value);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
@@ -272,11 +275,11 @@ template <typename T>
 struct NativeType<T, internal::NativeCategory::Struct> : internal::ScalarType<TypeKind::Struct, T> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
-    convert::toStructure(status, &target, input, path, type, registry);
+    binding::internal::toStructure(status, &target, input, path, type, registry);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor* type,
                       const TypeRegistry* registry, ConversionStatus& status) {
-    convert::fromStructure(output, &native, type, registry, status);
+    binding::internal::fromStructure(output, &native, type, registry, status);
   }
 };
 
@@ -292,7 +295,7 @@ struct NativeType<T, internal::NativeCategory::Vector> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     target.clear();
-    if (!convert::checkCollection(status, input, path)) return;
+    if (!binding::internal::checkCollection(status, input, path)) return;
     const auto elements = input.elements();
     target.resize(elements.size());
     for (std::size_t i = 0; i < elements.size() && status.ok(); ++i) {
@@ -335,7 +338,7 @@ struct NativeType<T, internal::NativeCategory::Map> {
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     target.clear();
     target.rehash(0);
-    if (!convert::checkMapStructure(status, input, path)) return;
+    if (!binding::internal::checkMapStructure(status, input, path)) return;
     const auto fields = input.fields();
     target.reserve(fields.size());
     for (const Field& field : fields) {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <system_error>
 
-namespace zel::convert {
+namespace zel::binding::internal {
 
 namespace {
 
@@ -127,4 +127,4 @@ ParseOutcome parseFloating(std::string_view text, double min, double max, double
   return ParseOutcome::Ok;
 }
 
-}  // namespace zel::convert
+}  // namespace zel::binding::internal

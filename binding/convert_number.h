@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace zel::convert {
+namespace zel::binding::internal {
 
 enum class ParseOutcome : std::uint8_t {
   Ok,
@@ -33,4 +33,4 @@ enum class ParseOutcome : std::uint8_t {
 [[nodiscard]] ParseOutcome parseFloating(std::string_view text, double min, double max,
                                          double& out) noexcept;
 
-}  // namespace zel::convert
+}  // namespace zel::binding::internal

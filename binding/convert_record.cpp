@@ -9,7 +9,7 @@
 #include "binding/value.h"
 #include "diagnostics/format.h"
 
-namespace zel::convert {
+namespace zel::binding::internal {
 
 namespace msg = binding::messages;
 
@@ -176,4 +176,4 @@ bool isZeroValue(const ValueNode& value) noexcept {
   return false;
 }
 
-}  // namespace zel::convert
+}  // namespace zel::binding::internal

@@ -3,7 +3,8 @@
 // binding/convert_native.h are thin shims over these.
 //
 //   std::int64_t n;
-//   if (convert::toSigned(status, input, "id", {INT32_MIN, INT32_MAX, "int32"}, n)) target = n;
+//   if (binding::internal::toSigned(status, input, "id", {INT32_MIN, INT32_MAX, "int32"}, n))
+//   target = n;
 //
 // Every value-to-native rule first tests the status and does nothing when it
 // has already failed; a failure is stored in the status with its message and
@@ -17,7 +18,7 @@
 
 #include "binding/type_descriptor.h"
 
-namespace zel::convert {
+namespace zel::binding::internal {
 
 struct SignedTarget {
   std::int64_t min;
@@ -80,4 +81,4 @@ void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* 
 // or a string, blob, collection or structure of size 0.
 [[nodiscard]] bool isZeroValue(const ValueNode& value) noexcept;
 
-}  // namespace zel::convert
+}  // namespace zel::binding::internal

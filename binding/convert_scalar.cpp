@@ -8,7 +8,7 @@
 #include "binding/value.h"
 #include "diagnostics/format.h"
 
-namespace zel::convert {
+namespace zel::binding::internal {
 
 namespace msg = binding::messages;
 
@@ -315,4 +315,4 @@ bool toEnum(ConversionStatus& status, const ValueNode& input, const char* path,
   }
 }
 
-}  // namespace zel::convert
+}  // namespace zel::binding::internal

@@ -36,7 +36,7 @@ namespace zel {
 
 inline constexpr std::uint32_t kNoTypeId = 0;
 
-namespace internal {
+namespace binding::internal {
 
 // The compiler's signature of this function names T: "... [with T = X]".
 template <typename T>
@@ -78,14 +78,14 @@ constexpr std::uint32_t typeIdFromName(std::string_view name) noexcept {
   return hash == kNoTypeId ? kFnvOffsetBasis : hash;
 }
 
-}  // namespace internal
+}  // namespace binding::internal
 
 // The readable name and the constant id of a native type.
 template <typename T>
 struct StaticType {
-  static constexpr std::string_view kName{internal::TypeNameStorage<T>::kText.data(),
-                                          internal::TypeNameStorage<T>::kView.size()};
-  static constexpr std::uint32_t kId = internal::typeIdFromName(kName);
+  static constexpr std::string_view kName{binding::internal::TypeNameStorage<T>::kText.data(),
+                                          binding::internal::TypeNameStorage<T>::kView.size()};
+  static constexpr std::uint32_t kId = binding::internal::typeIdFromName(kName);
 };
 
 template <>

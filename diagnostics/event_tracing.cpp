@@ -5,7 +5,7 @@
 
 #include "diagnostics/messages.h"
 
-namespace zel::tracing {
+namespace zel::diagnostics::internal {
 namespace {
 
 // Levels as trace consumers know them: 4 informational, 5 verbose.
@@ -140,4 +140,4 @@ void writeLogMessage(std::int32_t level, std::uint64_t mask, const char* text) {
   provider.write(kLogMessageEvent, data, 3);
 }
 
-}  // namespace zel::tracing
+}  // namespace zel::diagnostics::internal

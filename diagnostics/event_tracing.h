@@ -16,7 +16,7 @@
 
 #include "diagnostics/platform/platform.h"
 
-namespace zel::tracing {
+namespace zel::diagnostics::internal {
 
 inline constexpr std::size_t kLifecycleProvider = 0;
 inline constexpr std::size_t kThreadProvider = 1;  // thread names
@@ -74,4 +74,4 @@ bool isEnabled(std::size_t provider, std::size_t event);
 void writeThreadName(std::uint32_t threadId, const char* name);
 void writeLogMessage(std::int32_t level, std::uint64_t mask, const char* text);
 
-}  // namespace zel::tracing
+}  // namespace zel::diagnostics::internal

@@ -5,7 +5,7 @@
 
 #include "diagnostics/internal/format_specification.h"
 
-namespace zel::internal {
+namespace zel::diagnostics::internal {
 
 std::size_t formatInto(char* out, std::size_t capacity, const char* tmpl,
                        const ArgumentRenderer* renderers, const void* const* values,
@@ -69,4 +69,4 @@ std::string formatArguments(const char* tmpl, const ArgumentRenderer* renderers,
   return std::string(buffer, length);
 }
 
-}  // namespace zel::internal
+}  // namespace zel::diagnostics::internal

@@ -27,11 +27,12 @@ namespace zel {
 template <typename... Args>
 [[nodiscard]] std::string formatPositional(const char* tmpl, const Args&... args) {
   if constexpr (sizeof...(Args) == 0) {
-    return internal::formatArguments(tmpl, nullptr, nullptr, 0);
+    return diagnostics::internal::formatArguments(tmpl, nullptr, nullptr, 0);
   } else {
     const void* const values[] = {static_cast<const void*>(std::addressof(args))...};
-    return internal::formatArguments(tmpl, internal::kRendererTable<std::remove_cv_t<Args>...>,
-                                     values, sizeof...(Args));
+    return diagnostics::internal::formatArguments(
+        tmpl, diagnostics::internal::kRendererTable<std::remove_cv_t<Args>...>, values,
+        sizeof...(Args));
   }
 }
 

@@ -78,7 +78,7 @@ const char* logProcessName() noexcept {
   return gProcessName.load(std::memory_order_acquire);
 }
 
-void internal::learnProcessName() noexcept {
+void diagnostics::internal::learnProcessName() noexcept {
   static std::once_flag once;
   std::call_once(once, [] {
     char path[kProcessNameSize];

@@ -40,9 +40,9 @@ std::size_t renderLogFileTime(const platform::LocalTime& time, char* buffer,
 // logger has been created. The text lives as long as the process.
 const char* logProcessName() noexcept;
 
-namespace internal {
+namespace diagnostics::internal {
 // Reads the executable's name once; the logger calls it when it is created.
 void learnProcessName() noexcept;
-}  // namespace internal
+}  // namespace diagnostics::internal
 
 }  // namespace zel

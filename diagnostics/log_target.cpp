@@ -19,7 +19,7 @@ const LogTarget* self(const LogTargetDescriptor* descriptor) {
 
 }  // namespace
 
-namespace internal {
+namespace diagnostics::internal {
 
 // The descriptor functions of every LogTarget, and the logger's own access
 // to a target it creates while holding its lock.
@@ -38,7 +38,7 @@ void markAttached(LogTarget& target, bool attached) {
   LoggerAccess::markAttached(target, attached);
 }
 
-}  // namespace internal
+}  // namespace diagnostics::internal
 
 LogTarget::LogTarget()
     : minimumLevel_(kLogWarn),
@@ -57,7 +57,7 @@ LogTarget::LogTarget()
           [](LogTargetDescriptor* d) { self(d)->attach(); },
           [](LogTargetDescriptor* d) { self(d)->detach(); },
           [](const LogTargetDescriptor* d) { return self(d)->isAttached(); },
-          &internal::LoggerAccess::write,
+          &diagnostics::internal::LoggerAccess::write,
           this,
       } {}
 

@@ -47,7 +47,7 @@ struct LogTargetDescriptor {
   void* context;  // the object behind the functions
 };
 
-namespace internal {
+namespace diagnostics::internal {
 struct LoggerAccess;
 }
 
@@ -94,7 +94,7 @@ class LogTarget {
   std::size_t renderLine(const LogRecord& record, char* buffer, std::size_t capacity) const;
 
  private:
-  friend struct internal::LoggerAccess;
+  friend struct diagnostics::internal::LoggerAccess;
 
   mutable platform::Lock lock_;
   std::atomic<bool> attached_{false};

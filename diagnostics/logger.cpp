@@ -52,8 +52,8 @@ bool appendLocked(LoggerState& s, LogTargetDescriptor* target) {
 }
 
 void createLocked(LoggerState& s) {
-  internal::learnProcessName();
-  tracing::start();
+  diagnostics::internal::learnProcessName();
+  diagnostics::internal::start();
   s.disabled.store(false, std::memory_order_relaxed);
   s.auxiliary = false;
   s.minimumLevel.store(kLogWarn, std::memory_order_relaxed);
@@ -67,7 +67,7 @@ void createLocked(LoggerState& s) {
   for (LogTarget* target :
        {static_cast<LogTarget*>(s.stdErr.get()), static_cast<LogTarget*>(s.debugger.get())}) {
     if (target != nullptr && appendLocked(s, target->descriptor())) {
-      internal::markAttached(*target, true);
+      diagnostics::internal::markAttached(*target, true);
     }
   }
   s.created.store(true, std::memory_order_release);
@@ -242,7 +242,7 @@ void logV(std::int32_t level, std::uint64_t mask, const char* format, va_list ar
   record.mask = mask;
   record.message = text;
   stampTime(record);
-  tracing::writeLogMessage(level, mask, text);
+  diagnostics::internal::writeLogMessage(level, mask, text);
 
   std::lock_guard guard(s.lock);
   if (level == kLogWarn) ++s.warnings;

@@ -149,8 +149,8 @@ std::string compileNamedTemplate(const char* tmpl, const LogField* values, std::
       p += 2;
     } else if (c == '%') {
       // A printf specification stays as written and takes a number of its own.
-      internal::SpecificationText parsed;
-      const char* next = internal::readSpecification(p, count, parsed);
+      diagnostics::internal::SpecificationText parsed;
+      const char* next = diagnostics::internal::readSpecification(p, count, parsed);
       out.append(p, next);
       ++number;
       p = next;

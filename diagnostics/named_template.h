@@ -27,7 +27,7 @@ namespace zel {
 [[nodiscard]] std::string compileNamedTemplate(const char* tmpl, const LogField* values,
                                                std::size_t count, FieldMap& fields);
 
-namespace internal {
+namespace diagnostics::internal {
 
 template <typename T>
 LogField toLogField(const T& value) {
@@ -44,7 +44,7 @@ LogField toLogField(const T& value) {
   }
 }
 
-}  // namespace internal
+}  // namespace diagnostics::internal
 
 // Compiles tmpl with the arguments as field values, then formats the result
 // with the same arguments in the same order.
@@ -53,7 +53,7 @@ template <typename... Args>
   if constexpr (sizeof...(Args) == 0) {
     return formatPositional(compileNamedTemplate(tmpl, nullptr, 0, fields).c_str());
   } else {
-    const LogField values[] = {internal::toLogField(args)...};
+    const LogField values[] = {diagnostics::internal::toLogField(args)...};
     const std::string compiled = compileNamedTemplate(tmpl, values, sizeof...(Args), fields);
     return formatPositional(compiled.c_str(), args...);
   }

@@ -39,7 +39,7 @@ struct Plugin {
   }
   zel::maps::MapsService& service() { return *static_cast<zel::maps::MapsService*>(info.plugin); }
 
-  zel::reliability::QuietHost host{zel::reliability::kGameDataDocuments};
+  zel::host::QuietHost host{zel::reliability::kGameDataDocuments};
   zel::HostLoadInfo info{};
   zel::HostConnection connection{};
   const zel::FunctionRecord* records = nullptr;

@@ -3,11 +3,11 @@
 #include "binding/convert_flat.h"
 #include "plugin/messages.h"
 
-namespace zel::events {
+namespace zel::plugin::internal {
 
 bool payloadToValue(const FlatValue& payload, BindingValue& value) {
   // An event that does not convert is dropped without a report.
   return flatToValue(value, payload, plugin::messages::kPayloadPath).ok();
 }
 
-}  // namespace zel::events
+}  // namespace zel::plugin::internal

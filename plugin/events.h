@@ -3,8 +3,9 @@
 // holds the callable of one subscription together with the identity of the
 // payload type it takes, so the dispatcher of another type never runs it.
 //
-//   auto record = std::make_shared<events::TypedEventHandler<PluginResourceEvent>>(onResource);
-//   if (record->payloadTypeId() == typeIdentity<PluginResourceEvent>().id()) (*record)(event);
+//   auto record =
+//   std::make_shared<plugin::internal::TypedEventHandler<PluginResourceEvent>>(onResource); if
+//   (record->payloadTypeId() == typeIdentity<PluginResourceEvent>().id()) (*record)(event);
 //
 // Records are shared: the dispatcher keeps its copy while the handler runs,
 // even if the subscription is replaced or removed meanwhile.
@@ -18,7 +19,7 @@
 #include "binding/type_identity.h"
 #include "binding/value.h"
 
-namespace zel::events {
+namespace zel::plugin::internal {
 
 class EventHandlerRecord {
  public:
@@ -51,4 +52,4 @@ class TypedEventHandler final : public EventHandlerRecord {
 // it does not convert, with the failure's message released.
 [[nodiscard]] bool payloadToValue(const FlatValue& payload, BindingValue& value);
 
-}  // namespace zel::events
+}  // namespace zel::plugin::internal

@@ -17,7 +17,7 @@
 
 #include "binding/type_identity.h"
 
-namespace zel::events {
+namespace zel::plugin::internal {
 
 struct TextHash {
   using is_transparent = void;
@@ -38,4 +38,4 @@ void resetTable(Table& table) {
   table.swap(fresh);
 }
 
-}  // namespace zel::events
+}  // namespace zel::plugin::internal

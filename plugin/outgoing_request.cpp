@@ -9,7 +9,7 @@
 #include "diagnostics/format.h"
 #include "formats/json_reader.h"
 
-namespace zel::requests {
+namespace zel::plugin::internal {
 namespace {
 
 std::string_view urlText(const char* url) noexcept {
@@ -157,4 +157,4 @@ RequestResult<void> fetchValue(const HostChannel& host, HttpMethod method, const
   return {};
 }
 
-}  // namespace zel::requests
+}  // namespace zel::plugin::internal

@@ -103,7 +103,7 @@ template <typename T>
                          }};
 }
 
-namespace requests {
+namespace plugin::internal {
 
 // The largest body buffer reserved up front from a stream's size hint;
 // bigger bodies grow as they arrive.
@@ -162,5 +162,5 @@ RequestResult<T> request(const HostChannel& host, const TypeRegistry* registry, 
   return result;
 }
 
-}  // namespace requests
+}  // namespace plugin::internal
 }  // namespace zel

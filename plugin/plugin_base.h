@@ -52,7 +52,7 @@ class PluginBase : public PluginCore {
                                                HostResponse& response);
   template <typename T>
   [[nodiscard]] RequestResult<T> request(HttpMethod method, const char* url) {
-    return requests::request<T>(hostChannel(), registry_.get(), method, url);
+    return plugin::internal::request<T>(hostChannel(), registry_.get(), method, url);
   }
   [[nodiscard]] RequestResult<void> requestWithParameters(
       HttpMethod method, const char* url, std::span<const RequestArgument> parameters);

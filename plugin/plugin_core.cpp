@@ -10,7 +10,8 @@ namespace zel {
 namespace text = plugin::messages;
 
 PluginCore::PluginCore()
-    : eventHandlers_(events::kTableBuckets), subscriptionCounts_(events::kTableBuckets) {}
+    : eventHandlers_(plugin::internal::kTableBuckets),
+      subscriptionCounts_(plugin::internal::kTableBuckets) {}
 
 PluginCore::~PluginCore() = default;
 
@@ -85,7 +86,7 @@ void PluginCore::stop() {
 
   {
     std::lock_guard<std::mutex> lock(tablesMutex_);
-    events::resetTable(eventHandlers_);
+    plugin::internal::resetTable(eventHandlers_);
   }
   serviceProxy_.clear();
   std::lock_guard<std::mutex> lock(tablesMutex_);

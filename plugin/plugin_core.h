@@ -140,7 +140,7 @@ class PluginCore {
 
   [[nodiscard]] const HostChannel& hostChannel() const noexcept { return host_; }
 
-  using SharedHandler = std::shared_ptr<const events::EventHandlerRecord>;
+  using SharedHandler = std::shared_ptr<const plugin::internal::EventHandlerRecord>;
 
   void storeHandler(std::string_view eventName, SharedHandler record);
   [[nodiscard]] SharedHandler findHandler(const char* eventName) const;
@@ -159,8 +159,8 @@ class PluginCore {
   std::string shortName_;
   std::string userAgent_;
   std::unique_ptr<TelemetrySender> telemetry_;
-  events::TextTable<SharedHandler> eventHandlers_;
-  events::TextTable<std::int32_t> subscriptionCounts_;  // kept across stop
+  plugin::internal::TextTable<SharedHandler> eventHandlers_;
+  plugin::internal::TextTable<std::int32_t> subscriptionCounts_;  // kept across stop
   ServiceProxy serviceProxy_{shortName_};
 };
 
@@ -168,7 +168,8 @@ template <typename T>
 void PluginCore::subscribe(std::string_view eventName,
                            std::type_identity_t<EventHandler<T>> handler, std::uint32_t flag) {
   const std::string name(eventName);
-  storeHandler(name, std::make_shared<const events::TypedEventHandler<T>>(std::move(handler)));
+  storeHandler(name,
+               std::make_shared<const plugin::internal::TypedEventHandler<T>>(std::move(handler)));
   host_.subscribe(name.c_str(), &PluginCore::dispatch<T>, this, flag);
 }
 
@@ -192,13 +193,13 @@ std::int32_t PluginCore::dispatch(const HostEvent* event) noexcept {
     if (!record || record->payloadTypeId() != typeIdentity<T>().id()) return 0;
 
     BindingValue value;
-    if (!events::payloadToValue(event->payload, value)) return 0;
+    if (!plugin::internal::payloadToValue(event->payload, value)) return 0;
     ConversionStatus status;
     T payload{};
     toNative(status, payload, value, plugin::messages::kPayloadPath, plugin.conversionRegistry());
     if (!status.ok()) return 0;
 
-    static_cast<const events::TypedEventHandler<T>&> (*record)(payload);
+    static_cast<const plugin::internal::TypedEventHandler<T>&> (*record)(payload);
     return 1;
   } catch (...) {
     return 0;

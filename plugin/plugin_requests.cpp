@@ -6,12 +6,13 @@ namespace zel {
 
 RequestResult<void> PluginBase::requestRaw(HttpMethod method, const char* url,
                                            HostResponse& response) {
-  return requests::send(hostChannel(), method, url, response, nullptr, 0);
+  return plugin::internal::send(hostChannel(), method, url, response, nullptr, 0);
 }
 
 RequestResult<void> PluginBase::requestWithParameters(HttpMethod method, const char* url,
                                                       std::span<const RequestArgument> parameters) {
-  return requests::sendWithArguments(hostChannel(), registry_.get(), method, url, parameters);
+  return plugin::internal::sendWithArguments(hostChannel(), registry_.get(), method, url,
+                                             parameters);
 }
 
 }  // namespace zel

@@ -6,7 +6,7 @@
 namespace zel {
 namespace {
 
-bool store(events::TextTable<SharedResourceListener>& table, std::string_view key,
+bool store(plugin::internal::TextTable<SharedResourceListener>& table, std::string_view key,
            ResourceListener listener) {
   if (!listener) return false;
   table.insert_or_assign(rootedUri(key),
@@ -14,7 +14,7 @@ bool store(events::TextTable<SharedResourceListener>& table, std::string_view ke
   return true;
 }
 
-bool remove(events::TextTable<SharedResourceListener>& table, std::string_view key) {
+bool remove(plugin::internal::TextTable<SharedResourceListener>& table, std::string_view key) {
   const auto found = table.find(rootedUri(key));
   if (found == table.end()) return false;
   table.erase(found);
@@ -24,7 +24,7 @@ bool remove(events::TextTable<SharedResourceListener>& table, std::string_view k
 }  // namespace
 
 ResourceListeners::ResourceListeners()
-    : exact_(events::kTableBuckets), patterns_(events::kTableBuckets) {}
+    : exact_(plugin::internal::kTableBuckets), patterns_(plugin::internal::kTableBuckets) {}
 
 bool ResourceListeners::setExact(std::string_view uri, ResourceListener listener) {
   return store(exact_, uri, std::move(listener));
@@ -51,8 +51,8 @@ void ResourceListeners::collect(std::string_view uri,
 }
 
 void ResourceListeners::clear() {
-  events::resetTable(exact_);
-  events::resetTable(patterns_);
+  plugin::internal::resetTable(exact_);
+  plugin::internal::resetTable(patterns_);
 }
 
 bool matchesUriPattern(std::string_view pattern, std::string_view uri) noexcept {

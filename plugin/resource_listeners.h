@@ -46,8 +46,8 @@ class ResourceListeners {
   void clear();
 
  private:
-  events::TextTable<SharedResourceListener> exact_;
-  events::TextTable<SharedResourceListener> patterns_;
+  plugin::internal::TextTable<SharedResourceListener> exact_;
+  plugin::internal::TextTable<SharedResourceListener> patterns_;
 };
 
 // Whether pattern matches all of uri. A pattern character other than "*"

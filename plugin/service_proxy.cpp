@@ -12,9 +12,9 @@ namespace text = plugin::messages;
 
 ServiceProxy::ServiceProxy(const std::string& shortName)
     : shortName_(shortName),
-      messages_(events::kTableBuckets),
-      waiters_(events::kTableBuckets),
-      asyncHandlers_(events::kTableBuckets) {}
+      messages_(plugin::internal::kTableBuckets),
+      waiters_(plugin::internal::kTableBuckets),
+      asyncHandlers_(plugin::internal::kTableBuckets) {}
 
 std::string ServiceProxy::methodKey(std::string_view serviceName, std::string_view methodName) {
   return formatPositional(text::kServiceProxyKey, serviceName, methodName);
@@ -105,9 +105,9 @@ std::size_t ServiceProxy::keptMessageCount() const {
 
 void ServiceProxy::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
-  events::resetTable(waiters_);
-  events::resetTable(asyncHandlers_);
-  events::resetTable(messages_);
+  plugin::internal::resetTable(waiters_);
+  plugin::internal::resetTable(asyncHandlers_);
+  plugin::internal::resetTable(messages_);
 }
 
 bool ServiceProxy::fulfilLocked(std::string_view key) {

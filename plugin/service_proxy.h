@@ -76,9 +76,9 @@ class ServiceProxy {
 
   const std::string& shortName_;
   mutable std::mutex mutex_;
-  events::TextTable<PluginServiceProxyResponse> messages_;
-  events::TextTable<Handler> waiters_;
-  events::TextTable<Handler> asyncHandlers_;
+  plugin::internal::TextTable<PluginServiceProxyResponse> messages_;
+  plugin::internal::TextTable<Handler> waiters_;
+  plugin::internal::TextTable<Handler> asyncHandlers_;
 };
 
 }  // namespace zel

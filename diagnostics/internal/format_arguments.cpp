@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace zel::internal {
+namespace zel::diagnostics::internal {
 namespace {
 
 // Widths and precisions beyond the output buffer change nothing visible (the
@@ -200,4 +200,4 @@ RenderResult renderDouble(double value, const RenderRequest& request) noexcept {
   return emit(parsed, format, value, request);
 }
 
-}  // namespace zel::internal
+}  // namespace zel::diagnostics::internal

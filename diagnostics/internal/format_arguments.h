@@ -16,7 +16,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace zel::internal {
+namespace zel::diagnostics::internal {
 
 // The output buffer of one message: 4096 bytes, so at most 4095 characters.
 inline constexpr std::size_t kMessageBufferSize = 4096;
@@ -168,4 +168,4 @@ constexpr ArgumentRenderer rendererFor() {
 template <typename... Args>
 inline constexpr ArgumentRenderer kRendererTable[] = {rendererFor<Args>()...};
 
-}  // namespace zel::internal
+}  // namespace zel::diagnostics::internal

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace zel::internal {
+namespace zel::diagnostics::internal {
 namespace {
 
 bool isDigit(char c) {
@@ -107,4 +107,4 @@ const char* readSpecification(const char* percent, std::size_t argumentCount,
   return p;
 }
 
-}  // namespace zel::internal
+}  // namespace zel::diagnostics::internal

@@ -11,7 +11,7 @@
 
 #include <cstddef>
 
-namespace zel::internal {
+namespace zel::diagnostics::internal {
 
 // A conversion directive ("%", flags, width, precision, length, conversion) is
 // collected in a 64-byte buffer and may use 59 of its bytes.
@@ -44,4 +44,4 @@ struct SpecificationText {
 const char* readSpecification(const char* percent, std::size_t argumentCount,
                               SpecificationText& parsed) noexcept;
 
-}  // namespace zel::internal
+}  // namespace zel::diagnostics::internal

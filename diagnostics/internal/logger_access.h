@@ -7,8 +7,8 @@ namespace zel {
 class LogTarget;
 }
 
-namespace zel::internal {
+namespace zel::diagnostics::internal {
 
 void markAttached(LogTarget& target, bool attached);
 
-}  // namespace zel::internal
+}  // namespace zel::diagnostics::internal

@@ -14,7 +14,7 @@ namespace zel::formats::internal {
 namespace {
 
 namespace messages = formats::messages;
-using convert::ParseOutcome;
+using binding::internal::ParseOutcome;
 
 // Whether `text` is `lower`, its capitalised form or its upper-case form
 // (the three spellings YAML gives its null and bool words); `lower` and
@@ -36,7 +36,7 @@ std::string conversionError(ParseOutcome outcome, std::string_view text, const c
 bool typeInteger(ValueNode& node, std::string_view text, std::string& error) {
   if (!text.empty() && text.front() == '-') {
     std::int64_t value = 0;
-    const ParseOutcome outcome = convert::parseSigned(text, INT64_MIN, INT64_MAX, value);
+    const ParseOutcome outcome = binding::internal::parseSigned(text, INT64_MIN, INT64_MAX, value);
     if (outcome != ParseOutcome::Ok) {
       error = conversionError(outcome, text, messages::kYamlSignedTypeName);
       return false;
@@ -45,7 +45,7 @@ bool typeInteger(ValueNode& node, std::string_view text, std::string& error) {
     return true;
   }
   std::uint64_t value = 0;
-  const ParseOutcome outcome = convert::parseUnsigned(text, UINT64_MAX, value);
+  const ParseOutcome outcome = binding::internal::parseUnsigned(text, UINT64_MAX, value);
   if (outcome != ParseOutcome::Ok) {
     error = conversionError(outcome, text, messages::kYamlUnsignedTypeName);
     return false;
@@ -56,7 +56,7 @@ bool typeInteger(ValueNode& node, std::string_view text, std::string& error) {
 
 bool typeFloat(ValueNode& node, std::string_view text, std::string& error) {
   double value = 0.0;
-  const ParseOutcome outcome = convert::parseFloating(text, -DBL_MAX, DBL_MAX, value);
+  const ParseOutcome outcome = binding::internal::parseFloating(text, -DBL_MAX, DBL_MAX, value);
   if (outcome != ParseOutcome::Ok) {
     error = conversionError(outcome, text, messages::kYamlFloatTypeName);
     return false;

@@ -16,7 +16,7 @@
 #include "plugin/plugin_names.h"
 #include "plugin/plugin_version.h"
 
-namespace zel::test_support {
+namespace zel::host {
 
 inline constexpr std::uint32_t kTestPluginHandle = 23;
 inline constexpr const char kTestShortName[] = "zel-test";
@@ -64,4 +64,4 @@ class AttachedPlugin {
   bool attached_ = false;
 };
 
-}  // namespace zel::test_support
+}  // namespace zel::host

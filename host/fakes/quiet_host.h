@@ -23,7 +23,7 @@
 
 #include "boundary/host_api.h"
 
-namespace zel::reliability {
+namespace zel::host {
 
 // A document the quiet host answers: a request of url streams text.
 struct QuietDocument {
@@ -159,4 +159,4 @@ class QuietHost {
   Subscription subscriptions_[kMaxSubscriptions];
 };
 
-}  // namespace zel::reliability
+}  // namespace zel::host

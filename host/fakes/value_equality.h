@@ -1,14 +1,14 @@
 // Deep equality of two value trees that allocates nothing, so it can run
 // where memory is made to fail and inside fuzz targets.
 //
-//   if (!zel::reliability::sameValue(read, expected)) ...
+//   if (!zel::host::sameValue(read, expected)) ...
 #pragma once
 
 #include <algorithm>
 
 #include "binding/value.h"
 
-namespace zel::reliability {
+namespace zel::host {
 
 inline bool sameValue(const ValueNode& a, const ValueNode& b) noexcept {
   if (a.kind() != b.kind()) return false;
@@ -43,4 +43,4 @@ inline bool sameValue(const ValueNode& a, const ValueNode& b) noexcept {
   return false;
 }
 
-}  // namespace zel::reliability
+}  // namespace zel::host

@@ -177,7 +177,7 @@ TEST(ConvertScalarTest, Int32) {
 }
 
 TEST(ConvertScalarTest, NumbersAreReadWithTheirFullLength) {
-  using convert::ParseOutcome;
+  using binding::internal::ParseOutcome;
   const std::string_view withNul(
       "1\0"
       "2",
@@ -185,10 +185,11 @@ TEST(ConvertScalarTest, NumbersAreReadWithTheirFullLength) {
   std::int64_t n = 0;
   std::uint64_t u = 0;
   double d = 0;
-  EXPECT_EQ(convert::parseSigned(withNul, INT64_MIN, INT64_MAX, n), ParseOutcome::Format);
-  EXPECT_EQ(convert::parseUnsigned(withNul, UINT64_MAX, u), ParseOutcome::Format);
-  EXPECT_EQ(convert::parseFloating(withNul, -1e308, 1e308, d), ParseOutcome::Format);
-  EXPECT_EQ(convert::parseSigned(withNul.substr(0, 1), INT64_MIN, INT64_MAX, n), ParseOutcome::Ok);
+  EXPECT_EQ(binding::internal::parseSigned(withNul, INT64_MIN, INT64_MAX, n), ParseOutcome::Format);
+  EXPECT_EQ(binding::internal::parseUnsigned(withNul, UINT64_MAX, u), ParseOutcome::Format);
+  EXPECT_EQ(binding::internal::parseFloating(withNul, -1e308, 1e308, d), ParseOutcome::Format);
+  EXPECT_EQ(binding::internal::parseSigned(withNul.substr(0, 1), INT64_MIN, INT64_MAX, n),
+            ParseOutcome::Ok);
   EXPECT_EQ(n, 1);
 }
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace zel::tracing {
+namespace zel::diagnostics::internal {
 namespace {
 
 TEST(TraceProvider, EnableRequestsSelectEventsByLevelAndKeywords) {
@@ -60,4 +60,4 @@ TEST(TraceProvider, StartsOnceAndWritesNothingUnlessEnabled) {
 }
 
 }  // namespace
-}  // namespace zel::tracing
+}  // namespace zel::diagnostics::internal

@@ -19,9 +19,9 @@
 namespace zel {
 namespace {
 
+using host::AttachedPlugin;
 using host::HostValue;
-using test_support::AttachedPlugin;
-using test_support::kTestPluginHandle;
+using host::kTestPluginHandle;
 
 TEST(JsonApiEventName, KeepsFourEntriesOrSixForThePlatformConfiguration) {
   struct Row {
@@ -107,7 +107,7 @@ class EventsTest : public testing::Test {
         .field("name", &Shelf::name);
   }
 
-  test_support::TestPlugin& plugin() { return attached_.plugin(); }
+  host::TestPlugin& plugin() { return attached_.plugin(); }
   host::RecordingHostApi& host() { return attached_.host; }
 
   std::size_t subscriptionsOf(const std::string& name) {

@@ -35,7 +35,7 @@ class OutgoingRequest : public testing::Test {
  protected:
   template <typename T>
   RequestResult<T> get(const char* url) {
-    return requests::request<T>(channel_, &registry_, HttpMethod::Get, url);
+    return plugin::internal::request<T>(channel_, &registry_, HttpMethod::Get, url);
   }
 
   std::uint32_t released() const { return host_.responses().released.load(); }
@@ -181,12 +181,13 @@ TEST_F(OutgoingRequest, MethodCodesAreSentAsGivenAndNamedInMessages) {
   host_.answerOthers(
       [](const host::RecordedRequest&) { return ScriptedResponse::withError("no", 400); });
   RequestResult<int> custom =
-      requests::request<int>(channel_, &registry_, HttpMethod::Custom, "/c");
+      plugin::internal::request<int>(channel_, &registry_, HttpMethod::Custom, "/c");
   EXPECT_EQ(custom.error().message, "Error response for  /c: no");
   RequestResult<int> other =
-      requests::request<int>(channel_, &registry_, static_cast<HttpMethod>(42), "/o");
+      plugin::internal::request<int>(channel_, &registry_, static_cast<HttpMethod>(42), "/o");
   EXPECT_EQ(other.error().message, "Error response for  /o: no");
-  RequestResult<int> put = requests::request<int>(channel_, &registry_, HttpMethod::Put, "/p");
+  RequestResult<int> put =
+      plugin::internal::request<int>(channel_, &registry_, HttpMethod::Put, "/p");
   EXPECT_EQ(put.error().message, "Error response for PUT /p: no");
   const std::vector<host::RecordedRequest> sent = host_.requests();
   ASSERT_EQ(sent.size(), 3u);
@@ -204,8 +205,8 @@ TEST_F(OutgoingRequest, ParametersTravelAsOneStructure) {
   const RequestArgument arguments[] = {requestArgument("count", count),
                                        requestArgument("name", name),
                                        requestArgument("flags", flags)};
-  RequestResult<void> sent = requests::sendWithArguments(channel_, &registry_, HttpMethod::Post,
-                                                         "/telemetry/v1/events/x", arguments);
+  RequestResult<void> sent = plugin::internal::sendWithArguments(
+      channel_, &registry_, HttpMethod::Post, "/telemetry/v1/events/x", arguments);
   ASSERT_TRUE(sent.ok()) << sent.error().message;
   const std::vector<host::RecordedRequest> requests = host_.requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -219,7 +220,7 @@ TEST_F(OutgoingRequest, ParametersTravelAsOneStructure) {
   const Unregistered unregistered;
   const RequestArgument failing[] = {requestArgument("count", count),
                                      requestArgument("thing", unregistered)};
-  sent = requests::sendWithArguments(channel_, &registry_, HttpMethod::Post, "/t", failing);
+  sent = plugin::internal::sendWithArguments(channel_, &registry_, HttpMethod::Post, "/t", failing);
   ASSERT_TRUE(sent.failed());
   EXPECT_EQ(sent.error().status, 400u);
   EXPECT_EQ(sent.error().message,
@@ -228,7 +229,8 @@ TEST_F(OutgoingRequest, ParametersTravelAsOneStructure) {
   EXPECT_EQ(host_.requests().size(), 1u);
 
   host_.answer(kMethodPost, "/e", ScriptedResponse::withError("refused", 403));
-  sent = requests::sendWithArguments(channel_, &registry_, HttpMethod::Post, "/e", arguments);
+  sent =
+      plugin::internal::sendWithArguments(channel_, &registry_, HttpMethod::Post, "/e", arguments);
   EXPECT_EQ(sent.error().message, "Error response for POST /e: refused");
   EXPECT_EQ(sent.error().status, 403u);
   EXPECT_EQ(released(), 2u);
@@ -238,7 +240,7 @@ TEST_F(OutgoingRequest, RawRequestsLeaveTheResponseToTheCaller) {
   host_.answer(kMethodGet, "/raw", ScriptedResponse::withBody(HostValue::makeSigned(5), 201));
   HostResponse response{};
   RequestResult<void> sent =
-      requests::send(channel_, HttpMethod::Get, "/raw", response, nullptr, 0);
+      plugin::internal::send(channel_, HttpMethod::Get, "/raw", response, nullptr, 0);
   ASSERT_TRUE(sent.ok());
   EXPECT_EQ(+response.status, 201u);
   EXPECT_EQ(+response.body.payload.signedValue, 5);

@@ -16,8 +16,8 @@
 namespace zel {
 namespace {
 
+using host::AttachedPlugin;
 using host::HostValue;
-using test_support::AttachedPlugin;
 
 HostValue message(const char* uuid, const char* service, const char* method, const char* payload) {
   return HostValue::makeStructure({

@@ -34,7 +34,7 @@ class TelemetryTest : public testing::Test {
   TelemetrySender* telemetry() { return attached_.plugin().telemetry(); }
   host::RecordingHostApi& host() { return attached_.host; }
 
-  test_support::AttachedPlugin attached_;
+  host::AttachedPlugin attached_;
 };
 
 TEST_F(TelemetryTest, AnEventIsPostedToItsEndpointWithItsParameters) {
@@ -51,7 +51,7 @@ TEST_F(TelemetryTest, AnEventIsPostedToItsEndpointWithItsParameters) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].method, kMethodPost);
   EXPECT_EQ(requests[0].url, "/telemetry/v1/events/login-start");
-  EXPECT_EQ(requests[0].pluginHandle, test_support::kTestPluginHandle);
+  EXPECT_EQ(requests[0].pluginHandle, host::kTestPluginHandle);
   ASSERT_EQ(requests[0].parameters.size(), 1u);
   const HostValue expected = HostValue::makeStructure(
       {{"attempt", HostValue::makeSigned(2)}, {"region", HostValue::makeString("EUW")}});

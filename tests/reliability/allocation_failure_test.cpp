@@ -31,6 +31,9 @@
 namespace zel::reliability {
 namespace {
 
+using host::QuietHost;
+using host::sameValue;
+
 constexpr std::uint32_t kServerError = 500;
 // No operation here comes near this many allocations; reaching it means the
 // hook does not fire.

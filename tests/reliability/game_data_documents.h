@@ -27,7 +27,7 @@ inline constexpr const char kMapAssetsDocumentText[] = R"({
   "7": [{"gameMode": "A", "isDefault": true, "assets": {"icon": "d.png"}}]
 })";
 
-inline constexpr QuietDocument kGameDataDocuments[] = {
+inline constexpr host::QuietDocument kGameDataDocuments[] = {
     {maps::kMapsDocumentUrl, kMapsDocumentText},
     {maps::kMapAssetsDocumentUrl, kMapAssetsDocumentText},
 };

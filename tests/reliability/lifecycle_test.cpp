@@ -19,6 +19,8 @@
 namespace zel::reliability {
 namespace {
 
+using host::QuietHost;
+
 constexpr int kCycles = 1000;
 constexpr int kReloads = 20;
 

@@ -8,7 +8,7 @@
 
 #include "boundary/method_codes.h"
 
-namespace zel::reliability {
+namespace zel::host {
 namespace {
 
 constexpr QuietDocument kDocuments[] = {
@@ -117,4 +117,4 @@ TEST(QuietHostTest, DeliversToLiveSubscriptionsOfTheName) {
 }
 
 }  // namespace
-}  // namespace zel::reliability
+}  // namespace zel::host
