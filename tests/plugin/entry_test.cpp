@@ -46,7 +46,7 @@ Loaded load(Fault fault) {
   logger::acquire();
   Loaded loaded{};
   {
-    test_support::RecordingLogTarget target;
+    testing_support::RecordingLogTarget target;
     target.configure(kLogOkay, kTagDbg, 0, "#M");
     HostLoadInfo info{};
     info.major = kPluginApiMajor;

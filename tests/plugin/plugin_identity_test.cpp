@@ -75,7 +75,7 @@ TEST(PluginNames, FullNamePrefixByKind) {
 TEST(PluginNames, UnknownKindIsReportedOnTheErrorLog) {
   logger::acquire();
   {
-    test_support::RecordingLogTarget target;
+    testing_support::RecordingLogTarget target;
     target.configure(kLogOkay, kTagDbg, 0, "#M");
     (void)PluginNames::derive("zel-maps", PluginKind{"Backend", ""});
     (void)PluginNames::derive("zel-maps", backendKind());  // no line

@@ -14,7 +14,7 @@
 
 #include "diagnostics/log_target.h"
 
-namespace zel::test_support {
+namespace zel::testing_support {
 
 class RecordingLogTarget final : public LogTarget {
  public:
@@ -28,4 +28,4 @@ class RecordingLogTarget final : public LogTarget {
   std::vector<std::int32_t> levels;
 };
 
-}  // namespace zel::test_support
+}  // namespace zel::testing_support
