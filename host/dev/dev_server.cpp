@@ -29,11 +29,6 @@ constexpr const char* kDocsPolicy =
     "img-src 'self' data:; font-src 'self' data:; connect-src 'self'; "
     "frame-ancestors 'none'; base-uri 'none'; form-action 'self'";
 
-std::string lowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return text;
-}
-
 bool isSafeHeaderText(const std::string& text) {
   return text.find_first_of("\r\n") == std::string::npos;
 }
@@ -276,7 +271,8 @@ HttpResponse DevServer::Impl::handleCall(HttpRequest& request) {
     call.customMethod = request.method;
   }
   call.path = rawTarget(request);
-  for (auto& [name, value] : request.headers) call.headers.emplace_back(lowerCase(name), value);
+  for (auto& [name, value] : request.headers)
+    call.headers.emplace_back(lowerCaseAscii(name), value);
   if (const std::string* type = request.header("Content-Type")) call.contentType = *type;
   if (!request.body.empty()) call.body = std::move(request.body);
 
@@ -299,7 +295,7 @@ HttpResponse DevServer::Impl::handleCall(HttpRequest& request) {
   }
   HttpResponse response = jsonAnswer(toJson(replyValue(reply)), status);
   for (const auto& [name, value] : reply.reply.headers) {
-    std::string lower = lowerCase(name);
+    std::string lower = lowerCaseAscii(name);
     if (isFramingHeader(lower) || !isSafeHeaderText(name) || !isSafeHeaderText(value)) continue;
     response.headers.emplace_back(name, value);
   }

@@ -43,14 +43,19 @@ constexpr std::chrono::milliseconds kDrainDeadline{10'000};
 constexpr std::size_t kMaxDrainBytes = std::size_t{256} << 20;
 constexpr std::size_t kDrainChunk = 16u << 10;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
+}  // namespace
+
+std::string lowerCaseAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower;
 }
 
-}  // namespace
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 const std::string* HttpRequest::header(std::string_view name) const {
   for (const auto& [key, value] : headers) {

@@ -37,6 +37,10 @@
 
 namespace zel::host {
 
+// HTTP names (headers, hosts, media types) compare without regard to ASCII case.
+std::string lowerCaseAscii(std::string_view text);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 struct HttpRequest {
   std::string method;
   std::string target;                                        // exactly as sent

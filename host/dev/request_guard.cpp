@@ -9,12 +9,6 @@ namespace zel::host {
 
 namespace {
 
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return lower;
-}
-
 bool isDigits(std::string_view text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -48,7 +42,7 @@ std::string mediaType(std::string_view contentType) {
   std::string_view type = contentType.substr(0, contentType.find(';'));
   while (!type.empty() && (type.back() == ' ' || type.back() == '\t')) type.remove_suffix(1);
   while (!type.empty() && (type.front() == ' ' || type.front() == '\t')) type.remove_prefix(1);
-  return lowerCase(type);
+  return lowerCaseAscii(type);
 }
 
 RequestGuard::RequestGuard(int port, std::vector<std::string> allowedHosts) : port_(port) {
@@ -58,16 +52,16 @@ RequestGuard::RequestGuard(int port, std::vector<std::string> allowedHosts) : po
     // Port 80 goes without saying in a Host header.
     if (port == 80) loopbackHosts_.emplace_back(name);
   }
-  for (const std::string& host : allowedHosts) allowedHosts_.push_back(lowerCase(host));
+  for (const std::string& host : allowedHosts) allowedHosts_.push_back(lowerCaseAscii(host));
 }
 
 bool RequestGuard::isLoopbackHost(std::string_view host) const {
-  std::string lower = lowerCase(host);
+  std::string lower = lowerCaseAscii(host);
   return std::find(loopbackHosts_.begin(), loopbackHosts_.end(), lower) != loopbackHosts_.end();
 }
 
 bool RequestGuard::isExtraHost(std::string_view host) const {
-  std::string lower = lowerCase(host);
+  std::string lower = lowerCaseAscii(host);
   return std::any_of(allowedHosts_.begin(), allowedHosts_.end(), [&](const std::string& allowed) {
     return allowed == lower || (!hasPort(allowed) && withoutPort(lower) == allowed);
   });
@@ -79,7 +73,7 @@ bool RequestGuard::isServedHost(std::string_view host) const {
 
 bool RequestGuard::isOwnOrigin(std::string_view origin) const {
   constexpr std::string_view kHttp = "http://", kHttps = "https://";
-  std::string lower = lowerCase(origin);
+  std::string lower = lowerCaseAscii(origin);
   std::string_view text = lower;
   if (text.substr(0, kHttp.size()) == kHttp) return isServedHost(text.substr(kHttp.size()));
   // zel-host itself speaks plain http; https comes from a proxy the user allowed.
@@ -90,7 +84,7 @@ bool RequestGuard::isOwnOrigin(std::string_view origin) const {
 std::optional<GuardRefusal> RequestGuard::check(const HttpRequest& head) const {
   std::size_t hosts =
       std::count_if(head.headers.begin(), head.headers.end(),
-                    [](const auto& field) { return lowerCase(field.first) == "host"; });
+                    [](const auto& field) { return equalsIgnoringCase(field.first, "Host"); });
   const std::string* host = head.header("Host");
   if (host == nullptr || host->empty() || hosts > 1) {
     return GuardRefusal{400, std::string(messages::kNoHost)};
