@@ -6,8 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "api/internal/percent_decoding.h"
 #include "api/messages.h"
-#include "api/percent_decoding.h"
 #include "binding/convert_flat.h"
 #include "binding/function_descriptor.h"
 #include "diagnostics/format.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "api/call_result.h"
-#include "api/compiled_route.h"
+#include "api/internal/compiled_route.h"
 #include "binding/value.h"
 #include "boundary/host_messages.h"
 

@@ -4,12 +4,12 @@
 //
 //   descriptor.setLocation(0, ArgumentLocation::Path);
 //
-// The codes of boundary/argument_location_codes.h, shared with the host.
+// The codes of boundary/description_records.h, shared with the host.
 #pragma once
 
 #include <cstdint>
 
-#include "boundary/argument_location_codes.h"
+#include "boundary/description_records.h"
 
 namespace zel {
 

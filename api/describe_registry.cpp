@@ -4,9 +4,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "api/description_builder.h"
-#include "api/invocation.h"
-#include "api/route_descriptor.h"
+#include "api/internal/description_builder.h"
+#include "api/internal/invocation.h"
+#include "api/internal/route_descriptor.h"
 #include "boundary/method_codes.h"
 
 namespace zel {

@@ -1,4 +1,4 @@
-// buildApiDescription: the ApiDescription record (boundary/api_description.h)
+// buildApiDescription: the ApiDescription record (boundary/description_records.h)
 // handed to the host at load, which lists every routed function (as FunctionRecords, with callback
 // and invocation context), and the type and event descriptions of the registry.
 //
@@ -10,7 +10,7 @@
 // library is unloaded; the plugin object owns the registry.
 #pragma once
 
-#include "boundary/api_description.h"
+#include "boundary/description_records.h"
 
 namespace zel {
 

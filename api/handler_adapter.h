@@ -29,7 +29,7 @@
 
 #include "api/call_info.h"
 #include "api/call_result.h"
-#include "api/function_handler.h"
+#include "api/internal/function_handler.h"
 #include "api/outcome.h"
 #include "binding/convert_native.h"
 #include "binding/function_descriptor.h"

@@ -29,7 +29,7 @@
 #include "api/argument_location.h"
 #include "api/handler_adapter.h"
 #include "api/http_method.h"
-#include "api/route_descriptor.h"
+#include "api/internal/route_descriptor.h"
 #include "binding/convert_native.h"
 #include "binding/type_registry.h"
 

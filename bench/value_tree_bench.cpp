@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "binding/internal/value_context.h"
 #include "binding/value.h"
-#include "binding/value_context.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "binding/value.h"
 
-#include "binding/internal/records.h"
-#include "binding/internal/string_record.h"
-#include "binding/value_context.h"
+#include "binding/internal/value_context.h"
+#include "binding/string_record.h"
+#include "binding/value_records.h"
 
 namespace zel {
 

@@ -29,10 +29,10 @@
 #include <utility>
 #include <vector>
 
-#include "binding/convert_rules.h"
-#include "binding/type_descriptor.h"
+#include "binding/internal/convert_rules.h"
+#include "binding/internal/type_descriptor.h"
+#include "binding/internal/type_kind.h"
 #include "binding/type_identity.h"
-#include "binding/type_kind.h"
 #include "binding/value.h"
 
 namespace zel {

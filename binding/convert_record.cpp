@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/convert_rules.h"
+#include "binding/internal/convert_rules.h"
 #include "binding/messages.h"
 #include "binding/type_registry.h"
 #include "binding/value.h"

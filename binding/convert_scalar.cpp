@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "binding/convert_number.h"
-#include "binding/convert_rules.h"
+#include "binding/internal/convert_rules.h"
 #include "binding/messages.h"
 #include "binding/value.h"
 #include "diagnostics/format.h"

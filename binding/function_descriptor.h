@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/type_descriptor.h"
+#include "binding/internal/type_descriptor.h"
 
 namespace zel {
 

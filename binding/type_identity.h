@@ -30,7 +30,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "binding/fnv1a.h"
+#include "binding/internal/fnv1a.h"
 
 namespace zel {
 

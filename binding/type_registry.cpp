@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "binding/builtin_types.h"
+#include "binding/internal/builtin_types.h"
 
 namespace zel {
 

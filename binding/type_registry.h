@@ -26,10 +26,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "binding/event_descriptor.h"
 #include "binding/function_descriptor.h"
-#include "binding/type_builder.h"
-#include "binding/type_descriptor.h"
+#include "binding/internal/event_descriptor.h"
+#include "binding/internal/type_builder.h"
+#include "binding/internal/type_descriptor.h"
 #include "binding/type_identity.h"
 
 namespace zel {

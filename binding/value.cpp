@@ -4,10 +4,10 @@
 #include <cstring>
 #include <new>
 
-#include "binding/internal/records.h"
-#include "binding/internal/string_record.h"
+#include "binding/internal/value_context.h"
 #include "binding/internal/value_tree.h"
-#include "binding/value_context.h"
+#include "binding/string_record.h"
+#include "binding/value_records.h"
 #include "memory/memory.h"
 
 namespace zel {

@@ -1,4 +1,5 @@
-// The host-facing records that describe the plugin's API at load: one per
+// The host-facing records that describe the plugin's API at load: the
+// ApiDescription handed to the host, and one record per
 // function, type and event of the registry, with nested records for a
 // function's arguments, a structure's fields and an enum's enumerators, and
 // the FunctionRecord that adds a routed function's callback, invocation
@@ -21,6 +22,80 @@
 
 namespace zel {
 
+// The type kind codes of ArgumentDescription::kind,
+// FunctionDescription::resultKind, FieldDescription::kind and their element
+// kinds, and the name of each; both sides print a kind by these names.
+inline constexpr std::uint32_t kTypeKindNone = 0;  // no type: a function without a result
+inline constexpr std::uint32_t kTypeKindBool = 1;
+inline constexpr std::uint32_t kTypeKindInt8 = 2;
+inline constexpr std::uint32_t kTypeKindUInt8 = 3;
+inline constexpr std::uint32_t kTypeKindInt16 = 4;
+inline constexpr std::uint32_t kTypeKindUInt16 = 5;
+inline constexpr std::uint32_t kTypeKindInt32 = 6;
+inline constexpr std::uint32_t kTypeKindUInt32 = 7;
+inline constexpr std::uint32_t kTypeKindInt64 = 8;
+inline constexpr std::uint32_t kTypeKindUInt64 = 9;
+inline constexpr std::uint32_t kTypeKindFloat = 10;
+inline constexpr std::uint32_t kTypeKindDouble = 11;
+inline constexpr std::uint32_t kTypeKindString = 12;
+inline constexpr std::uint32_t kTypeKindObject = 13;  // any value
+inline constexpr std::uint32_t kTypeKindBlob = 14;
+inline constexpr std::uint32_t kTypeKindVector = 15;
+inline constexpr std::uint32_t kTypeKindEnum = 16;
+inline constexpr std::uint32_t kTypeKindStruct = 17;
+inline constexpr std::uint32_t kTypeKindCallback = 18;
+inline constexpr std::uint32_t kTypeKindMap = 19;  // hash map from text to the element type
+
+// Indexed by code: code 0 names no type.
+inline constexpr const char* kTypeKindNames[] = {
+    "",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
+    "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
+    "blob",   "vector", "enum",   "struct", "callback", "map",
+};
+// The number of codes, 0 included: every code below it is a kind.
+inline constexpr std::uint32_t kTypeKindCount = sizeof(kTypeKindNames) / sizeof(kTypeKindNames[0]);
+static_assert(kTypeKindCount == kTypeKindMap + 1);
+
+// The kind's name; the empty text for 0 and for any code from kTypeKindCount on.
+constexpr const char* typeKindCodeName(std::uint32_t code) noexcept {
+  return code < kTypeKindCount ? kTypeKindNames[code] : "";
+}
+
+// The argument location codes of ArgumentLocationNode::location: where a
+// request may give the value of a routed function's argument.
+inline constexpr std::uint32_t kLocationAny = 0;       // any source
+inline constexpr std::uint32_t kLocationQuery = 1;     // the query string
+inline constexpr std::uint32_t kLocationPath = 2;      // a placeholder of the URL template
+inline constexpr std::uint32_t kLocationHostOnly = 3;  // only a named or positional host argument
+inline constexpr std::uint32_t kLocationHeader = 4;    // a request header
+inline constexpr std::uint32_t kLocationBody = 5;      // the request body
+
+// The number of codes, 0 included: every code below it is a location.
+inline constexpr std::uint32_t kLocationCount = kLocationBody + 1;
+
+// The code itself, or kLocationAny for a code from kLocationCount on: both
+// sides give and take an unknown location as unrestricted.
+constexpr std::uint32_t knownLocationCode(std::uint32_t code) noexcept {
+  return code < kLocationCount ? code : kLocationAny;
+}
+
+// The record handed to the host at load that lists every routed function
+// (as FunctionRecords, below) and the type and event descriptions.
+struct ApiDescription {
+  const void* functions;  // FunctionRecord array
+  std::uint32_t functionCount;
+  const void* types;  // type descriptions
+  std::uint32_t typeCount;
+  const void* events;  // event descriptions
+  std::uint32_t eventCount;
+};
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(ApiDescription) == 24);
+static_assert(offsetof(ApiDescription, typeCount) == 12);
+static_assert(offsetof(ApiDescription, eventCount) == 20);
+#endif
+
 #pragma pack(push, 1)
 
 // 25 bytes.
@@ -28,7 +103,7 @@ struct ArgumentDescription {
   const ArgumentDescription* next;
   const char* name;
   const char* description;
-  std::uint32_t kind;         // a code of type_kind_codes.h, kTypeKindNone otherwise
+  std::uint32_t kind;         // a type kind code, kTypeKindNone otherwise
   std::uint32_t elementKind;  // element kind of vectors and maps
   const char* typeName;       // the named type of vectors, enums, structs, maps; else ""
   std::uint8_t optional;
@@ -105,7 +180,7 @@ using FunctionCallback = std::int32_t (*)(HostResponse* response, const HostRequ
 // 8 bytes: one per argument, in argument order.
 struct ArgumentLocationNode {
   const ArgumentLocationNode* next;
-  std::uint32_t location;  // a code of argument_location_codes.h
+  std::uint32_t location;  // an argument location code
 };
 
 // 12 bytes: one per list of texts.

@@ -1,30 +1,49 @@
 # Helpers that keep the per-folder CMake files short.
 
-# zel_folder_headers(TARGET FOLDER [INTERFACE] [NO_SUBFOLDERS]): gives
+# zel_folder_headers(TARGET FOLDER [INTERFACE] [SEPARATE_SUBFOLDERS]): gives
 # TARGET, and everything that links it, the headers of FOLDER as
 # "FOLDER/..." and no other folder's. Each folder has an include root of its
 # own in the build tree that holds one link, to the folder; with no include
 # root for the whole source tree, a file can include only the folders its
 # target links, so an include of a folder above it fails to build.
-# NO_SUBFOLDERS: the root holds a link to each header of FOLDER itself
-# instead, for a folder whose sub-folders are folders of their own (host/).
+# SEPARATE_SUBFOLDERS: for a folder some of whose sub-folders are folders of
+# their own, with a CMakeLists.txt and a target each (host/fakes, host/dev):
+# the root holds a link to each header of FOLDER and to each of its other
+# sub-folders (host/loading, ...) instead, and none to those.
 function(zel_folder_headers target folder)
-  cmake_parse_arguments(ARG "INTERFACE;NO_SUBFOLDERS" "" "" ${ARGN})
+  cmake_parse_arguments(ARG "INTERFACE;SEPARATE_SUBFOLDERS" "" "" ${ARGN})
   # A folder of a folder (host/dev) gets a root of its own that shows only it.
   string(REPLACE "/" "_" root_name ${folder})
   set(root ${CMAKE_BINARY_DIR}/include/${root_name})
   set(source ${CMAKE_SOURCE_DIR}/${folder})
   get_filename_component(parent ${root}/${folder} DIRECTORY)
   file(MAKE_DIRECTORY ${parent})
-  if(ARG_NO_SUBFOLDERS)
+  if(ARG_SEPARATE_SUBFOLDERS)
     if(IS_SYMLINK ${root}/${folder})
       file(REMOVE ${root}/${folder})
     endif()
     file(MAKE_DIRECTORY ${root}/${folder})
-    file(GLOB headers CONFIGURE_DEPENDS RELATIVE ${source} ${source}/*.h)
-    foreach(header IN LISTS headers)
-      if(NOT IS_SYMLINK ${root}/${folder}/${header})
-        file(CREATE_LINK ${source}/${header} ${root}/${folder}/${header} SYMBOLIC)
+    file(GLOB entries CONFIGURE_DEPENDS LIST_DIRECTORIES true RELATIVE ${source} ${source}/*)
+    set(shown)
+    foreach(entry IN LISTS entries)
+      if(IS_DIRECTORY ${source}/${entry})
+        if(NOT EXISTS ${source}/${entry}/CMakeLists.txt)
+          list(APPEND shown ${entry})
+        endif()
+      elseif(entry MATCHES "\\.h$")
+        list(APPEND shown ${entry})
+      endif()
+    endforeach()
+    # Links of headers or sub-folders that have gone (moved or renamed).
+    file(GLOB linked LIST_DIRECTORIES true RELATIVE ${root}/${folder} ${root}/${folder}/*)
+    foreach(link IN LISTS linked)
+      if(NOT link IN_LIST shown)
+        file(REMOVE ${root}/${folder}/${link})
+      endif()
+    endforeach()
+    foreach(entry IN LISTS shown)
+      if(NOT IS_SYMLINK ${root}/${folder}/${entry})
+        file(CREATE_LINK ${source}/${entry} ${root}/${folder}/${entry} SYMBOLIC)
       endif()
     endforeach()
   elseif(NOT IS_SYMLINK ${root}/${folder})

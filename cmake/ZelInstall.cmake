@@ -1,18 +1,21 @@
 # cmake --install: the SDK as the CMake package ZelSdk, for plugins built out
 # of this tree (examples/ is one):
-#   include/              the SDK's headers by folder, host/ and host/fakes/
+#   include/              the public headers by folder (ZEL_PUBLIC_HEADERS)
+#                         and the internal/ ones they need
 #   lib/                  libzel_sdk.a, libzel_host.a, libzel_host_fakes.a
 #   lib/zel-sdk/          the counting operator new/delete as an object file,
 #                         and on Windows the libyaml the SDK reads YAML with
 #   lib/cmake/ZelSdk/     the package: config, version, targets, ZelPlugin.cmake
 #   bin/                  zel-host
 # Targets: ZelSdk::sdk, ZelSdk::operator_new, ZelSdk::host, ZelSdk::host_fakes,
-# ZelSdk::sdk_fakes, ZelSdk::boundary. Debug sections are stripped from what
-# is installed: they name this tree's paths.
+# ZelSdk::boundary; the SDK fakes stay in this tree, for our fuzzers. Debug
+# sections are stripped from what is installed: they name this tree's paths.
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
 
-set(ZEL_SDK_FOLDERS boundary memory diagnostics binding formats api plugin)
+# The SDK's own version, which plugins ask for in find_package(ZelSdk 1.1):
+# a minor step adds, a major step may break.
+set(ZEL_SDK_VERSION 1.1.0)
 set(ZEL_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZelSdk)
 
 # zel_included_headers(OUT HEADERS ...): HEADERS (relative to the source
@@ -36,12 +39,49 @@ function(zel_included_headers out)
   set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
-set(public_headers)
-foreach(folder IN LISTS ZEL_SDK_FOLDERS ITEMS host host/fakes)
-  file(GLOB headers RELATIVE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/${folder}/*.h)
-  list(APPEND public_headers ${headers})
+# The headers a plugin author includes: the SDK's public face and the host
+# library's. Installed with every header they include, directly or not, so
+# the internal/ headers a public template needs come along; the rest of the
+# tree's headers are the library's own and stay out of the prefix.
+set(ZEL_PUBLIC_HEADERS
+    plugin/sdk.h
+    plugin/entry.h
+    plugin/plugin_base.h
+    plugin/plugin_core.h
+    plugin/identity.h
+    plugin/plugin_manager_types.h
+    plugin/outgoing_request.h
+    plugin/json_api_event.h
+    api/route_declarer.h
+    api/route_template.h
+    api/http_method.h
+    api/argument_location.h
+    api/argument_binding.h
+    api/handler_adapter.h
+    api/call_info.h
+    api/call_result.h
+    api/outcome.h
+    binding/value.h
+    binding/convert_native.h
+    binding/type_registry.h
+    diagnostics/format.h
+    diagnostics/log_field.h
+    diagnostics/log_level.h
+    diagnostics/log_tags.h
+    diagnostics/logger.h
+    boundary/method_codes.h
+    host/plugin_host.h
+    host/function_caller.h
+    host/scripted_response.h
+    host/api_version.h
+    host/host_value.h
+    host/fakes/recording_host_api.h)
+foreach(header IN LISTS ZEL_PUBLIC_HEADERS)
+  if(NOT EXISTS ${CMAKE_SOURCE_DIR}/${header})
+    message(FATAL_ERROR "ZEL_PUBLIC_HEADERS names ${header}, which does not exist")
+  endif()
 endforeach()
-zel_included_headers(installed_headers ${public_headers})
+zel_included_headers(installed_headers ${ZEL_PUBLIC_HEADERS})
 foreach(header IN LISTS installed_headers)
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder})
@@ -72,8 +112,7 @@ set_target_properties(zel_operator_new PROPERTIES EXPORT_NAME operator_new)
 set_target_properties(zel_boundary PROPERTIES EXPORT_NAME boundary)
 set_target_properties(zel_host PROPERTIES EXPORT_NAME host)
 set_target_properties(zel_host_fakes PROPERTIES EXPORT_NAME host_fakes)
-set_target_properties(zel_sdk_fakes PROPERTIES EXPORT_NAME sdk_fakes)
-install(TARGETS zel_sdk zel_boundary zel_host zel_host_fakes zel_sdk_fakes EXPORT ZelSdkTargets
+install(TARGETS zel_sdk zel_boundary zel_host zel_host_fakes EXPORT ZelSdkTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS zel_operator_new EXPORT ZelSdkTargets
         OBJECTS DESTINATION ${CMAKE_INSTALL_LIBDIR}/zel-sdk/objects)
@@ -87,7 +126,7 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/ZelSdkConfig.cmake.in
                               INSTALL_DESTINATION ${ZEL_PACKAGE_DIR}
                               PATH_VARS CMAKE_INSTALL_BINDIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/ZelSdkConfigVersion.cmake
-                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+                                 VERSION ${ZEL_SDK_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/ZelSdkConfig.cmake ${CMAKE_BINARY_DIR}/ZelSdkConfigVersion.cmake
               ${CMAKE_CURRENT_LIST_DIR}/ZelPlugin.cmake DESTINATION ${ZEL_PACKAGE_DIR})
 

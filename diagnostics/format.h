@@ -13,7 +13,7 @@
 // object with a member `std::string toString() const`. The result is an owned
 // string of at most 4095 characters; a malformed or unserved specification
 // ends the text there instead of failing. Brace templates ("{method} {url}")
-// are compiled first, see diagnostics/named_template.h.
+// are compiled first, see diagnostics/internal/named_template.h.
 #pragma once
 
 #include <memory>
@@ -39,4 +39,4 @@ template <typename... Args>
 }  // namespace zel
 
 // Brace templates build on formatPositional; they come with this header.
-#include "diagnostics/named_template.h"  // IWYU pragma: export
+#include "diagnostics/internal/named_template.h"  // IWYU pragma: export

@@ -19,10 +19,7 @@
 #include <cstdint>
 
 #include "diagnostics/log_level.h"
-#include "diagnostics/log_record.h"
 #include "diagnostics/log_tags.h"
-#include "diagnostics/log_target.h"
-#include "diagnostics/platform/platform.h"
 
 #if defined(__MINGW32__)
 #define ZEL_PRINTF_FORMAT(formatIndex, firstArgument) \
@@ -36,6 +33,11 @@
 
 namespace zel {
 
+namespace platform {
+struct LocalTime;
+}  // namespace platform
+struct LogRecord;
+struct LogTargetDescriptor;
 class StdOutLogTarget;
 class StdErrLogTarget;
 class DebuggerConsoleLogTarget;

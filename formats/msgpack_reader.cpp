@@ -4,7 +4,7 @@
 #include <bit>
 #include <utility>
 
-#include "binding/internal/field_builder.h"
+#include "binding/field_builder.h"
 #include "diagnostics/format.h"
 #include "formats/messages.h"
 #include "formats/reader_limits.h"

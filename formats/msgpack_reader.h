@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/internal/key_shapes.h"
+#include "binding/key_shapes.h"
 #include "binding/value.h"
 
 namespace zel {

@@ -15,7 +15,7 @@
 #include "boundary/description_records.h"
 #include "boundary/host_api.h"
 #include "boundary/method_codes.h"
-#include "host/fakes/quiet_host.h"
+#include "host/sdk_fakes/quiet_host.h"
 #include "maps/maps_service.h"
 #include "plugin/entry.h"
 #include "tests/reliability/game_data_documents.h"

@@ -11,7 +11,7 @@
 #include "binding/convert_flat.h"
 #include "binding/flat_value_ops.h"
 #include "binding/value.h"
-#include "host/fakes/value_equality.h"
+#include "host/sdk_fakes/value_equality.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "api/path_pattern.h"
-#include "api/percent_decoding.h"
+#include "api/internal/path_pattern.h"
+#include "api/internal/percent_decoding.h"
 #include "api/route_template.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,11 +3,13 @@
 #include <cstring>
 #include <memory>
 
-#include "host/host_flat_value.h"
+#include "host/calling/response_reader.h"
+#include "host/calling/route_match.h"
+#include "host/conversions/host_flat_value.h"
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
+#include "host/description/api_catalog.h"
 #include "host/messages.h"
-#include "host/method_names.h"
-#include "host/route_match.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 
@@ -21,11 +23,28 @@ bool sameMethod(const FunctionInfo& function, std::uint32_t method, std::string_
 }  // namespace
 
 FunctionCaller::FunctionCaller(const ApiDescription* description)
-    : catalog_(readApiCatalog(description)) {}
+    : catalog_(std::make_unique<ApiCatalog>(readApiCatalog(description))) {}
+
+FunctionCaller::~FunctionCaller() = default;
+
+FunctionCaller::FunctionCaller(const FunctionCaller& other)
+    : catalog_(std::make_unique<ApiCatalog>(*other.catalog_)) {}
+
+FunctionCaller& FunctionCaller::operator=(const FunctionCaller& other) {
+  if (this != &other) catalog_ = std::make_unique<ApiCatalog>(*other.catalog_);
+  return *this;
+}
+
+FunctionCaller::FunctionCaller(FunctionCaller&& other) noexcept = default;
+FunctionCaller& FunctionCaller::operator=(FunctionCaller&& other) noexcept = default;
+
+const ApiCatalog& FunctionCaller::catalog() const {
+  return *catalog_;
+}
 
 const FunctionInfo* FunctionCaller::find(std::uint32_t method, std::string_view urlTemplate,
                                          std::string_view customMethod) const {
-  for (const FunctionInfo& function : catalog_.functions) {
+  for (const FunctionInfo& function : catalog_->functions) {
     if (sameMethod(function, method, customMethod) && function.urlTemplate == urlTemplate) {
       return &function;
     }
@@ -34,14 +53,14 @@ const FunctionInfo* FunctionCaller::find(std::uint32_t method, std::string_view 
 }
 
 const FunctionInfo* FunctionCaller::findByName(std::string_view name) const {
-  return catalog_.findFunction(name);
+  return catalog_->findFunction(name);
 }
 
 const FunctionInfo* FunctionCaller::route(std::uint32_t method, std::string_view url,
                                           std::string_view customMethod) const {
   const FunctionInfo* best = nullptr;
   RouteFit bestFit;
-  for (const FunctionInfo& function : catalog_.functions) {
+  for (const FunctionInfo& function : catalog_->functions) {
     if (!sameMethod(function, method, customMethod)) continue;
     std::optional<RouteFit> fit = matchRoute(function.urlTemplate, url);
     if (fit && (best == nullptr || fit->closerThan(bestFit))) {
@@ -53,7 +72,7 @@ const FunctionInfo* FunctionCaller::route(std::uint32_t method, std::string_view
 }
 
 bool FunctionCaller::anyRouteFits(std::string_view url) const {
-  for (const FunctionInfo& function : catalog_.functions) {
+  for (const FunctionInfo& function : catalog_->functions) {
     if (matchRoute(function.urlTemplate, url)) return true;
   }
   return false;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,11 +26,30 @@
 
 #include "boundary/host_api.h"
 #include "boundary/method_codes.h"
-#include "host/api_catalog.h"
 #include "host/host_value.h"
-#include "host/response_reader.h"
 
 namespace zel::host {
+
+// The plain copy of the description the caller reads at construction, and
+// one function of it (host/description/api_catalog.h).
+struct ApiCatalog;
+struct FunctionInfo;
+
+// A plain copy of a HostResponse the plugin filled, for assertions
+// (host/calling/response_reader.h reads it).
+struct HostReply {
+  HostValue body;
+  std::optional<std::string> error;
+  std::uint8_t errorOwned = 0;
+  std::uint8_t passThrough = 0;
+  std::uint32_t passThroughCode = 0;
+  std::uint32_t status = 0;
+  std::optional<std::string> reason;  // none: the pointer was null
+  std::vector<std::pair<std::string, std::string>> headers;
+  bool streamed = false;  // a stream read function is set
+  std::uint64_t sizeHint = 0;
+  bool hasRelease = false;
+};
 
 // A host argument: named, or positional when it has no name.
 struct CallArgument {
@@ -59,8 +79,15 @@ struct CallReply {
 class FunctionCaller {
  public:
   explicit FunctionCaller(const ApiDescription* description);
+  ~FunctionCaller();
+  // Copies copy the catalogue; a moved-from caller may only be assigned or
+  // destroyed.
+  FunctionCaller(const FunctionCaller& other);
+  FunctionCaller& operator=(const FunctionCaller& other);
+  FunctionCaller(FunctionCaller&& other) noexcept;
+  FunctionCaller& operator=(FunctionCaller&& other) noexcept;
 
-  [[nodiscard]] const ApiCatalog& catalog() const { return catalog_; }
+  [[nodiscard]] const ApiCatalog& catalog() const;
 
   // The function declared with this method code (and custom method text for
   // code 8) and exactly this URL template.
@@ -81,7 +108,7 @@ class FunctionCaller {
   [[nodiscard]] std::optional<CallReply> routeAndCall(const CallRequest& request) const;
 
  private:
-  ApiCatalog catalog_;
+  std::unique_ptr<ApiCatalog> catalog_;
 };
 
 }  // namespace zel::host

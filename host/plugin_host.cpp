@@ -4,8 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "host/conversions/text_template.h"
 #include "host/messages.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

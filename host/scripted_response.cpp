@@ -1,5 +1,7 @@
 #include "host/scripted_response.h"
 
+#include <utility>
+
 namespace zel::host {
 
 ScriptedStream& ScriptedStream::data(std::string_view bytes) {
@@ -58,6 +60,16 @@ ScriptedResponse ScriptedResponse::withStream(ScriptedStream stream, std::uint32
 
 ScriptedResponse ScriptedResponse::withStreamedText(std::string_view text, std::size_t chunkSize) {
   return withStream(ScriptedStream().chunked(text, chunkSize).sizeHint(text.size()));
+}
+
+void ResponseJournal::addFault(std::string text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.push_back(std::move(text));
+}
+
+std::vector<std::string> ResponseJournal::faults() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return faults_;
 }
 
 }  // namespace zel::host

@@ -1,23 +1,31 @@
 // What a test scripts the host to answer to a request of the plugin: an
 // inline body, an error text, a status, headers, or a body stream that the
 // plugin pulls in chunks (with "no data yet" reads that make it yield, and
-// read failures).
+// read failures); and what a host keeps of the conversation: the journal of
+// the responses it handed out, and its copies of every call the plugin made
+// through the HostApi table.
 //
 //   ScriptedResponse ok = ScriptedResponse::withBody(HostValue::makeCollection({}));
 //   ScriptedResponse failed = ScriptedResponse::withError("Not found", 404);
 //   ScriptedResponse streamed = ScriptedResponse::withStream(
 //       ScriptedStream().pending().data("[1,").data("2]"));
+//   for (const RecordedRequest& request : host.requests()) { request.url; }
 //
-// Plain values; the recording host turns them into HostResponse records.
+// Plain values; the recording host turns the scripts into HostResponse
+// records. The records are copies taken during each call, so they stay
+// readable after the plugin has freed its own.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "boundary/host_api.h"
 #include "host/host_value.h"
 
 namespace zel::host {
@@ -72,6 +80,85 @@ struct ScriptedResponse {
   // The text streamed in chunks of chunkSize bytes, with its size as the hint.
   [[nodiscard]] static ScriptedResponse withStreamedText(std::string_view text,
                                                          std::size_t chunkSize = 4096);
+};
+
+// What happened to the responses one host handed out.
+struct ResponseJournal {
+  std::atomic<std::uint32_t> given{0};
+  std::atomic<std::uint32_t> released{0};
+  std::atomic<std::uint32_t> streamReads{0};
+  std::atomic<std::uint32_t> streamCloses{0};
+
+  void addFault(std::string text);
+  [[nodiscard]] std::vector<std::string> faults() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> faults_;
+};
+
+// What a host records of the plugin's calls through its HostApi table
+// (host/hosting/request_copy.h copies a request record).
+
+// The ten entries of the table, in table order.
+enum class HostCall : std::uint8_t {
+  SendRequest,
+  Reserved1,
+  SendEvent,
+  Subscribe,
+  Unsubscribe,
+  Reserved5,
+  Yield,
+  BeginWait,
+  EndWait,
+  WriteLog,
+};
+
+struct RecordedParameter {
+  std::optional<std::string> name;  // none: a positional argument
+  HostValue value;
+};
+
+struct RecordedRequest {
+  std::uint32_t method = 0;
+  std::string url;
+  std::vector<RecordedParameter> parameters;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::optional<std::string> contentType;
+  std::optional<std::string> body;  // bodyLength bytes
+  std::uint32_t pluginHandle = 0;
+  std::optional<std::string> customMethod;
+  void* context = nullptr;
+};
+
+struct RecordedEvent {
+  std::string name;
+  HostValue payload;
+  std::uint32_t flags = 0;
+  void* context = nullptr;
+};
+
+struct RecordedSubscription {
+  std::string eventName;
+  std::uint32_t pluginHandle = 0;
+  HostEventCallback callback = nullptr;
+  void* context = nullptr;
+  std::uint32_t flag = 0;
+};
+
+struct RecordedUnsubscription {
+  std::string eventName;
+  std::uint32_t pluginHandle = 0;
+};
+
+struct RecordedWait {
+  std::string label;
+  std::uint32_t flags = 0;
+};
+
+struct RecordedLog {
+  std::int32_t level = 0;
+  std::string text;
 };
 
 }  // namespace zel::host

@@ -5,10 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "api/describe_registry.h"
 #include "diagnostics/assertion.h"
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
-#include "plugin/messages.h"
+#include "plugin/internal/messages.h"
 #include "plugin/plugin_base.h"
 
 namespace zel {

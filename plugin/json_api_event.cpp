@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "plugin/messages.h"
+#include "plugin/internal/messages.h"
 
 namespace zel {
 namespace {

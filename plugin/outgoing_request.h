@@ -32,8 +32,8 @@
 #include "binding/value.h"
 #include "boundary/host_messages.h"
 #include "diagnostics/log_field.h"
-#include "plugin/host_channel.h"
-#include "plugin/messages.h"
+#include "plugin/internal/host_channel.h"
+#include "plugin/internal/messages.h"
 
 namespace zel {
 
@@ -116,7 +116,7 @@ inline constexpr std::uint32_t kStreamChunk = 4096;
 [[nodiscard]] std::uint32_t sentMethodCode(HttpMethod method) noexcept;
 
 // An ErrorInfo from one of the four templates of
-// plugin/messages.h.
+// plugin/internal/messages.h.
 [[nodiscard]] ErrorInfo requestError(const char* tmpl, std::uint32_t status, HttpMethod method,
                                      std::string_view url, std::string_view cause);
 

@@ -6,9 +6,9 @@
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
 #include "memory/memory.h"
-#include "plugin/messages.h"
-#include "plugin/plugin_log_target.h"
-#include "plugin/telemetry.h"
+#include "plugin/internal/messages.h"
+#include "plugin/internal/plugin_log_target.h"
+#include "plugin/internal/telemetry.h"
 
 namespace zel {
 

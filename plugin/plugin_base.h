@@ -19,11 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "api/describe_registry.h"
+#include "boundary/description_records.h"
+#include "plugin/identity.h"
 #include "plugin/outgoing_request.h"
 #include "plugin/plugin_core.h"
-#include "plugin/plugin_names.h"
-#include "plugin/plugin_version.h"
 
 namespace zel {
 

@@ -13,7 +13,7 @@
 // calls shutdown. The handler, count and listener tables share one mutex,
 // held only to read or change them: handlers run after it is released, so
 // they may subscribe and unsubscribe. The service-proxy tables have their
-// own mutex (plugin/service_proxy.h).
+// own mutex (plugin/internal/service_proxy.h).
 #pragma once
 
 #include <cstdint>
@@ -28,14 +28,14 @@
 #include "binding/convert_native.h"
 #include "binding/value.h"
 #include "boundary/host_api.h"
-#include "plugin/events.h"
-#include "plugin/events_text_table.h"
-#include "plugin/host_channel.h"
-#include "plugin/messages.h"
+#include "plugin/internal/events.h"
+#include "plugin/internal/events_text_table.h"
+#include "plugin/internal/host_channel.h"
+#include "plugin/internal/messages.h"
+#include "plugin/internal/resource_listeners.h"
+#include "plugin/internal/service_proxy.h"
+#include "plugin/internal/telemetry.h"
 #include "plugin/plugin_manager_types.h"
-#include "plugin/resource_listeners.h"
-#include "plugin/service_proxy.h"
-#include "plugin/telemetry.h"
 
 namespace zel {
 
@@ -102,7 +102,7 @@ class PluginCore {
   static std::int32_t dispatch(const HostEvent* event) noexcept;
 
   // Resource events of subscribed URIs reach these listeners; see
-  // plugin/resource_listeners.h. An empty callable is refused (false).
+  // plugin/internal/resource_listeners.h. An empty callable is refused (false).
   bool addResourceListener(std::string_view uri, ResourceListener listener);
   bool addResourcePatternListener(std::string_view pattern, ResourceListener listener);
   bool removeResourceListener(std::string_view uri);

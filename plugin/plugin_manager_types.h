@@ -1,7 +1,7 @@
 // The platform's own types and events that every plugin declares in its API
 // registry at load, so that its API description names them: the plugin
 // manager's state, the JSON-API resource event, the LCDS messages and the
-// service-proxy response.
+// service-proxy response, and the listeners of resource events.
 //
 //   registerPluginManagerTypes(plugin.registry());   // before registerApi
 //   PluginResourceEvent event{"/zel-maps/v1/maps", PluginResourceEventType::Update, {}};
@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "binding/value.h"
@@ -66,6 +67,10 @@ struct PluginServiceProxyResponse {
   std::string status;
   std::string error;
 };
+
+// A listener of the resource events of a URI or pattern
+// (PluginCore::addResourceListener).
+using ResourceListener = std::function<void(const PluginResourceEvent&)>;
 
 // Registers the seven types, then the five events with their descriptions,
 // in that fixed order. Repeating it changes nothing: the first registration

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/internal/string_record.h"
+#include "binding/string_record.h"
 #include "memory/memory.h"
 
 namespace zel::binding::internal {

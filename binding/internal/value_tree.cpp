@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "binding/internal/string_record.h"
+#include "binding/internal/value_context.h"
 #include "binding/internal/work_stack.h"
-#include "binding/value_context.h"
+#include "binding/string_record.h"
 #include "memory/memory.h"
 
 namespace zel::binding::internal {

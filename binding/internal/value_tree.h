@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/internal/records.h"
 #include "binding/value.h"
+#include "binding/value_records.h"
 
 namespace zel::binding::internal {
 

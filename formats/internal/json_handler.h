@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/internal/field_builder.h"
+#include "binding/field_builder.h"
 #include "binding/value.h"
 #include "formats/reader_limits.h"
 

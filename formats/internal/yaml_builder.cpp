@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "binding/internal/field_builder.h"
-#include "binding/internal/records.h"
-#include "binding/internal/string_record.h"
+#include "binding/field_builder.h"
+#include "binding/string_record.h"
+#include "binding/value_records.h"
 #include "diagnostics/format.h"
 #include "formats/internal/yaml_scalar.h"
 #include "formats/messages.h"

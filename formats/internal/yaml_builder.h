@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/internal/key_shapes.h"
+#include "binding/key_shapes.h"
 #include "binding/value.h"
 #include "formats/reader_limits.h"
 

@@ -5,10 +5,10 @@
 #include <limits>
 #include <vector>
 
-#include "boundary/argument_location_codes.h"
+#include "boundary/description_records.h"
 #include "boundary/method_codes.h"
-#include "boundary/type_kind_codes.h"
-#include "host/method_names.h"
+#include "host/calling/url_template.h"
+#include "host/conversions/method_names.h"
 
 namespace zel::host {
 
@@ -263,21 +263,19 @@ HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
 // as the query parameters themselves, so it leaves the path.
 std::string openApiPath(std::string_view urlTemplate) {
   std::string path;
-  std::size_t start = 0;
-  for (std::size_t open = urlTemplate.find('{'); open != std::string_view::npos;
-       open = urlTemplate.find('{', start)) {
-    std::size_t close = urlTemplate.find('}', open);
-    if (close == std::string_view::npos) break;
-    path.append(urlTemplate.substr(start, open - start));
-    std::string_view name = urlTemplate.substr(open + 1, close - open - 1);
-    const bool reserved = !name.empty() && name.front() == '+';
-    if (!name.empty() && (name.front() == '+' || name.front() == '#')) name.remove_prefix(1);
-    const bool capturesQuery =
-        reserved && close + 1 == urlTemplate.size() && open > 0 && urlTemplate[open - 1] != '/';
-    if (!capturesQuery) path.append("{").append(name).append("}");
-    start = close + 1;
+  std::string_view rest = urlTemplate;
+  std::string_view before;  // the piece in front of the current one
+  while (!rest.empty()) {
+    const TemplatePiece piece = takeTemplatePiece(rest);
+    if (!piece.placeholder) {
+      path.append(piece.text);
+    } else {
+      const bool capturesQuery =
+          piece.op == '+' && rest.empty() && !before.empty() && before.back() != '/';
+      if (!capturesQuery) path.append("{").append(piece.name).append("}");
+    }
+    before = piece.text;
   }
-  path.append(urlTemplate.substr(std::min(start, urlTemplate.size())));
   return path;
 }
 
@@ -286,14 +284,12 @@ bool templateNames(std::string_view path, std::string_view name) {
   return path.find(placeholder) != std::string_view::npos;
 }
 
-// The placeholder names of a template, in order.
+// The placeholder names of a template, in order, as written.
 std::vector<std::string> placeholders(std::string_view urlTemplate) {
   std::vector<std::string> names;
-  for (std::size_t open = urlTemplate.find('{'); open != std::string_view::npos;
-       open = urlTemplate.find('{', open + 1)) {
-    std::size_t close = urlTemplate.find('}', open);
-    if (close == std::string_view::npos) break;
-    names.emplace_back(urlTemplate.substr(open + 1, close - open - 1));
+  while (!urlTemplate.empty()) {
+    const TemplatePiece piece = takeTemplatePiece(urlTemplate);
+    if (piece.placeholder) names.emplace_back(piece.text.substr(1, piece.text.size() - 2));
   }
   return names;
 }

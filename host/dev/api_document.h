@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/api_catalog.h"
+#include "host/description/api_catalog.h"
 #include "host/host_value.h"
 
 namespace zel::host {

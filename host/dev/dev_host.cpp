@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "boundary/log_level_codes.h"
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
 #include "host/dev/plugin_copy.h"
 #include "host/dev/zel_maps_defaults.h"
-#include "host/method_names.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

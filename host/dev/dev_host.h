@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "host/api_version.h"
+#include "host/description/api_catalog.h"
 #include "host/dev/dev_host_api.h"
 #include "host/dev/event_hub.h"
 #include "host/dev/mock_folder.h"

@@ -3,10 +3,11 @@
 #include <exception>
 #include <utility>
 
-#include "host/host_flat_value.h"
+#include "host/conversions/host_flat_value.h"
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
+#include "host/hosting/request_copy.h"
 #include "host/messages.h"
-#include "host/method_names.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

@@ -26,12 +26,11 @@
 #include <vector>
 
 #include "boundary/host_api.h"
-#include "host/host_api_table.h"
-#include "host/host_records.h"
 #include "host/host_value.h"
-#include "host/response_filler.h"
+#include "host/hosting/host_api_table.h"
+#include "host/hosting/response_filler.h"
+#include "host/hosting/subscription_table.h"
 #include "host/scripted_response.h"
-#include "host/subscription_table.h"
 
 namespace zel::host {
 

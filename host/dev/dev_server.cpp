@@ -4,15 +4,15 @@
 #include <chrono>
 #include <thread>
 
+#include "host/calling/route_match.h"
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
 #include "host/dev/api_document.h"
 #include "host/dev/http_server.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
 #include "host/dev/request_guard.h"
 #include "host/dev/static_folder.h"
-#include "host/method_names.h"
-#include "host/route_match.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

@@ -22,8 +22,8 @@
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/messages.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

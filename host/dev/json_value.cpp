@@ -13,8 +13,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/messages.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

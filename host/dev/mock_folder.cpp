@@ -16,10 +16,10 @@
 #include <cstring>
 #include <system_error>
 
+#include "host/calling/route_match.h"
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
 #include "host/dev/messages.h"
-#include "host/method_names.h"
-#include "host/route_match.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/messages.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

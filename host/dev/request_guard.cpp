@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/messages.h"
-#include "host/text_template.h"
 
 namespace zel::host {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "host/dev/mock_folder.h"
-#include "host/entry_name.h"
+#include "host/loading/entry_name.h"
 
 namespace zel::host {
 

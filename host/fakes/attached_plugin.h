@@ -12,9 +12,8 @@
 #include "binding/type_registry.h"
 #include "host/fakes/recording_host_api.h"
 #include "plugin/entry.h"
+#include "plugin/identity.h"
 #include "plugin/plugin_base.h"
-#include "plugin/plugin_names.h"
-#include "plugin/plugin_version.h"
 
 namespace zel::host {
 

@@ -14,36 +14,36 @@
 // table's, and handlers and plugin callbacks run outside both, so they may
 // call back into the host. Neither copyable nor movable: the plugin keeps the
 // table's address. Responses it handed out may outlive it (their counters are
-// shared).
+// shared). The table and the records live in an object of its own
+// (recording_host_api.cpp), so this header shows only the plain values of
+// host/scripted_response.h.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "boundary/host_api.h"
-#include "host/host_api_table.h"
-#include "host/host_records.h"
 #include "host/host_value.h"
-#include "host/response_filler.h"
 #include "host/scripted_response.h"
-#include "host/subscription_table.h"
 
 namespace zel::host {
 
-class RecordingHostApi final : public HostApiTable {
+class RecordingHostApi final {
  public:
   using RequestHandler = std::function<ScriptedResponse(const RecordedRequest& request)>;
 
   RecordingHostApi();
+  ~RecordingHostApi();
+  RecordingHostApi(const RecordingHostApi&) = delete;
+  RecordingHostApi& operator=(const RecordingHostApi&) = delete;
+
+  // The table to hand to the plugin; the same address for the host's life.
+  [[nodiscard]] HostApi* api();
 
   // Answers requests with this method code and exactly this url (query
   // included); a later answer for the same pair replaces the earlier one.
@@ -63,7 +63,7 @@ class RecordingHostApi final : public HostApiTable {
   // Whether sent events keep a copy of their payload (the default). A host
   // that only counts events, as the benchmarks do, records them without it
   // and does not grow by a whole catalogue for every announcement.
-  void recordEventPayloads(bool record) { recordEventPayloads_ = record; }
+  void recordEventPayloads(bool record);
 
   // Copies of the records, in call order.
   [[nodiscard]] std::vector<HostCall> calls() const;
@@ -78,37 +78,11 @@ class RecordingHostApi final : public HostApiTable {
   // Misuse the host noticed: handlers that threw, stream reads after close...
   [[nodiscard]] std::vector<std::string> faults() const;
   // What happened to the responses handed out so far.
-  [[nodiscard]] const ResponseJournal& responses() const { return *journal_; }
+  [[nodiscard]] const ResponseJournal& responses() const;
 
  private:
-  void entered(HostCall call) override;
-  void sendRequest(HostResponse& response, const HostRequest* request) override;
-  void sendEvent(const HostEvent& event) override;
-  void subscribe(RecordedSubscription subscription) override;
-  void unsubscribe(std::string_view eventName, std::uint32_t pluginHandle) override;
-  void yield() override;
-  void beginWait(std::string_view label, std::uint32_t flags) override;
-  void writeLog(std::int32_t level, std::string_view text) override;
-
-  void addFault(std::string text);
-  [[nodiscard]] RequestHandler handlerFor(std::uint32_t method, const std::string& url) const;
-
-  std::shared_ptr<ResponseJournal> journal_;
-  SubscriptionTable activeSubscriptions_;
-
-  mutable std::mutex mutex_;
-  std::map<std::pair<std::uint32_t, std::string>, RequestHandler> handlers_;
-  RequestHandler otherHandler_;
-  std::function<void()> yieldHandler_;
-  std::vector<HostCall> calls_;
-  std::vector<RecordedRequest> requests_;
-  std::vector<RecordedEvent> sentEvents_;
-  std::vector<RecordedSubscription> subscriptions_;
-  std::vector<RecordedUnsubscription> unsubscriptions_;
-  std::vector<RecordedWait> waits_;
-  std::vector<RecordedLog> logs_;
-  std::vector<std::string> faults_;
-  std::atomic<bool> recordEventPayloads_{true};
+  class Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace zel::host

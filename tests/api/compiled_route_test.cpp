@@ -1,6 +1,6 @@
 // Route selection: exact paths, patterns, methods and the choice among
 // several matching routes.
-#include "api/compiled_route.h"
+#include "api/internal/compiled_route.h"
 
 #include <gtest/gtest.h>
 

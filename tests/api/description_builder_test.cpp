@@ -1,7 +1,7 @@
 // The host-facing description records: their byte layout on the 32-bit
 // builds, the links of every array, the type references, and the
 // FunctionRecords of the ApiDescription.
-#include "api/description_builder.h"
+#include "api/internal/description_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "api/describe_registry.h"
-#include "api/invocation.h"
+#include "api/internal/invocation.h"
 #include "api/route_declarer.h"
 #include "binding/type_registry.h"
 #include "boundary/method_codes.h"

@@ -14,11 +14,11 @@
 #include "api/describe_registry.h"
 #include "boundary/description_records.h"
 #include "boundary/method_codes.h"
-#include "host/api_description_view.h"
+#include "host/calling/response_reader.h"
+#include "host/conversions/host_flat_value.h"
+#include "host/description/api_description_view.h"
 #include "host/fakes/recording_host_api.h"
-#include "host/host_flat_value.h"
 #include "host/plugin_host.h"
-#include "host/response_reader.h"
 
 namespace zel::host {
 namespace {

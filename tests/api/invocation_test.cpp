@@ -2,7 +2,7 @@
 // selection to the response record and its release function, including the
 // failures: no route, argument errors, handler outcomes, faults and
 // exhausted memory.
-#include "api/invocation.h"
+#include "api/internal/invocation.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@
 #include "binding/type_registry.h"
 #include "boundary/description_records.h"
 #include "boundary/method_codes.h"
-#include "host/response_reader.h"
+#include "host/calling/response_reader.h"
 #include "memory/memory.h"
 
 namespace zel {

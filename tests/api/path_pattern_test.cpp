@@ -1,7 +1,7 @@
 // The matcher of templates with placeholders: whole-path matching, decoded
 // captures, and the same answers as the ECMAScript regular expression of the
 // template, for paths of any length.
-#include "api/path_pattern.h"
+#include "api/internal/path_pattern.h"
 
 #include <gtest/gtest.h>
 

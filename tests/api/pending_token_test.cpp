@@ -1,6 +1,6 @@
 // PendingToken: the parameters a handler keeps between invoke and complete
 // are owned by one token at a time and destroyed once.
-#include "api/pending_token.h"
+#include "api/internal/pending_token.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Percent-decoding of path captures and query pieces.
-#include "api/percent_decoding.h"
+#include "api/internal/percent_decoding.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "host/entry_name.h"
-#include "host/plugin_library.h"
+#include "host/loading/entry_name.h"
+#include "host/plugin_host.h"
 
 namespace zel::host {
 namespace {

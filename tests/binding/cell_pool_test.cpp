@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "binding/internal/page_pool.h"
-#include "binding/internal/records.h"
+#include "binding/internal/value_context.h"
 #include "binding/value.h"
-#include "binding/value_context.h"
+#include "binding/value_records.h"
 #include "memory/memory.h"
 
 namespace zel::binding::internal {

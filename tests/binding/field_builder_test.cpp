@@ -1,4 +1,4 @@
-#include "binding/internal/field_builder.h"
+#include "binding/field_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "binding/value_context.h"
+#include "binding/internal/value_context.h"
 #include "memory/memory.h"
 #include "tests/formats/value_text.h"
 

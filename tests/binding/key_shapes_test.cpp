@@ -1,4 +1,4 @@
-#include "binding/internal/key_shapes.h"
+#include "binding/key_shapes.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "binding/internal/field_builder.h"
-#include "binding/internal/records.h"
-#include "binding/value_context.h"
+#include "binding/field_builder.h"
+#include "binding/internal/value_context.h"
+#include "binding/value_records.h"
 #include "memory/memory.h"
 #include "tests/formats/value_text.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "binding/internal/page_pool.h"
-#include "binding/value_context.h"
+#include "binding/internal/value_context.h"
 #include "boundary/host_api.h"
 #include "memory/memory.h"
 

@@ -1,6 +1,6 @@
 // Brace templates: compiling to numbered templates, the field map, type
 // suffixes, alternatives, silent placeholders and printf specifications.
-#include "diagnostics/named_template.h"
+#include "diagnostics/internal/named_template.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "boundary/argument_location_codes.h"
+#include "boundary/description_records.h"
 #include "boundary/method_codes.h"
-#include "boundary/type_kind_codes.h"
+#include "host/description/api_catalog.h"
 #include "host/fakes/recording_host_api.h"
 #include "host/plugin_host.h"
 

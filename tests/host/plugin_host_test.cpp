@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "boundary/method_codes.h"
-#include "host/api_description_view.h"
+#include "host/description/api_description_view.h"
 #include "host/fakes/recording_host_api.h"
 #include "tests/host/text_matchers.h"
 

@@ -2,7 +2,8 @@
 # The layer check on small trees of its own: a clean stack passes, and an
 # include of a folder above, an include cycle, a fake reached from the host
 # library, a relative include that leaves its folder and a file name repeated
-# across library folders each fail with the offending file named.
+# across library folders and an include of another folder's internal/ each
+# fail with the offending file named.
 set -uo pipefail
 check="$(cd "$(dirname "$0")/../.." && pwd)/scripts/check-layers"
 work=$(mktemp -d)
@@ -56,5 +57,16 @@ expect fail repeated_name "$(tree repeated boundary/value.h=boundary/x.h \
   "binding/internal/value.h: the name value.h is also a file of boundary/"
 expect pass messages_tables "$(tree tables binding/messages.h=boundary/b.h api/messages.h=binding/x.h \
   host/route.h=boundary/b.h api/route.h=binding/x.h)"
+expect fail foreign_internal "$(tree foreign formats/f.cpp=binding/internal/b.h \
+  binding/internal/b.h=binding/v.h)" \
+  "formats/f.cpp: includes binding/internal/b.h, an internal header of binding"
+expect fail fake_reaches_host_internal "$(tree fakeinternal host/fakes/f.h=host/internal/h.h)" \
+  "host/fakes/f.h: includes host/internal/h.h, an internal header of host"
+expect pass own_and_tests_internal "$(tree owninternal binding/v.h=binding/internal/b.h \
+  tests/binding/t.cpp=binding/internal/b.h fuzz/z.cpp=binding/internal/b.h)"
+expect pass host_concerns "$(tree concerns host/calling/c.cpp=host/loading/l.h \
+  host/loading/l.h=boundary/b.h host/dev/d.cpp=host/calling/c.h)"
+expect fail sdk_fake_reaches_host "$(tree sdkfake host/sdk_fakes/q.h=host/h.h)" \
+  "host/sdk_fakes/q.h: includes host/h.h; host/sdk_fakes may include only:"
 
 exit $((failures > 0))

@@ -12,8 +12,8 @@
 
 #include "api/route_declarer.h"
 #include "diagnostics/logger.h"
+#include "plugin/identity.h"
 #include "plugin/plugin_base.h"
-#include "plugin/plugin_version.h"
 #include "tests/plugin/recording_log_target.h"
 
 namespace zel {

@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "host/conversions/host_flat_value.h"
 #include "host/fakes/attached_plugin.h"
-#include "host/host_flat_value.h"
+#include "plugin/internal/resource_listeners.h"
 #include "plugin/json_api_event.h"
-#include "plugin/resource_listeners.h"
 
 namespace zel {
 namespace {

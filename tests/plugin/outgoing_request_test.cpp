@@ -14,7 +14,7 @@
 #include "boundary/method_codes.h"
 #include "host/fakes/recording_host_api.h"
 #include "memory/memory.h"
-#include "plugin/host_channel.h"
+#include "plugin/internal/host_channel.h"
 
 namespace zel {
 namespace {

@@ -1,7 +1,7 @@
 // The service-proxy tables: messages kept by key, waiters they fulfil,
 // asynchronous handlers, and the log lines, through the three events the
 // plugin object subscribes at attach.
-#include "plugin/service_proxy.h"
+#include "plugin/internal/service_proxy.h"
 
 #include <atomic>
 #include <string>

@@ -1,6 +1,6 @@
 // The telemetry sender posts through the host and hands back a future that
 // is already satisfied.
-#include "plugin/telemetry.h"
+#include "plugin/internal/telemetry.h"
 
 #include <chrono>
 #include <string>

@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "host/fakes/quiet_host.h"
+#include "host/sdk_fakes/quiet_host.h"
 #include "maps/game_data.h"
 
 namespace zel::reliability {

@@ -11,9 +11,8 @@
 #include "boundary/description_records.h"
 #include "boundary/host_api.h"
 #include "boundary/method_codes.h"
-#include "host/fakes/quiet_host.h"
 #include "host/plugin_host.h"
-#include "host/plugin_library.h"
+#include "host/sdk_fakes/quiet_host.h"
 #include "tests/reliability/game_data_documents.h"
 
 namespace zel::reliability {

@@ -5,13 +5,13 @@
 #include <iterator>
 #include <string>
 
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
-#include "host/method_names.h"
-#include "host/text_template.h"
 
 namespace zel::host::cli {
 

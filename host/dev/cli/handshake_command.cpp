@@ -2,13 +2,13 @@
 #include <cstdio>
 #include <string>
 
-#include "host/api_description_view.h"
+#include "host/conversions/method_names.h"
+#include "host/conversions/text_template.h"
+#include "host/description/api_description_view.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
 #include "host/fakes/recording_host_api.h"
-#include "host/method_names.h"
 #include "host/plugin_host.h"
-#include "host/text_template.h"
 
 namespace zel::host::cli {
 

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string_view>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
 #include "host/dev/sdk_layout.h"
 #include "host/dev/zel_maps_defaults.h"
-#include "host/program_path.h"
-#include "host/text_template.h"
+#include "host/loading/program_path.h"
 
 namespace zel::host::cli {
 

@@ -6,12 +6,12 @@
 #include <optional>
 #include <thread>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
 #include "host/dev/dev_server.h"
 #include "host/dev/file_watcher.h"
-#include "host/text_template.h"
 
 namespace zel::host::cli {
 

@@ -9,9 +9,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "boundary/argument_location_codes.h"
+#include "boundary/description_records.h"
 #include "boundary/method_codes.h"
-#include "boundary/type_kind_codes.h"
 #include "host/dev/json_value.h"
 #include "host/plugin_host.h"
 #include "tests/host/dev/child_process.h"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "boundary/method_codes.h"
+#include "host/calling/response_reader.h"
 #include "host/dev/dev_host.h"
 #include "tests/host/dev/sample_data.h"
 

@@ -12,7 +12,7 @@
 
 #include "boundary/method_codes.h"
 #include "host/dev/dev_host.h"
-#include "host/program_path.h"
+#include "host/loading/program_path.h"
 #include "tests/host/dev/sample_data.h"
 
 namespace zel::host {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "boundary/method_codes.h"
+#include "host/calling/response_reader.h"
 
 namespace zel::host {
 namespace {

@@ -37,10 +37,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
 #include "host/host_value.h"
-#include "host/text_template.h"
 #include "tests/host/dev/served_child.h"
 
 namespace zel::host {

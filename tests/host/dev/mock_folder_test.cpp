@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "boundary/method_codes.h"
-#include "host/response_filler.h"
-#include "host/response_reader.h"
+#include "host/calling/response_reader.h"
+#include "host/hosting/response_filler.h"
 #include "tests/host/dev/sample_data.h"
 
 namespace zel::host {

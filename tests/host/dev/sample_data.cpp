@@ -5,8 +5,8 @@
 #include <memory>
 #include <sstream>
 
-#include "host/response_filler.h"
-#include "host/response_reader.h"
+#include "host/calling/response_reader.h"
+#include "host/hosting/response_filler.h"
 
 #if defined(_WIN32)
 #include <process.h>

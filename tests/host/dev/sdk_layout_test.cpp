@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/dev/zel_maps_defaults.h"
-#include "host/program_path.h"
+#include "host/loading/program_path.h"
 
 namespace zel::host {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "boundary/method_codes.h"
-#include "host/entry_name.h"
+#include "host/loading/entry_name.h"
 #include "tests/host/dev/sample_data.h"
 
 namespace zel::host {

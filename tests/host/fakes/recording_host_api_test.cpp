@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "boundary/method_codes.h"
-#include "host/host_flat_value.h"
-#include "host/response_reader.h"
+#include "host/calling/response_reader.h"
+#include "host/conversions/host_flat_value.h"
 
 namespace zel::host {
 namespace {

@@ -1,0 +1,48 @@
+// TypeKind: the 8-bit code of every type a field, argument or result can
+// have, from "bool" to "map" (the codes of boundary/description_records.h), and
+// its name as messages print it.
+//
+//   typeKindName(TypeKind::Int32);   // "int32"
+//   typeKindName(TypeKind::None);    // ""
+//
+// Names are static texts.
+#pragma once
+
+#include <cstdint>
+
+#include "boundary/description_records.h"
+
+namespace zel {
+
+// The plugin's spelling of the kind codes, one byte wide.
+enum class TypeKind : std::uint8_t {
+  None = kTypeKindNone,  // no type: a function without a result
+  Bool = kTypeKindBool,
+  Int8 = kTypeKindInt8,
+  UInt8 = kTypeKindUInt8,
+  Int16 = kTypeKindInt16,
+  UInt16 = kTypeKindUInt16,
+  Int32 = kTypeKindInt32,
+  UInt32 = kTypeKindUInt32,
+  Int64 = kTypeKindInt64,
+  UInt64 = kTypeKindUInt64,
+  Float = kTypeKindFloat,
+  Double = kTypeKindDouble,
+  String = kTypeKindString,
+  Object = kTypeKindObject,  // a BindingValue holding any value
+  Blob = kTypeKindBlob,
+  Vector = kTypeKindVector,
+  Enum = kTypeKindEnum,
+  Struct = kTypeKindStruct,
+  Callback = kTypeKindCallback,
+  Map = kTypeKindMap,  // hash map from text to the element type
+};
+// A kind code added to the boundary needs its enumerator here.
+static_assert(static_cast<std::uint32_t>(TypeKind::Map) + 1 == kTypeKindCount);
+
+// The kind's name; the empty text for None and for codes above Map.
+[[nodiscard]] constexpr const char* typeKindName(TypeKind kind) noexcept {
+  return typeKindCodeName(static_cast<std::uint32_t>(kind));
+}
+
+}  // namespace zel

@@ -1,0 +1,13 @@
+#include "plugin/internal/events.h"
+
+#include "binding/convert_flat.h"
+#include "plugin/internal/messages.h"
+
+namespace zel::plugin::internal {
+
+bool payloadToValue(const FlatValue& payload, BindingValue& value) {
+  // An event that does not convert is dropped without a report.
+  return flatToValue(value, payload, plugin::messages::kPayloadPath).ok();
+}
+
+}  // namespace zel::plugin::internal

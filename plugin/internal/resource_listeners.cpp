@@ -1,0 +1,81 @@
+#include "plugin/internal/resource_listeners.h"
+
+#include <cstddef>
+#include <utility>
+
+namespace zel {
+namespace {
+
+bool store(plugin::internal::TextTable<SharedResourceListener>& table, std::string_view key,
+           ResourceListener listener) {
+  if (!listener) return false;
+  table.insert_or_assign(rootedUri(key),
+                         std::make_shared<const ResourceListener>(std::move(listener)));
+  return true;
+}
+
+bool remove(plugin::internal::TextTable<SharedResourceListener>& table, std::string_view key) {
+  const auto found = table.find(rootedUri(key));
+  if (found == table.end()) return false;
+  table.erase(found);
+  return true;
+}
+
+}  // namespace
+
+ResourceListeners::ResourceListeners()
+    : exact_(plugin::internal::kTableBuckets), patterns_(plugin::internal::kTableBuckets) {}
+
+bool ResourceListeners::setExact(std::string_view uri, ResourceListener listener) {
+  return store(exact_, uri, std::move(listener));
+}
+
+bool ResourceListeners::setPattern(std::string_view pattern, ResourceListener listener) {
+  return store(patterns_, pattern, std::move(listener));
+}
+
+bool ResourceListeners::removeExact(std::string_view uri) {
+  return remove(exact_, uri);
+}
+
+bool ResourceListeners::removePattern(std::string_view pattern) {
+  return remove(patterns_, pattern);
+}
+
+void ResourceListeners::collect(std::string_view uri,
+                                std::vector<SharedResourceListener>& matches) const {
+  if (const auto found = exact_.find(uri); found != exact_.end()) matches.push_back(found->second);
+  for (const auto& [pattern, listener] : patterns_) {
+    if (matchesUriPattern(pattern, uri)) matches.push_back(listener);
+  }
+}
+
+void ResourceListeners::clear() {
+  plugin::internal::resetTable(exact_);
+  plugin::internal::resetTable(patterns_);
+}
+
+bool matchesUriPattern(std::string_view pattern, std::string_view uri) noexcept {
+  std::size_t u = 0;
+  for (const char p : pattern) {
+    if (p != '*') {
+      if (u == uri.size() || uri[u] != p) return false;
+      ++u;
+      continue;
+    }
+    if (u == uri.size()) return false;
+    if (uri[u] == '/') continue;  // "*" matches nothing here
+    while (u < uri.size() && uri[u] != '/') ++u;
+  }
+  return u == uri.size();
+}
+
+std::string rootedUri(std::string_view uri) {
+  std::string rooted;
+  rooted.reserve(uri.size() + 1);
+  if (uri.empty() || uri.front() != '/') rooted += '/';
+  rooted += uri;
+  return rooted;
+}
+
+}  // namespace zel
