@@ -81,6 +81,19 @@ class FunctionBuilder {
 
 namespace api::internal {
 
+// The identity of the structure or enum that native type T names (T itself,
+// or its elements'); null when it names none.
+template <typename T>
+[[nodiscard]] const TypeIdentity* namedIdentityOf() noexcept {
+  if constexpr (std::is_void_v<T>) {
+    return nullptr;
+  } else if constexpr (std::is_void_v<typename NativeType<T>::NamedType>) {
+    return nullptr;
+  } else {
+    return &typeIdentity<typename NativeType<T>::NamedType>();
+  }
+}
+
 // The registry side of a declaration, shared by every handler type.
 class RouteDeclarations {
  public:
@@ -112,10 +125,16 @@ class RouteDeclarations {
   void describeSignature(FunctionDescriptor& function) {
     addArguments(function, static_cast<HandlerArguments<Handler>*>(nullptr));
     function.setResult(typeRefOf<HandlerResultValue<Handler>>(*registry_));
+    function.setResultNamedIdentity(namedIdentityOf<HandlerResultValue<Handler>>());
   }
   template <typename... A>
   void addArguments(FunctionDescriptor& function, TypeList<A...>*) {
-    (function.addArgument(typeRefOf<std::remove_cvref_t<A>>(*registry_)), ...);
+    (function.addArgument(typeRefOf<std::remove_cvref_t<A>>(*registry_))
+         .setNamedIdentity(namedIdentityOf<std::remove_cvref_t<A>>()),
+     ...);
+    // A std::optional parameter is an argument that may be absent.
+    [[maybe_unused]] std::size_t index = 0;
+    (function.argument(index++).setOptional(isOptionalNative<std::remove_cvref_t<A>>), ...);
   }
 
   TypeRegistry* registry_;

@@ -13,7 +13,8 @@
 //   std::string (string); BindingValue (object, any value); Blob, a vector of
 //   bytes (blob); BindingCallback (callback); a 32-bit enum type (enum);
 //   std::vector<E> of any of these but bytes (vector); std::unordered_map
-//   from std::string to E (map); any other class (struct, registered).
+//   from std::string to E (map); any other class (struct, registered);
+//   std::optional<E> of any of these (E's kinds: a value that may be absent).
 // Structures and enums are found through their TypeIdentity in the registry;
 // a native type not listed here does not compile.
 //
@@ -23,6 +24,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
@@ -62,6 +64,7 @@ enum class NativeCategory {
   Enum,
   Vector,
   Map,
+  Optional,
   Struct,
 };
 
@@ -74,6 +77,11 @@ template <typename T>
 struct IsTextMap : std::false_type {};
 template <typename E, typename H, typename Q, typename A>
 struct IsTextMap<std::unordered_map<std::string, E, H, Q, A>> : std::true_type {};
+
+template <typename T>
+struct IsOptional : std::false_type {};
+template <typename E>
+struct IsOptional<std::optional<E>> : std::true_type {};
 
 template <typename T>
 constexpr NativeCategory nativeCategory() {
@@ -97,6 +105,8 @@ constexpr NativeCategory nativeCategory() {
     return NativeCategory::Vector;
   } else if constexpr (IsTextMap<T>::value) {
     return NativeCategory::Map;
+  } else if constexpr (IsOptional<T>::value) {
+    return NativeCategory::Optional;
   } else if constexpr (std::is_class_v<T>) {
     return NativeCategory::Struct;
   } else {
@@ -128,6 +138,10 @@ struct ScalarType {
 };
 
 }  // namespace internal
+
+// True for std::optional<E>: an argument or field that may be absent.
+template <typename T>
+inline constexpr bool isOptionalNative = internal::IsOptional<T>::value;
 
 template <typename T, internal::NativeCategory C = internal::nativeCategory<T>()>
 struct NativeType {
@@ -359,6 +373,43 @@ struct NativeType<T, internal::NativeCategory::Map> {
   }
 };
 
+// A value that may be absent: the kinds and named type are its value's. An
+// empty input (no source gave it) leaves it empty; any other input converts
+// as for the value, failures included, and a failed conversion leaves an
+// empty optional empty. An empty optional becomes the empty value.
+template <typename T>
+struct NativeType<T, internal::NativeCategory::Optional> {
+  using Element = typename T::value_type;
+  using ElementType = NativeType<Element>;
+  static constexpr TypeKind kKind = ElementType::kKind;
+  static constexpr TypeKind kElementKind = ElementType::kElementKind;
+  using NamedType = typename ElementType::NamedType;
+
+  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
+                       const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
+    if (!status.ok()) return;
+    if (input.isEmpty()) {
+      target.reset();
+      return;
+    }
+    if (target.has_value()) {
+      ElementType::toNative(status, *target, input, path, type, registry);
+      return;
+    }
+    target.emplace();
+    ElementType::toNative(status, *target, input, path, type, registry);
+    if (!status.ok()) target.reset();
+  }
+  static void toValue(ValueNode& output, const T& native, const TypeDescriptor* type,
+                      const TypeRegistry* registry, ConversionStatus& status) {
+    if (native.has_value()) {
+      ElementType::toValue(output, *native, type, registry, status);
+    } else {
+      output.reset();
+    }
+  }
+};
+
 // The FieldConverter of a field of native type T.
 template <typename T>
 class NativeConverter final : public FieldConverter {
@@ -371,6 +422,13 @@ class NativeConverter final : public FieldConverter {
                const TypeRegistry* registry, ConversionStatus& status) const override {
     if (!status.ok()) return;
     NativeType<T>::toValue(output, *static_cast<const T*>(native), type, registry, status);
+  }
+  bool holdsValue(const void* native) const noexcept override {
+    if constexpr (isOptionalNative<T>) {
+      return static_cast<const T*>(native)->has_value();
+    } else {
+      return true;
+    }
   }
 };
 

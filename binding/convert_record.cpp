@@ -102,7 +102,7 @@ void toStructure(ConversionStatus& status, void* record, const ValueNode& input,
     if (!value.isEmpty()) {
       field.converter().toNative(status, base + field.offset(), value, field.name().c_str(),
                                  field.type().type, registry);
-    } else if (field.required()) {
+    } else if (field.required() && !field.optional()) {
       status.setError(
           formatPositional(msg::kMissingRequiredField, path, type->name(), field.name()));
     }
@@ -137,6 +137,7 @@ void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* 
   const auto* const base = static_cast<const unsigned char*>(record);
   for (const FieldDescriptor& field : type->fields()) {
     const void* native = base + field.offset();
+    if (field.optional() && !field.converter().holdsValue(native)) continue;
     if (field.omitWhenZero()) {
       // The zero test needs the converted value before it may enter the output.
       BindingValue converted;

@@ -45,12 +45,17 @@ class ArgumentDescriptor {
     description_ = description;
   }
   void setOptional(bool optional) noexcept { optional_ = optional; }
+  // The native structure or enum the argument names (itself, or its
+  // elements'), by which a call finds its descriptor; null when none.
+  const TypeIdentity* namedIdentity() const noexcept { return namedIdentity_; }
+  void setNamedIdentity(const TypeIdentity* identity) noexcept { namedIdentity_ = identity; }
 
  private:
   std::string name_;
   std::string description_;
   bool optional_ = false;
   TypeRef type_;
+  const TypeIdentity* namedIdentity_ = nullptr;
   const FunctionDescriptor* owner_;
 };
 
@@ -79,6 +84,11 @@ class FunctionDescriptor {
   ArgumentDescriptor& addArgument(TypeRef type);
   ArgumentDescriptor& argument(std::size_t index) { return arguments_.at(index); }
   void setResult(TypeRef result) noexcept { result_ = result; }
+  // The same as ArgumentDescriptor::namedIdentity, for the result.
+  const TypeIdentity* resultNamedIdentity() const noexcept { return resultNamedIdentity_; }
+  void setResultNamedIdentity(const TypeIdentity* identity) noexcept {
+    resultNamedIdentity_ = identity;
+  }
   // Appends the tag unless it is empty.
   void addTag(std::string_view tag);
   void setNameSpace(std::string_view nameSpace) { nameSpace_ = nameSpace; }
@@ -92,6 +102,7 @@ class FunctionDescriptor {
   std::string name_;
   std::vector<ArgumentDescriptor> arguments_;
   TypeRef result_;
+  const TypeIdentity* resultNamedIdentity_ = nullptr;
   std::vector<std::string> tags_;
   std::string nameSpace_;
   std::string description_;

@@ -78,4 +78,20 @@ inline constexpr const char kIncompatibleFlatKind[] =
     "Couldn't assign value to '%1' of type object because the input is of an incompatible type "
     "'%2'.";
 
+// --- Registry check at load --------------------------------------------------------------------
+
+// Level ERROR, a field whose structure or enum was not registered before its structure: %1 the
+// structure's name, %2 the field's name, %3 the field's native type.
+inline constexpr const char kFieldTypeNotRegistered[] =
+    "Structure '%1' field '%2' has type '%3', which was not registered before '%1'";
+
+// Level ERROR, a function argument whose structure or enum is not registered: %1 the function's
+// name, %2 the argument's name (its index when it has none), %3 the native type it names.
+inline constexpr const char kArgumentTypeNotRegistered[] =
+    "Function '%1' argument '%2' has type '%3', which is not registered";
+
+// Level ERROR, the same for a function's result: %1 the function's name, %2 the native type.
+inline constexpr const char kResultTypeNotRegistered[] =
+    "Function '%1' result has type '%2', which is not registered";
+
 }  // namespace zel::binding::messages

@@ -5,8 +5,9 @@
 #   lib/                  libzel_sdk.a, libzel_host.a, libzel_host_fakes.a
 #   lib/zel-sdk/          the counting operator new/delete as an object file,
 #                         and on Windows the libyaml the SDK reads YAML with
-#   lib/cmake/ZelSdk/     the package: config, version, targets, ZelPlugin.cmake
-#   bin/                  zel-host
+#   lib/cmake/ZelSdk/     the package: config, version, targets, ZelPlugin.cmake,
+#                         and toolchains/ the toolchain file this build used
+#   bin/                  zel-host, and the zel-maps plugin it serves by default
 # Targets: ZelSdk::sdk, ZelSdk::operator_new, ZelSdk::host, ZelSdk::host_fakes,
 # ZelSdk::boundary; the SDK fakes stay in this tree, for our fuzzers. Debug
 # sections are stripped from what is installed: they name this tree's paths.
@@ -75,7 +76,8 @@ set(ZEL_PUBLIC_HEADERS
     host/scripted_response.h
     host/api_version.h
     host/host_value.h
-    host/fakes/recording_host_api.h)
+    host/fakes/recording_host_api.h
+    host/fakes/plugin_test.h)
 foreach(header IN LISTS ZEL_PUBLIC_HEADERS)
   if(NOT EXISTS ${CMAKE_SOURCE_DIR}/${header})
     message(FATAL_ERROR "ZEL_PUBLIC_HEADERS names ${header}, which does not exist")
@@ -118,6 +120,8 @@ install(TARGETS zel_operator_new EXPORT ZelSdkTargets
         OBJECTS DESTINATION ${CMAKE_INSTALL_LIBDIR}/zel-sdk/objects)
 if(TARGET zel-host)
   install(TARGETS zel-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # zel-host's default plugin, where it looks for it (host/dev/sdk_layout.h).
+  install(FILES $<TARGET_FILE:zel_maps> DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(EXPORT ZelSdkTargets NAMESPACE ZelSdk:: DESTINATION ${ZEL_PACKAGE_DIR})
 
@@ -129,14 +133,21 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/ZelSdkConfigVersion.cmake
                                  VERSION ${ZEL_SDK_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/ZelSdkConfig.cmake ${CMAKE_BINARY_DIR}/ZelSdkConfigVersion.cmake
               ${CMAKE_CURRENT_LIST_DIR}/ZelPlugin.cmake DESTINATION ${ZEL_PACKAGE_DIR})
+# The toolchain file the SDK was built with: a plugin built against the
+# prefix alone names <prefix>/lib/cmake/ZelSdk/toolchains/<file>.
+if(CMAKE_TOOLCHAIN_FILE)
+  get_filename_component(zel_toolchain ${CMAKE_TOOLCHAIN_FILE} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
+  install(FILES ${zel_toolchain} DESTINATION ${ZEL_PACKAGE_DIR}/toolchains)
+endif()
 
-# Runs last: the installed archives, object and program lose their debug
+# Runs last: the installed archives, object, program and plugin lose their debug
 # sections, which carry the paths of this tree.
 install(CODE "
   file(GLOB_RECURSE zel_installed
        \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/*${CMAKE_STATIC_LIBRARY_SUFFIX}\"
        \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/zel-sdk/objects/*\"
-       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zel-host*\")
+       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zel-host*\"
+       \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zel_maps*\")
   foreach(file IN LISTS zel_installed)
     if(NOT IS_DIRECTORY \"\${file}\")
       execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug \"\${file}\" COMMAND_ERROR_IS_FATAL ANY)

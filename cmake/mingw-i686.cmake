@@ -4,8 +4,16 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-get_filename_component(_zel_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32 "${_zel_root}/.deps/mingw32")
+# Packages are searched under the mingw root and, in this repository, the
+# cross-built libraries of .deps/mingw32 (libyaml, GoogleTest); installed with
+# the SDK (<prefix>/lib/cmake/ZelSdk/toolchains/), under the SDK's prefix
+# instead, so that find_package(ZelSdk) finds the package beside this file.
+if(EXISTS "${CMAKE_CURRENT_LIST_DIR}/../ZelSdkConfig.cmake")
+  get_filename_component(_zel_search_root "${CMAKE_CURRENT_LIST_DIR}/../../../.." ABSOLUTE)
+else()
+  get_filename_component(_zel_search_root "${CMAKE_CURRENT_LIST_DIR}/../.deps/mingw32" ABSOLUTE)
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32 "${_zel_search_root}")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

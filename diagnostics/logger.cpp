@@ -223,17 +223,20 @@ void stampTime(LogRecord& record) {
   record.time = platform::localTime();
 }
 
-void logV(std::int32_t level, std::uint64_t mask, const char* format, va_list arguments) {
+bool passesFilters(std::int32_t level, std::uint64_t mask) {
   LoggerState& s = state();
   if (!s.created.load(std::memory_order_acquire)) {
     std::lock_guard guard(s.lock);
     ensureCreatedLocked(s);
   }
-  if (format == nullptr || s.disabled.load(std::memory_order_relaxed) ||
-      level < s.minimumLevel.load(std::memory_order_relaxed) ||
-      (mask & s.muteMask.load(std::memory_order_relaxed)) != 0) {
-    return;
-  }
+  return !s.disabled.load(std::memory_order_relaxed) &&
+         level >= s.minimumLevel.load(std::memory_order_relaxed) &&
+         (mask & s.muteMask.load(std::memory_order_relaxed)) == 0;
+}
+
+void logV(std::int32_t level, std::uint64_t mask, const char* format, va_list arguments) {
+  if (!passesFilters(level, mask) || format == nullptr) return;
+  LoggerState& s = state();
 
   char text[kLogMessageBufferSize];
   if (std::vsnprintf(text, sizeof text, format, arguments) < 0) text[0] = '\0';

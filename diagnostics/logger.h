@@ -5,19 +5,22 @@
 //
 //   zel::logger::acquire();                                   // once per user
 //   zel::logMessage(zel::kLogError, zel::kTagDbg, "Bad id %d", id);
+//   zel::log(zel::kLogOkay, zel::kTagDbg, "Note %1 added", note.id);  // typed
 //   zel::logger::release();
 //
 // The logger is created by the first acquire (or the first log call) with its
 // three built-in console targets, standard error and the debugger attached;
 // the last release detaches every target and destroys the built-in ones.
-// Any thread may log; the log path allocates nothing and formats only
-// messages that pass the level and mute filters.
+// Any thread may log; the log path formats only messages that pass the
+// level and mute filters, and allocates nothing (log's text aside, which
+// formatPositional returns as an owned string).
 #pragma once
 
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
+#include "diagnostics/format.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/log_tags.h"
 
@@ -108,6 +111,10 @@ StdErrLogTarget* stdErrTarget();
 DebuggerConsoleLogTarget* debuggerTarget();
 void stampTime(LogRecord& record);
 void logV(std::int32_t level, std::uint64_t mask, const char* format, va_list arguments);
+// Whether a message of this level and mask passes the logger's own filters
+// (enabled, the minimum level, the mute mask): the test the log path makes
+// before it formats. The targets' filters come after formatting.
+bool passesFilters(std::int32_t level, std::uint64_t mask);
 // Messages logged at WARN and at ERROR since the logger was created.
 std::uint64_t warningCount();
 std::uint64_t errorCount();
@@ -121,5 +128,14 @@ void logMessage(std::int32_t level, std::uint64_t mask, const char* format, ...)
 
 // Logs a text as it is ("%s"), so percent signs in it are printed.
 void logText(std::int32_t level, std::uint64_t mask, const char* text);
+
+// Formats with formatPositional (typed arguments: "Note %1 added", id) and
+// logs the text as it is, so percent signs in the arguments are printed. A
+// message the logger's filters drop is never formatted.
+template <typename... Args>
+void log(std::int32_t level, std::uint64_t mask, const char* tmpl, const Args&... args) {
+  if (!logger::passesFilters(level, mask) || tmpl == nullptr) return;
+  logText(level, mask, formatPositional(tmpl, args...).c_str());
+}
 
 }  // namespace zel

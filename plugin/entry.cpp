@@ -4,8 +4,11 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "api/describe_registry.h"
+#include "binding/registry_check.h"
 #include "diagnostics/assertion.h"
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
@@ -24,15 +27,25 @@ namespace text = plugin::messages;
   std::abort();
 }
 
-// Logs a load step that threw; what is null for an exception without a text.
-// The handshake matters more than its report, so a report that cannot be
-// built is dropped.
-void reportLoadStepFailure(const char* shortName, const char* step, const char* what) noexcept {
+// Logs an ERROR line of the load and keeps it for the host, which attach
+// hands it to. The handshake matters more than its report, so a report that
+// cannot be kept is dropped.
+void reportLoadError(std::vector<std::string>& kept, std::string line) noexcept {
   try {
-    const std::string line =
-        what != nullptr ? formatPositional(text::kLoadStepFailed, shortName, step, what)
-                        : formatPositional(text::kLoadStepFailedWithoutText, shortName, step);
     logText(kLogError, kTagDbg, line.c_str());
+    kept.push_back(std::move(line));
+  } catch (...) {
+  }
+}
+
+// Logs a load step that threw; what is null for an exception without a text.
+void reportLoadStepFailure(std::vector<std::string>& kept, const char* shortName, const char* step,
+                           const char* what) noexcept {
+  try {
+    reportLoadError(kept,
+                    what != nullptr
+                        ? formatPositional(text::kLoadStepFailed, shortName, step, what)
+                        : formatPositional(text::kLoadStepFailedWithoutText, shortName, step));
   } catch (...) {
   }
 }
@@ -69,9 +82,17 @@ std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName, PluginFactory
     step = text::kRegisterApiStep;
     plugin->registerApi();
   } catch (const std::exception& fault) {
-    reportLoadStepFailure(shortName, step, fault.what());
+    reportLoadStepFailure(plugin->loadErrors_, shortName, step, fault.what());
   } catch (...) {
-    reportLoadStepFailure(shortName, step, nullptr);
+    reportLoadStepFailure(plugin->loadErrors_, shortName, step, nullptr);
+  }
+  // A structure or enum the API names but the registry lacks fails every
+  // value of it; said now, the first call does not blame its caller.
+  try {
+    for (std::string& line : unresolvedTypeReports(plugin->registry())) {
+      reportLoadError(plugin->loadErrors_, std::move(line));
+    }
+  } catch (...) {
   }
   try {
     *plugin->apiDescription() = buildApiDescription(plugin->registry());

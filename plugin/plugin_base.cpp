@@ -34,13 +34,16 @@ void PluginBase::setIdentity(const std::string& shortName, const PluginKind& kin
 bool PluginBase::attach(HostConnection* connection) {
   connection_ = connection;
   installLogTarget();
+  forwardLoadErrors();
   const std::string userAgent =
       formatPositional(plugin::messages::kUserAgent, hostVersion_, names_.shortName);
   connect(connection != nullptr ? HostChannel(connection->api, connection->pluginHandle)
                                 : HostChannel(),
           names_.shortName, userAgent, registry_.get(), this,
           std::make_unique<PluginTelemetrySender>(*this));
-  return start();
+  const bool started = start();
+  if (started) subscribeListenedUris();
+  return started;
 }
 
 void PluginBase::installLogTarget() {
@@ -53,6 +56,13 @@ void PluginBase::installLogTarget() {
   logger::setMuteMask(kTagXtr);
   logTarget_ = std::make_unique<PluginLogTarget>(connection_->api);
   logTarget_->configure(logger::minimumLevel(), 0, 0, plugin::messages::kPluginLineTemplate);
+}
+
+void PluginBase::forwardLoadErrors() const {
+  if (connection_ == nullptr || connection_->api == nullptr) return;
+  HostApi* api = connection_->api;
+  if (api->writeLog == nullptr) return;
+  for (const std::string& line : loadErrors_) api->writeLog(api, kLogError, line.c_str());
 }
 
 std::uint8_t PluginBase::attachEntry(void* plugin, HostConnection* connection) noexcept {

@@ -82,6 +82,10 @@ class PluginBase : public PluginCore {
   static void getMemoryStatsEntry(void* ignored, MemoryStats* stats) noexcept;
 
   void installLogTarget();
+  // Hands the ERROR lines logged during load to the host's writeLog, which
+  // could not see them then: before attach the plugin's lines go to the
+  // console targets only.
+  void forwardLoadErrors() const;
 
   PluginApiVersion hostVersion_;
   std::unique_ptr<PluginLogTarget> logTarget_;
@@ -92,6 +96,7 @@ class PluginBase : public PluginCore {
   HostConnection* connection_ = nullptr;
   PluginEntryPoints entryPoints_{};
   ApiDescription apiDescription_{};
+  std::vector<std::string> loadErrors_;  // the ERROR lines of the load, in order
 };
 
 }  // namespace zel

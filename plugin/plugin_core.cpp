@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "binding/convert_flat.h"
+#include "diagnostics/format.h"
+#include "diagnostics/logger.h"
 #include "plugin/json_api_event.h"
 
 namespace zel {
@@ -56,6 +58,27 @@ void PluginCore::subscribeEvent(std::string_view uri) {
   if (before != 0) return;
   subscribe<PluginResourceEvent>(
       name, [this](const PluginResourceEvent& event) { deliverResourceEvent(event); }, 0);
+}
+
+void PluginCore::warnDroppedEvent(const char* eventName, std::string_view cause) const noexcept {
+  if (!droppedEventWarnings_.allow(eventName, WarningLimiter::steadyNow())) return;
+  try {
+    const std::string line = formatPositional(text::kEventDropped, eventName, cause);
+    logText(kLogWarn, kTagDbg, line.c_str());
+  } catch (...) {
+    // A warning that cannot be built is dropped with its event.
+  }
+}
+
+void PluginCore::subscribeListenedUris() {
+  std::vector<std::string> uris;
+  {
+    std::lock_guard<std::mutex> lock(tablesMutex_);
+    uris = resourceListeners_.exactUris();
+  }
+  for (const std::string& uri : uris) {
+    if (subscriptionCount(jsonApiEventName(uri)) <= 0) subscribeEvent(uri);
+  }
 }
 
 void PluginCore::unsubscribeEvent(std::string_view uri) {

@@ -35,6 +35,7 @@
 #include "plugin/internal/resource_listeners.h"
 #include "plugin/internal/service_proxy.h"
 #include "plugin/internal/telemetry.h"
+#include "plugin/internal/warning_limiter.h"
 #include "plugin/plugin_manager_types.h"
 
 namespace zel {
@@ -140,6 +141,15 @@ class PluginCore {
 
   [[nodiscard]] const HostChannel& hostChannel() const noexcept { return host_; }
 
+  // Called by attach once the plugin has started: every exact listener's URI
+  // whose JSON-API event has no counted subscription is subscribed with
+  // subscribeEvent (so a later unsubscribeEvent releases it), since resource
+  // events reach listeners only through a subscription. Pattern listeners
+  // are left alone: a pattern does not name one event (a "*" among the
+  // segments that make the event name stands for many), and subscribing
+  // "OnJsonApiEvent" for it would deliver every resource of every plugin.
+  void subscribeListenedUris();
+
   using SharedHandler = std::shared_ptr<const plugin::internal::EventHandlerRecord>;
 
   void storeHandler(std::string_view eventName, SharedHandler record);
@@ -147,6 +157,9 @@ class PluginCore {
   // The resource-event handler: the event with its URI "/" prefixed goes
   // to the exact listener of the URI, then to every matching pattern's.
   void deliverResourceEvent(const PluginResourceEvent& event);
+  // Logs at WARN that the event was dropped and why, once a second per
+  // event name at most.
+  void warnDroppedEvent(const char* eventName, std::string_view cause) const noexcept;
   void notifyResourceListeners(const PluginResourceEvent& event);
 
   const TypeRegistry* conversionRegistry_ = nullptr;  // copied at attach
@@ -162,6 +175,7 @@ class PluginCore {
   plugin::internal::TextTable<SharedHandler> eventHandlers_;
   plugin::internal::TextTable<std::int32_t> subscriptionCounts_;  // kept across stop
   ServiceProxy serviceProxy_{shortName_};
+  mutable WarningLimiter droppedEventWarnings_;
 };
 
 template <typename T>
@@ -193,11 +207,17 @@ std::int32_t PluginCore::dispatch(const HostEvent* event) noexcept {
     if (!record || record->payloadTypeId() != typeIdentity<T>().id()) return 0;
 
     BindingValue value;
-    if (!plugin::internal::payloadToValue(event->payload, value)) return 0;
+    if (!plugin::internal::payloadToValue(event->payload, value)) {
+      plugin.warnDroppedEvent(event->name, value.errorMessage());
+      return 0;
+    }
     ConversionStatus status;
     T payload{};
     toNative(status, payload, value, plugin::messages::kPayloadPath, plugin.conversionRegistry());
-    if (!status.ok()) return 0;
+    if (!status.ok()) {
+      plugin.warnDroppedEvent(event->name, status.errorMessage());
+      return 0;
+    }
 
     static_cast<const plugin::internal::TypedEventHandler<T>&> (*record)(payload);
     return 1;

@@ -80,13 +80,16 @@ class StructBuilder {
  public:
   explicit StructBuilder(TypeBuilder builder) noexcept : builder_(builder) {}
 
-  // Adds the data member as a field with the converter of its native type.
+  // Adds the data member as a field with the converter of its native type. A
+  // std::optional member is an optional field: it is never missing (Required
+  // does not apply), and left out of the structure's value while empty.
   template <typename M>
   StructBuilder& field(std::string_view name, M T::*member, std::string_view description = {},
                        FieldFlags flags = FieldFlags::None) {
     if (!builder_.alreadyRegistered()) {
       builder_.addField(name, description, memberOffset(member), typeIdentity<M>(),
-                        typeRefOf<M>(builder_.registry()), TypeRef{}, flags, makeConverter<M>());
+                        typeRefOf<M>(builder_.registry()), TypeRef{}, flags, makeConverter<M>(),
+                        isOptionalNative<M>);
     }
     return *this;
   }

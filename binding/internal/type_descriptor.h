@@ -75,6 +75,9 @@ class FieldConverter {
   // status, and output is then left for the caller to discard.
   virtual void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
                        const TypeRegistry* registry, ConversionStatus& status) const = 0;
+  // False when the native object at native is an empty std::optional, which
+  // a structure's value leaves out.
+  virtual bool holdsValue(const void*) const noexcept { return true; }
   virtual ~FieldConverter() = default;
 };
 

@@ -1,53 +1,62 @@
-// A test of the built plugin through the SDK's recording host: the plugin is
-// loaded and attached the way the platform's host does it, subscribes to the
-// region and locale changes, and logs one when the host delivers it.
-// Run with the plugin library's path; exits 1 and names what failed.
-#include <cstdio>
-#include <string>
+// The plugin's own test, with the SDK's GoogleTest fixture: each test loads
+// the built library afresh under the SDK's recording host, as the platform's
+// host does. Run as notes_host_test PLUGIN_LIBRARY.
+#include <algorithm>
 
-#include "host/api_version.h"
-#include "host/fakes/recording_host_api.h"
-#include "host/plugin_host.h"
+#include "host/fakes/plugin_test.h"
 
+namespace zel::host {
 namespace {
 
-int failures = 0;
+class NotesTest : public PluginTest {};
 
-void check(bool ok, const char* what) {
-  std::printf("%s  %s\n", ok ? "ok  " : "FAIL", what);
-  if (!ok) ++failures;
+TEST_F(NotesTest, LoadsAsZelNotes) {
+  EXPECT_EQ(plugin().library().entryName(), "load_zel_notes");
+  EXPECT_EQ(plugin().shortName(), "zel-notes");
+}
+
+TEST_F(NotesTest, LogsARegionOrLocaleChange) {
+  EXPECT_TRUE(std::ranges::any_of(host().activeSubscriptions(), [](const auto& subscription) {
+    return subscription.eventName == "OnRegionLocaleChanged";
+  }));
+  EXPECT_EQ(host().deliverEvent("OnRegionLocaleChanged", HostValue::makeNone()), 1u);
+  ASSERT_FALSE(host().logs().empty());
+  EXPECT_EQ(host().logs().back().text, "Region or locale changed; 0 notes kept");
+}
+
+TEST_F(NotesTest, AddsANoteAndAnnouncesTheList) {
+  PluginReply added = post("/zel-notes/v1/notes", R"({"title": "Ferry", "text": "noon"})");
+  ASSERT_FALSE(added.error) << *added.error;
+  EXPECT_EQ(added.json(), R"({"id": 1, "text": "noon", "title": "Ferry"})");
+  EXPECT_EQ(host().logs().back().text, "Note 1 added");
+
+  const auto events = host().sentEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].name, "OnJsonApiEvent_zel-notes_v1_notes");
+  EXPECT_EQ(events[1].name, "OnJsonApiEvent");
+  EXPECT_EQ(events[0].payload.find("eventType")->bytes, "Update");
+
+  EXPECT_EQ(get("/zel-notes/v1/search?text=noo").body.elements.size(), 1u);
+  EXPECT_EQ(post("/zel-notes/v1/notes", R"({"text": "no title"})").status, 400u);
+}
+
+TEST_F(NotesTest, CountsTheMapsOfTheGameData) {
+  host().answer(kMethodGet, "/zel-game-data/assets/v1/maps.json",
+                ScriptedResponse::withStreamedText(R"([{"id": 1}, {"id": 2}])"));
+  EXPECT_EQ(get("/zel-notes/v1/maps/count").json(), "2");
+
+  host().answer(kMethodGet, "/zel-game-data/assets/v1/maps.json",
+                ScriptedResponse::withError("Not here", 404));
+  PluginReply failed = get("/zel-notes/v1/maps/count");
+  EXPECT_EQ(failed.status, 502u);
+  EXPECT_EQ(failed.error,
+            "Game data unavailable: Error response for GET "
+            "/zel-game-data/assets/v1/maps.json: Not here");
 }
 
 }  // namespace
+}  // namespace zel::host
 
 int main(int argc, char** argv) {
-  using namespace zel::host;
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s PLUGIN_LIBRARY\n", argv[0]);
-    return 2;
-  }
-  RecordingHostApi api;  // outlives the plugin, which keeps its address
-  PluginHost host(PluginLibrary::open(argv[1]));
-  check(host.library().entryName() == "load_zel_notes", "the entry is load_zel_notes");
-  if (!host.load(kDefaultHostVersion) || !host.attach(api.api(), 1)) {
-    std::fprintf(stderr, "%s\n", host.error().c_str());
-    return 1;
-  }
-  check(host.shortName() == "zel-notes", "the short name is zel-notes");
-
-  bool subscribed = false;
-  for (const RecordedSubscription& subscription : api.activeSubscriptions()) {
-    subscribed = subscribed || subscription.eventName == "OnRegionLocaleChanged";
-  }
-  check(subscribed, "subscribed to OnRegionLocaleChanged");
-  check(api.deliverEvent("OnRegionLocaleChanged", HostValue::makeNone()) == 1,
-        "the event reaches one handler");
-  bool logged = false;
-  for (const RecordedLog& line : api.logs()) {
-    logged =
-        logged || line.text.find("Region or locale changed; 0 notes kept") != std::string::npos;
-  }
-  check(logged, "the change is logged");
-  host.shutdown();
-  return failures == 0 ? 0 : 1;
+  return zel::host::runPluginTests(argc, argv);
 }

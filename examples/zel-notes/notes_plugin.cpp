@@ -44,9 +44,7 @@ void NotesPlugin::registerApi() {
 
 bool NotesPlugin::start() {
   subscribe<BindingValue>(kRegionLocaleChanged, [this](const BindingValue&) {
-    std::size_t count = listNotes().size();
-    logMessage(kLogOkay, kTagDbg, "Region or locale changed; %u notes kept",
-               static_cast<unsigned>(count));
+    log(kLogOkay, kTagDbg, "Region or locale changed; %1 notes kept", listNotes().size());
   });
   return true;
 }
@@ -83,7 +81,7 @@ Outcome<Note> NotesPlugin::addNote(Note note) {
   }
   // Published after the lock is released: the host may call back into us.
   publishResource(PluginResourceEventType::Update, kNotesUri, notes);
-  logMessage(kLogOkay, kTagDbg, "Note %lld added", static_cast<long long>(note.id));
+  log(kLogOkay, kTagDbg, "Note %1 added", note.id);
   return note;
 }
 

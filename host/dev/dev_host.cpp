@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "boundary/log_level_codes.h"
 #include "host/conversions/method_names.h"
@@ -197,6 +199,12 @@ bool DevHost::reload() {
 std::optional<DevHost::LoadedPlugin> DevHost::loadPlugin(std::string& error) {
   LoadedPlugin loaded;
   std::string path = options_.pluginPath;
+  std::error_code sizeError;
+  if (std::filesystem::is_regular_file(path, sizeError) &&
+      std::filesystem::file_size(path, sizeError) == 0 && !sizeError) {
+    error = fillTemplate(messages::kEmptyPlugin, {path});
+    return std::nullopt;
+  }
   if (options_.loadCopy) {
     std::optional<std::filesystem::path> copy = copyForLoading(path, error);
     if (!copy) return std::nullopt;
@@ -221,6 +229,7 @@ std::optional<DevHost::LoadedPlugin> DevHost::loadPlugin(std::string& error) {
 
 // Under the exclusive lock.
 bool DevHost::attachLoaded() {
+  api_.expectAttach();
   if (!plugin_->attach(api_.api(), kPluginHandle)) {
     error_ = plugin_->error();
     return false;

@@ -89,6 +89,9 @@ class DevHost {
   bool running() const;
 
   const std::string& error() const { return error_; }
+  // The ERROR lines the plugin logged while it was loaded (last start or
+  // reload), handed over at attach; they are logged as they come too.
+  std::vector<std::string> loadErrors() const { return api_.loadErrors(); }
   std::string shortName() const;
   ApiVersion pluginVersion() const;
   const DevHostOptions& options() const { return options_; }

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "boundary/log_level_codes.h"
 #include "host/conversions/host_flat_value.h"
 #include "host/conversions/method_names.h"
 #include "host/conversions/text_template.h"
@@ -37,7 +38,28 @@ void DevHostApi::unsubscribe(std::string_view eventName, std::uint32_t pluginHan
 }
 
 void DevHostApi::writeLog(std::int32_t level, std::string_view text) {
+  {
+    std::lock_guard lock(loadErrorsMutex_);
+    if (attaching_ && level == kLogLevelError) loadErrors_.emplace_back(text);
+  }
   if (logObserver_) logObserver_(level, text);
+}
+
+void DevHostApi::entered(HostCall call) {
+  if (call == HostCall::WriteLog) return;
+  std::lock_guard lock(loadErrorsMutex_);
+  attaching_ = false;
+}
+
+void DevHostApi::expectAttach() {
+  std::lock_guard lock(loadErrorsMutex_);
+  attaching_ = true;
+  loadErrors_.clear();
+}
+
+std::vector<std::string> DevHostApi::loadErrors() const {
+  std::lock_guard lock(loadErrorsMutex_);
+  return loadErrors_;
 }
 
 void DevHostApi::addRouter(Router router) {

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,7 +59,16 @@ class DevHostApi final : public HostApiTable {
   // library is unloaded their callbacks point nowhere.
   void forgetSubscriptions(std::uint32_t pluginHandle);
 
+  // Called right before a plugin is attached: from then on the ERROR lines
+  // the plugin writes before any other call are kept. The SDK's attach
+  // writes the ERROR lines of the load first, when it has no host table yet
+  // to write them to, before it subscribes to anything.
+  void expectAttach();
+  // The ERROR lines kept since expectAttach.
+  [[nodiscard]] std::vector<std::string> loadErrors() const;
+
  private:
+  void entered(HostCall call) override;
   void sendRequest(HostResponse& response, const HostRequest* request) override;
   void sendEvent(const HostEvent& event) override;
   void subscribe(RecordedSubscription subscription) override;
@@ -76,6 +86,9 @@ class DevHostApi final : public HostApiTable {
   LogObserver logObserver_;
   RequestObserver requestObserver_;
   SubscriptionTable subscriptions_;
+  mutable std::mutex loadErrorsMutex_;
+  bool attaching_ = false;  // guarded by loadErrorsMutex_, as is loadErrors_
+  std::vector<std::string> loadErrors_;
 };
 
 }  // namespace zel::host

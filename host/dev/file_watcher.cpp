@@ -20,7 +20,7 @@ bool ChangeDetector::observe(const FileSignature& current) {
     candidate_.reset();
     return false;
   }
-  if (candidate_ && *candidate_ == current && current.exists && current.size > 0) {
+  if (candidate_ && *candidate_ == current && current.exists) {
     accepted_ = current;
     candidate_.reset();
     return true;

@@ -38,8 +38,9 @@ class ChangeDetector {
   explicit ChangeDetector(FileSignature current) : accepted_(current) {}
 
   // True once a signature that differs from the last accepted one has been
-  // seen in two polls in a row, and the file exists and is not empty; that
-  // signature is then the accepted one.
+  // seen in two polls in a row, and the file exists; that signature is then
+  // the accepted one. A file that settles empty is reported too, so that
+  // the reload fails aloud instead of waiting in silence.
   bool observe(const FileSignature& current);
 
  private:

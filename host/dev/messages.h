@@ -30,6 +30,8 @@ inline constexpr std::string_view kFileTooLarge = "larger than %1 bytes";
 
 // Reloading the plugin (zel-host serve --reload).
 inline constexpr std::string_view kCannotCopyPlugin = "Cannot copy the plugin %1 to load it: %2";
+// A plugin file that exists but holds no byte (a build that failed or was cut short).
+inline constexpr std::string_view kEmptyPlugin = "The plugin %1 is empty";
 inline constexpr std::string_view kReloaded = "zel-host: reloaded %1";
 inline constexpr std::string_view kReloadFailed =
     "zel-host: reload failed, still serving the old plugin: %1";

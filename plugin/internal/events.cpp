@@ -6,7 +6,7 @@
 namespace zel::plugin::internal {
 
 bool payloadToValue(const FlatValue& payload, BindingValue& value) {
-  // An event that does not convert is dropped without a report.
+  // An event that does not convert is dropped; the dispatcher warns.
   return flatToValue(value, payload, plugin::messages::kPayloadPath).ok();
 }
 

@@ -56,6 +56,10 @@ inline constexpr const char kPlatformConfigSegment[] = "zel-platform-config";
 // The path that conversion messages of a delivered payload print.
 inline constexpr const char kPayloadPath[] = "<result>";
 
+// Level WARN, at most once a second per event name: an event whose payload does not convert to
+// its handler's type is dropped. %1 the event's name, %2 the conversion's message.
+inline constexpr const char kEventDropped[] = "Event '%1' dropped: %2";
+
 // --- Service proxy -----------------------------------------------------------------------------
 
 // The service-proxy events, subscribed at attach.

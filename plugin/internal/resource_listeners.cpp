@@ -30,6 +30,13 @@ bool ResourceListeners::setExact(std::string_view uri, ResourceListener listener
   return store(exact_, uri, std::move(listener));
 }
 
+std::vector<std::string> ResourceListeners::exactUris() const {
+  std::vector<std::string> uris;
+  uris.reserve(exact_.size());
+  for (const auto& entry : exact_) uris.push_back(entry.first);
+  return uris;
+}
+
 bool ResourceListeners::setPattern(std::string_view pattern, ResourceListener listener) {
   return store(patterns_, pattern, std::move(listener));
 }

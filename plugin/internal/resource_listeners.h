@@ -40,6 +40,9 @@ class ResourceListeners {
   // one first, then each matching pattern's in table order.
   void collect(std::string_view uri, std::vector<SharedResourceListener>& matches) const;
 
+  // The URIs of the exact listeners, in table order.
+  [[nodiscard]] std::vector<std::string> exactUris() const;
+
   bool empty() const noexcept { return exact_.empty() && patterns_.empty(); }
   // Empties both tables.
   void clear();

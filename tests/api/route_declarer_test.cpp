@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "api/call_info.h"
+#include "api/describe_registry.h"
 #include "api/outcome.h"
 #include "binding/type_registry.h"
+#include "boundary/description_records.h"
 
 namespace zel {
 namespace {
@@ -101,6 +104,77 @@ TEST(RouteDeclarer, BuilderStepsNameArgumentsInOrderWithTheirLocations) {
   EXPECT_EQ(function.result().kind, TypeKind::None);
   EXPECT_EQ(function.arguments()[1].type().kind, TypeKind::Object);
   EXPECT_EQ(function.arguments()[4].type().kind, TypeKind::UInt8);
+}
+
+// A std::optional parameter is an optional argument of its value's type:
+// empty when no value is given, converted as the value otherwise.
+TEST(RouteDeclarer, OptionalParametersAreOptionalArgumentsOfTheirValueType) {
+  TypeRegistry registry;
+  registry.registerStruct<Mode>("ZelMapsMode").field("name", &Mode::name);
+  RouteDeclarer routes(registry, {});
+  FunctionBuilder builder = routes.declare(
+      HttpMethod::Get, "/o/{id}",
+      [](std::int64_t id, std::optional<std::int32_t> limit, const std::optional<Mode>& mode,
+         std::optional<bool> flag) {
+        return std::to_string(id) + ":" + (limit ? std::to_string(*limit) : "-") + ":" +
+               (mode ? mode->name : "-") + ":" + (flag ? (*flag ? "t" : "f") : "-");
+      });
+  builder.pathArgument("id").queryArgument("limit").queryArgument("mode").queryArgument("flag");
+
+  const auto& arguments = builder.function().arguments();
+  ASSERT_EQ(arguments.size(), 4u);
+  std::vector<bool> optional;
+  for (const ArgumentDescriptor& argument : arguments) optional.push_back(argument.optional());
+  EXPECT_EQ(optional, (std::vector<bool>{false, true, true, true}));
+  EXPECT_EQ(arguments[1].type().kind, TypeKind::Int32);
+  EXPECT_EQ(arguments[2].type().kind, TypeKind::Struct);
+  EXPECT_EQ(arguments[2].type().type, registry.findType("ZelMapsMode"));
+  EXPECT_EQ(arguments[3].type().kind, TypeKind::Bool);
+  // What the host reads: the argument records carry the flag and the value's type.
+  const ApiDescription description = buildApiDescription(registry);
+  ASSERT_EQ(description.functionCount, 1u);
+  const FunctionDescription& record =
+      static_cast<const FunctionRecord*>(description.functions)->function;
+  ASSERT_EQ(+record.argumentCount, 4u);
+  EXPECT_EQ(+record.arguments[0].optional, 0);
+  EXPECT_EQ(+record.arguments[1].optional, 1);
+  EXPECT_EQ(+record.arguments[1].kind, kTypeKindInt32);
+  EXPECT_STREQ(record.arguments[2].typeName, "ZelMapsMode");
+
+  auto value = [](std::string_view text) {
+    BindingValue v;
+    v.setString(text);
+    return v;
+  };
+  BindingValue mode;
+  mode.field("name").setString("ARAM");
+  struct {
+    int line;
+    std::vector<BindingValue> arguments;
+    std::string result;
+    std::string error;
+  } rows[] = {
+      {__LINE__, {value("5")}, "5:-:-:-", ""},
+      {__LINE__, {value("5"), BindingValue(), BindingValue(), BindingValue()}, "5:-:-:-", ""},
+      {__LINE__, {value("5"), value("3"), mode, value("false")}, "5:3:ARAM:f", ""},
+      {__LINE__,
+       {value("5"), value("x")},
+       "",
+       "Value x for 'limit' of type int32 is in an incorrect format"},
+      {__LINE__,
+       {value("5"), BindingValue(), value("ARAM")},
+       "",
+       "Couldn't assign value to 'mode' of type ZelMapsMode because the input not a structure."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    CallResult call;
+    PendingToken token = builder.route().handler().invoke(call, row.arguments, 0);
+    // As the invocation layer does: the operation runs only when every argument converted.
+    if (call.ok()) builder.route().handler().complete(call, nullptr, token, 0);
+    EXPECT_EQ(call.result.errorMessage(), row.error);
+    EXPECT_EQ(call.result.asString(), row.result);
+  }
 }
 
 TEST(RouteDeclarer, TheFirstDeclarationOfANameWins) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -174,6 +175,31 @@ TEST(ConvertScalarTest, Int32) {
            "structure.")},
       {__LINE__, empty(), fails<std::int32_t>("A value for 'p' is required.")},
   });
+}
+
+// An optional is empty for the empty input and converts anything else as its
+// value does, with the value's messages.
+TEST(ConvertScalarTest, OptionalInt32) {
+  using Optional = std::optional<std::int32_t>;
+  checkRows<Optional>({
+      {__LINE__, empty(), gives<Optional>(std::nullopt)},
+      {__LINE__, text("0x10"), gives<Optional>(16)},
+      {__LINE__, text(""), gives<Optional>(0)},
+      {__LINE__, text("12a"),
+       fails<Optional>("Value 12a for 'p' of type int32 is in an incorrect format")},
+      {__LINE__, boolean(true),
+       fails<Optional>(
+           "Couldn't assign value to 'p' of type int32 because the input is of an invalid type "
+           "bool.")},
+  });
+  // The empty input empties a target that held a value.
+  Optional held = 5;
+  ConversionStatus status;
+  toNative(status, held, empty(), "p", nullptr);
+  EXPECT_TRUE(status.ok());
+  EXPECT_EQ(held, std::nullopt);
+  EXPECT_EQ(toValue(Optional{}, nullptr).kind(), ValueKind::Empty);
+  EXPECT_EQ(toValue(Optional{-3}, nullptr).asSigned(), -3);
 }
 
 TEST(ConvertScalarTest, NumbersAreReadWithTheirFullLength) {
@@ -377,6 +403,14 @@ TEST_F(ConvertEnumTest, ByNameNumberAndNumericText) {
           {__LINE__, empty(), fails<State>("A value for 'p' is required.")},
       },
       &registry_);
+  checkRows<std::optional<State>>(
+      {
+          {__LINE__, text("Running"), gives<std::optional<State>>(State::Running)},
+          {__LINE__, empty(), gives<std::optional<State>>(std::nullopt)},
+          {__LINE__, text("running"),
+           fails<std::optional<State>>("running is not a valid State enumeration value for 'p'.")},
+      },
+      &registry_);
 }
 
 TEST_F(ConvertEnumTest, TextFromEnum) {
@@ -444,6 +478,13 @@ struct Outer {
   State state = State::None;
 };
 
+struct Sparse {
+  std::optional<std::int32_t> count;
+  std::optional<Pair> pair;
+  std::optional<std::vector<State>> states;
+  std::optional<BindingValue> extra;
+};
+
 struct Omitting {
   std::string label;
   std::int32_t count = 0;
@@ -474,6 +515,12 @@ class ConvertStructureTest : public ::testing::Test {
         .field("ratio", &Omitting::ratio, omit)
         .field("list", &Omitting::list, omit)
         .field("flag", &Omitting::flag);
+    // Required does not apply to an optional field.
+    registry_.registerStruct<Sparse>("Sparse")
+        .field("count", &Sparse::count, FieldFlags::Required)
+        .field("pair", &Sparse::pair)
+        .field("states", &Sparse::states)
+        .field("extra", &Sparse::extra);
   }
 
   std::string convertPair(const BindingValue& input, Pair& pair) {
@@ -664,6 +711,61 @@ TEST_F(ConvertStructureTest, OmitWhenZero) {
   }
 }
 
+TEST_F(ConvertStructureTest, OptionalFields) {
+  BindingValue full;
+  full.field("count").setString("7");
+  full.field("pair").field("a").setSigned(1);
+  full.field("states").element(0).setString("Running");
+  full.field("extra").setBool(true);
+  BindingValue badPair;
+  badPair.field("pair").field("b").setString("x");
+  BindingValue emptyCount;
+  emptyCount.field("count");
+  struct {
+    int line;
+    const BindingValue& input;
+    std::string message;
+    std::vector<std::string> keysBack;  // of the record converted back
+  } rows[] = {
+      {__LINE__, structure(), "", {}},
+      {__LINE__, emptyCount, "", {}},
+      {__LINE__, full, "", {"count", "extra", "pair", "states"}},
+      {__LINE__,
+       badPair,
+       "Couldn't assign value to 'pair' of type Pair because the input structure doesn't have "
+       "required field 'a'.",
+       {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    Sparse sparse;
+    ConversionStatus status;
+    toNative(status, sparse, row.input, "body", &registry_);
+    EXPECT_EQ(status.errorMessage(), row.message);
+    EXPECT_EQ(sparse.pair.has_value(), row.input.find("pair").find("a").kind() != ValueKind::Empty)
+        << "a failed conversion leaves an empty optional empty";
+    const BindingValue back = toValue(sparse, &registry_);
+    ASSERT_TRUE(back.ok()) << back.errorMessage();
+    std::vector<std::string> keys;
+    for (const Field& field : back.fields()) keys.emplace_back(field.key());
+    EXPECT_EQ(keys, row.keysBack);
+  }
+  Sparse sparse;
+  ConversionStatus status;
+  toNative(status, sparse, full, "body", &registry_);
+  EXPECT_EQ(sparse.count, 7);
+  EXPECT_EQ(sparse.pair->a, 1);
+  EXPECT_EQ(sparse.states, (std::vector<State>{State::Running}));
+  EXPECT_TRUE(sparse.extra->asBool());
+  const BindingValue back = toValue(sparse, &registry_);
+  EXPECT_EQ(back.find("count").asSigned(), 7);
+  EXPECT_EQ(back.find("pair").find("a").asSigned(), 1);
+  EXPECT_EQ(back.find("states").at(0).asEnum().number, 1);
+  // A present optional is written as its value is, an empty value included.
+  sparse.extra.emplace();
+  EXPECT_EQ(toValue(sparse, &registry_).size(), 4u);
+}
+
 TEST_F(ConvertStructureTest, TypeRefsOfNativeTypes) {
   const TypeDescriptor* pair = registry_.findType<Pair>();
   const TypeDescriptor* state = registry_.findType<State>();
@@ -694,6 +796,16 @@ TEST_F(ConvertStructureTest, TypeRefsOfNativeTypes) {
       {__LINE__,
        typeRefOf<BindingCallback>(registry_),
        {TypeKind::Callback, TypeKind::None, nullptr}},
+      // An optional has its value's type.
+      {__LINE__,
+       typeRefOf<std::optional<Pair>>(registry_),
+       {TypeKind::Struct, TypeKind::None, pair}},
+      {__LINE__,
+       typeRefOf<std::optional<std::vector<State>>>(registry_),
+       {TypeKind::Vector, TypeKind::Enum, state}},
+      {__LINE__,
+       typeRefOf<std::optional<BindingValue>>(registry_),
+       {TypeKind::Object, TypeKind::None, nullptr}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);

@@ -1,5 +1,6 @@
-// The logger: built-in targets, level, mute and channel filtering, target
-// configuration, release, and configuring targets while other threads log.
+// The logger: built-in targets, level, mute and channel filtering (the typed
+// log formats only what passes), target configuration, release, and
+// configuring targets while other threads log.
 #include "diagnostics/logger.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "diagnostics/console_log_targets.h"
+#include "diagnostics/format.h"
 #include "diagnostics/log_line.h"
 #include "memory/memory.h"
 
@@ -205,6 +208,15 @@ TEST_F(LoggerTest, BuiltInTargetsRouteByChannel) {
             prefix + thread + "):  ERROR| to stderr\n" + prefix + thread + "):   WARN| to both\n");
 }
 
+// An argument of the typed log that counts how often it is formatted.
+struct CountedArgument {
+  int* renders;
+  std::string toString() const {
+    ++*renders;
+    return "counted";
+  }
+};
+
 TEST_F(LoggerTest, FiltersByLevelMuteMaskAndTargetMasks) {
   detachBuiltIns();
   struct Row {
@@ -215,39 +227,51 @@ TEST_F(LoggerTest, FiltersByLevelMuteMaskAndTargetMasks) {
     std::int32_t level;
     std::uint64_t mask;
     bool delivered;
+    bool formatted;  // passes the logger's own filters, so log() formats it
   };
   const Row rows[] = {
-      {__LINE__, kLogOkay, 0, 0, kLogWarn, 0, true},
-      {__LINE__, kLogOkay, 0, 0, kLogOkay, 0, false},          // below the logger's level
-      {__LINE__, kLogOkay, 0, 0, kLogAlways, kTagXtr, false},  // muted
-      {__LINE__, kLogOkay, 0, 0, kLogAlways, kTagXtr | kTagDbg, false},
-      {__LINE__, kLogError, 0, 0, kLogWarn, 0, false},  // below the target's level
-      {__LINE__, kLogError, 0, 0, kLogError, kTagGen, true},
-      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, kTagDbg, true},
-      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, kTagGen, false},
-      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, kTagGen | kTagDbg, true},
-      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, 0, true},  // mask 0 passes every mask test
-      {__LINE__, kLogOkay, 0, kTagGen, kLogWarn, kTagGen | kTagDbg, false},
-      {__LINE__, kLogOkay, kTagDbg, kTagGen, kLogWarn, kTagGen | kTagDbg, false},
-      {__LINE__, kLogOkay, 0, kTagGen, kLogWarn, kTagNet, true},
-      {__LINE__, kLogOkay, 0, kTagGen, kLogWarn, 0, true},
+      {__LINE__, kLogOkay, 0, 0, kLogWarn, 0, true, true},
+      {__LINE__, kLogOkay, 0, 0, kLogOkay, 0, false, false},          // below the logger's level
+      {__LINE__, kLogOkay, 0, 0, kLogAlways, kTagXtr, false, false},  // muted
+      {__LINE__, kLogOkay, 0, 0, kLogAlways, kTagXtr | kTagDbg, false, false},
+      {__LINE__, kLogError, 0, 0, kLogWarn, 0, false, true},  // below the target's level
+      {__LINE__, kLogError, 0, 0, kLogError, kTagGen, true, true},
+      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, kTagDbg, true, true},
+      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, kTagGen, false, true},
+      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, kTagGen | kTagDbg, true, true},
+      {__LINE__, kLogOkay, kTagDbg, 0, kLogWarn, 0, true, true},  // mask 0 passes every mask test
+      {__LINE__, kLogOkay, 0, kTagGen, kLogWarn, kTagGen | kTagDbg, false, true},
+      {__LINE__, kLogOkay, kTagDbg, kTagGen, kLogWarn, kTagGen | kTagDbg, false, true},
+      {__LINE__, kLogOkay, 0, kTagGen, kLogWarn, kTagNet, true, true},
+      {__LINE__, kLogOkay, 0, kTagGen, kLogWarn, 0, true, true},
   };
   RecordingTarget target("Recorder");
   target.attach();
   ASSERT_TRUE(target.attached());
+  int renders = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.line);
     target.clear();
+    renders = 0;
     target.set(row.targetLevel, row.include, row.exclude);
     logMessage(row.level, row.mask, "message %d", row.line);
-    EXPECT_EQ(target.messages().size(), row.delivered ? 1u : 0u);
+    log(row.level, row.mask, "typed %1 at %2", CountedArgument{&renders}, row.line);
+    const std::vector<std::string> expected =
+        row.delivered ? std::vector<std::string>{formatPositional("message %1", row.line),
+                                                 formatPositional("typed counted at %1", row.line)}
+                      : std::vector<std::string>{};
+    EXPECT_EQ(target.messages(), expected);
+    EXPECT_EQ(renders, row.formatted ? 1 : 0);
   }
 
-  // Disabled drops everything; the logger's level can be lowered.
+  // Disabled drops everything, unformatted; the logger's level can be lowered.
   target.set(kLogOkay, 0, 0);
   target.clear();
+  renders = 0;
   logger::disable();
   logMessage(kLogAlways, 0, "while disabled");
+  log(kLogAlways, 0, "while disabled %1", CountedArgument{&renders});
+  EXPECT_EQ(renders, 0);
   logger::enable();
   logger::setMinimumLevel(kLogOkay);
   logger::setMuteMask(0);
@@ -275,16 +299,18 @@ TEST_F(LoggerTest, MessagesAreCutAndLinesEndInOneLineFeed) {
   logMessage(kLogWarn, 0, "ends in a line feed\n");
   logText(kLogWarn, 0, "100% %s %n as is");
   logMessage(kLogWarn, 0, "%*d|", 9000, 1);
+  log(kLogWarn, 0, "%1 of %2 at %3", std::string("100% %s %n"), std::uint8_t{7}, 2.5);
 
   const std::vector<std::string> messages = target.messages();
   const std::vector<std::string> lines = target.lines();
-  ASSERT_EQ(messages.size(), 4u);
+  ASSERT_EQ(messages.size(), 5u);
   EXPECT_EQ(messages[0], std::string(4095, 'z'));
   EXPECT_EQ(lines[0].size(), 4095u);
   EXPECT_EQ(lines[0].back(), '\n');
   EXPECT_EQ(lines[1], "  WARN| ends in a line feed\n");
   EXPECT_EQ(lines[2], "  WARN| 100% %s %n as is\n");
   EXPECT_EQ(messages[3], std::string(4095, ' '));
+  EXPECT_EQ(lines[4], "  WARN| 100% %s %n of 7 at 2.5\n");
 }
 
 TEST_F(LoggerTest, AttachDetachAndFindKeepOneEntryPerTarget) {

@@ -11,9 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "diagnostics/log_level.h"
 #include "host/conversions/host_flat_value.h"
 #include "host/fakes/attached_plugin.h"
+#include "plugin/entry.h"
 #include "plugin/internal/resource_listeners.h"
+#include "plugin/internal/warning_limiter.h"
 #include "plugin/json_api_event.h"
 
 namespace zel {
@@ -290,6 +293,16 @@ TEST_F(EventsTest, EventsWithoutHandlerOrConvertiblePayloadReachNoHandler) {
   EXPECT_EQ(received[0].eventType, PluginResourceEventType::Delete);
   EXPECT_EQ(received[0].data.asString(), "d");
 
+  // The first payload that did not convert was warned about; the others
+  // came within the same second.
+  std::vector<std::string> warnings;
+  for (const auto& line : host().logs()) {
+    if (line.level == kLogWarn) warnings.push_back(line.text);
+  }
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "Event 'OnTestEvent' dropped: Couldn't assign value to '<result>' of "
+                          "type PluginResourceEvent because the input not a structure."}));
+
   // Without the plugin object as context there is nothing to look in.
   HostEvent orphan{};
   orphan.name = "OnTestEvent";
@@ -384,6 +397,66 @@ TEST_F(EventsTest, ShutdownUnsubscribesEveryNameThatStillHasAHandlerOnce) {
             (std::multiset<std::string>{"OnJsonApiEvent_zel-maps_v1_maps", "OnRegionLocaleChanged",
                                         "OnServiceProxyAsyncEvent", "OnServiceProxyMethodEvent",
                                         "OnServiceProxyUuidEvent"}));
+}
+
+TEST(WarningLimiter, LetsEachNameThroughOnceASecond) {
+  WarningLimiter limiter;
+  struct Row {
+    int line;
+    const char* name;
+    std::int64_t now;
+    bool allowed;
+  };
+  const Row rows[] = {
+      {__LINE__, "OnA", 0, true},    {__LINE__, "OnA", 999, false},  {__LINE__, "OnB", 500, true},
+      {__LINE__, "OnA", 1000, true}, {__LINE__, "OnA", 1500, false}, {__LINE__, "OnB", 1499, false},
+      {__LINE__, "OnB", 1500, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(limiter.allow(row.name, row.now), row.allowed);
+  }
+  // A full table gives up the slot of the name that warned longest ago.
+  WarningLimiter full;
+  for (std::size_t i = 0; i < WarningLimiter::kSlots; ++i) {
+    ASSERT_TRUE(full.allow("On" + std::to_string(i), static_cast<std::int64_t>(i)));
+  }
+  EXPECT_TRUE(full.allow("OnNew", 100));
+  EXPECT_FALSE(full.allow("On1", 101)) << "kept";
+  EXPECT_TRUE(full.allow("On0", 102)) << "given up for OnNew";
+}
+
+// A plugin that listens to resources without subscribing their events.
+class ListeningPlugin final : public PluginBase {
+ public:
+  bool start() override {
+    addResourceListener("/zel-maps/v1/maps", [this](const PluginResourceEvent&) { ++heard; });
+    addResourceListener("/zel-maps/v1/skins", [this](const PluginResourceEvent&) { ++heard; });
+    subscribeEvent("/zel-maps/v1/skins");
+    addResourcePatternListener("/zel-maps/v2/*", [this](const PluginResourceEvent&) { ++heard; });
+    return true;
+  }
+  int heard = 0;
+};
+
+TEST(ResourceListenersAtAttach, AListenedUriWithoutSubscriptionIsSubscribedOnce) {
+  host::RecordingHostApi host;
+  HostLoadInfo info{kPluginApiMajor, 0, 0, nullptr, nullptr, nullptr, nullptr};
+  ASSERT_EQ(loadPlugin(&info, "zel-test", []() -> PluginBase* { return new ListeningPlugin; }), 1);
+  auto& plugin = *static_cast<ListeningPlugin*>(static_cast<PluginBase*>(info.plugin));
+  HostConnection connection{host.api(), kTestPluginHandle};
+  ASSERT_EQ(info.entryPoints->attach(info.plugin, &connection), 1);
+
+  EXPECT_EQ(plugin.subscriptionCount("OnJsonApiEvent_zel-maps_v1_maps"), 1);
+  EXPECT_EQ(plugin.subscriptionCount("OnJsonApiEvent_zel-maps_v1_skins"), 1) << "already had one";
+  EXPECT_EQ(host.subscriptions().size(), 5u) << "3 service-proxy events, maps and skins";
+  host.deliverEvent("OnJsonApiEvent_zel-maps_v1_maps",
+                    resourceEvent("/zel-maps/v1/maps", "Update", HostValue()));
+  EXPECT_EQ(plugin.heard, 1);
+  plugin.unsubscribeEvent("/zel-maps/v1/maps");
+  ASSERT_EQ(host.unsubscriptions().size(), 1u);
+  EXPECT_EQ(host.unsubscriptions()[0].eventName, "OnJsonApiEvent_zel-maps_v1_maps");
+  info.entryPoints->shutdown(info.plugin);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // zel-host describe [--openapi]: the plugin's API description as JSON.
 #include <cstdio>
+#include <string>
 
+#include "host/conversions/text_template.h"
 #include "host/dev/api_document.h"
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
+#include "host/dev/cli/messages.h"
 #include "host/dev/json_value.h"
 
 namespace zel::host::cli {
@@ -16,7 +19,10 @@ int runDescribe(const CliOptions& options) {
                                        : describeDocument(host.catalog(), info);
   std::string text = toJson(document, JsonStyle::Indented);
   std::printf("%s\n", text.c_str());
-  return kExitOk;
+  const std::size_t loadErrors = host.loadErrors().size();
+  if (loadErrors == 0) return kExitOk;
+  reportError(fillTemplate(messages::kLoadErrors, {std::to_string(loadErrors)}));
+  return kExitFailure;
 }
 
 }  // namespace zel::host::cli

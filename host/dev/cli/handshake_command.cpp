@@ -1,7 +1,9 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "boundary/log_level_codes.h"
 #include "host/conversions/method_names.h"
 #include "host/conversions/text_template.h"
 #include "host/description/api_description_view.h"
@@ -70,6 +72,19 @@ void printTraffic(const RecordingHostApi& api) {
   }
 }
 
+// How many ERROR lines the plugin logged while it was loaded: the SDK's
+// attach writes them before it makes any other call.
+std::size_t countLoadErrors(const RecordingHostApi& api) {
+  const std::vector<HostCall> calls = api.calls();
+  const std::vector<RecordedLog> logs = api.logs();
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < calls.size() && calls[i] == HostCall::WriteLog && i < logs.size();
+       ++i) {
+    if (logs[i].level == kLogLevelError) ++count;
+  }
+  return count;
+}
+
 }  // namespace
 
 int runHandshake(const CliOptions& options) {
@@ -92,6 +107,13 @@ int runHandshake(const CliOptions& options) {
 
   host.shutdown();
   std::printf("shutdown: done\n");
+  const std::size_t loadErrors = countLoadErrors(api);
+  if (loadErrors != 0) {
+    std::string text = fillTemplate(messages::kLoadErrors, {std::to_string(loadErrors)});
+    std::fflush(stdout);  // the report follows the lines printed above
+    std::fprintf(stderr, "zel-host: %s\n", text.c_str());
+    return kExitFailure;
+  }
   return attached ? kExitOk : kExitFailure;
 }
 

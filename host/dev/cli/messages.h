@@ -17,6 +17,9 @@ inline constexpr std::string_view kNotAHost = "--allow-host takes NAME or NAME:P
 inline constexpr std::string_view kOperandCount = "%1 takes %2 operands";
 inline constexpr std::string_view kLinkMismatch =
     "the description's records link %1 functions, %2 types, %3 events";
+// handshake and describe fail when the plugin logged ERROR lines while it was
+// loaded (printed above this report): %1 how many.
+inline constexpr std::string_view kLoadErrors = "the plugin logged %1 ERROR lines during load";
 
 inline constexpr std::string_view kBodyUnreadable = "cannot read the body file %1: %2";
 inline constexpr std::string_view kBadArgument = "--arg %1 is not JSON: %2";

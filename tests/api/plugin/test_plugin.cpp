@@ -5,6 +5,7 @@
 #include "tests/api/plugin/test_plugin.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,6 +20,12 @@
 #include "plugin/plugin_base.h"
 
 namespace zel::testing_plugin {
+
+// Named outside the anonymous namespace, so that every compiler spells it alike.
+struct Unregistered {
+  std::int64_t value = 0;
+};
+
 namespace {
 
 struct Point {
@@ -81,6 +88,14 @@ class TestPlugin final : public PluginBase {
         .pathArgument("query")
         .argument("text");
     routes.declare(HttpMethod::Get, "/zel-test/v1/headers", &TestPlugin::withHeaders);
+    // With ZEL_TEST_PLUGIN_UNREGISTERED set, one more route whose body type
+    // is never registered: what the load reports about it is under test.
+    if (std::getenv("ZEL_TEST_PLUGIN_UNREGISTERED") != nullptr) {
+      routes
+          .declare(HttpMethod::Post, "/zel-test/v1/unregistered",
+                   [](const Unregistered& body) { return body.value; })
+          .bodyArgument("body");
+    }
   }
 
  private:

@@ -152,6 +152,7 @@ TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
   put.arguments = {argument("id", kTypeKindUInt32, kLocationAny),
                    argument("Token", kTypeKindString, kLocationHeader),
                    argument("page", kTypeKindInt32, kLocationQuery, true),
+                   argument("Since", kTypeKindUInt16, kLocationHeader, true),
                    argument("thing", kTypeKindObject, kLocationAny),
                    argument("secret", kTypeKindString, kLocationHostOnly)};
   FunctionInfo custom;
@@ -174,6 +175,8 @@ TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
       {"id", "path", true},
       {"token", "header", true},
       {"page", "query", false},
+      // optional too, with its own schema (below)
+      {"since", "header", false},
       {"part", "path", true},  // a placeholder without argument still needs a parameter
   };
   const HostValue* parameters = operation->find("parameters");
@@ -187,6 +190,8 @@ TEST(OpenApiMappingTest, ArgumentLocationsBecomeParametersOrTheBody) {
     EXPECT_EQ(at(parameter, {"required"})->boolean, expected[i].required);
   }
   EXPECT_EQ(at(parameters->elements[0], {"schema", "maximum"})->unsignedValue, 4294967295u);
+  // An optional argument has its own type's schema, not any value.
+  EXPECT_EQ(at(parameters->elements[3], {"schema", "maximum"})->unsignedValue, 65535u);
   // The structured argument of a PUT is its body.
   EXPECT_NE(at(*operation, {"requestBody", "content", "application/x-yaml"}), nullptr);
 }

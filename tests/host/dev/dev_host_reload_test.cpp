@@ -108,6 +108,9 @@ TEST_F(DevHostReloadTest, ANewBuildReplacesThePluginAndABrokenFileChangesNothing
   testing_support::writeTextFile(plugin_, std::string(4096, '\x5a'));
   EXPECT_FALSE(host_->reload());
   EXPECT_THAT(host_->error(), HasSubstr("Cannot load plugin library"));
+  testing_support::writeTextFile(plugin_, "");
+  EXPECT_FALSE(host_->reload());
+  EXPECT_EQ(host_->error(), "The plugin " + plugin_.string() + " is empty");
   doubled = get(*host_, "/zel-test/v1/double/21");
   ASSERT_TRUE(doubled);
   EXPECT_EQ(doubled->reply.body.signedValue, 42);
@@ -115,11 +118,13 @@ TEST_F(DevHostReloadTest, ANewBuildReplacesThePluginAndABrokenFileChangesNothing
   std::vector<PublishedEvent> events;
   PublishedEvent event;
   while (listener->next(event, std::chrono::milliseconds(0))) events.push_back(event);
-  ASSERT_EQ(events.size(), 2u);
+  ASSERT_EQ(events.size(), 3u);
   EXPECT_EQ(events[0].name, "zel-host.reloaded");
   EXPECT_THAT(events[0].payloadJson, HasSubstr("\"error\":null"));
   EXPECT_EQ(events[1].name, "zel-host.reload-failed");
   EXPECT_THAT(events[1].payloadJson, HasSubstr("Cannot load plugin library"));
+  EXPECT_EQ(events[2].name, "zel-host.reload-failed");
+  EXPECT_THAT(events[2].payloadJson, HasSubstr(" is empty"));
   EXPECT_THAT(logs(), testing::Contains(HasSubstr("zel-host: reload failed, still serving")));
 }
 

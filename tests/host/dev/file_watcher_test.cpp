@@ -31,10 +31,14 @@ TEST(ChangeDetectorTest, ReportsAChangeOnceItHasSettled) {
       {__LINE__, absent, false},  // removed before the next build writes it
       {__LINE__, absent, false},  // an absent file is never loaded
       {__LINE__, signature(0, 5), false},
-      {__LINE__, signature(0, 5), false},   // nor an empty one
-      {__LINE__, signature(12, 4), false},  // back as it was: nothing to do
+      {__LINE__, signature(0, 5), true},  // an empty one is, and fails to load
+      {__LINE__, signature(0, 5), false},
+      {__LINE__, signature(12, 4), false},  // rewritten as it was
+      {__LINE__, signature(12, 4), true},
       {__LINE__, signature(12, 6), false},  // touched
       {__LINE__, signature(12, 6), true},
+      {__LINE__, absent, false},
+      {__LINE__, signature(12, 6), false},  // back as it was: nothing to do
   };
   ChangeDetector detector(signature(10, 1));
   for (const Row& row : rows) {

@@ -1,4 +1,5 @@
 // The zel-host program, run as a child process against the real plugin.
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -183,6 +184,42 @@ TEST(ZelHostDescribeTest, PrintsTheDescriptionOrTheOpenApiDocument) {
   EXPECT_THAT(openApi.output, ContainsInOrder(std::vector<std::string>{
                                   "\"openapi\": \"3.1.0\"", "\"paths\"",
                                   "\"/zel-maps/v1/map/{id}\"", "\"components\""}));
+}
+
+// A plugin whose load logged ERROR lines (here: a route's body type that is
+// never registered) fails handshake and describe, which print the lines.
+TEST(ZelHostCliTest, ErrorsLoggedDuringLoadArePrintedAndFail) {
+  const std::string plugin = std::string(" --plugin ") + ZEL_TEST_PLUGIN_PATH;
+  const std::string line =
+      "Function 'PostZelTestV1Unregistered' argument 'body' has type "
+      "'zel::testing_plugin::Unregistered', which is not registered";
+  const struct {
+    int line;
+    std::string arguments;
+    std::string printed;
+  } rows[] = {
+      {__LINE__, "handshake" + plugin, "log 2: " + line},
+      {__LINE__, "describe" + plugin, " ERROR zel-test: " + line},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    EXPECT_EQ(runChild(ZEL_HOST_PROGRAM, row.arguments).exitCode, 0) << "without the mistake";
+#if defined(_WIN32)
+    _putenv_s("ZEL_TEST_PLUGIN_UNREGISTERED", "1");
+#else
+    setenv("ZEL_TEST_PLUGIN_UNREGISTERED", "1", 1);
+#endif
+    ChildResult child = runChild(ZEL_HOST_PROGRAM, row.arguments);
+#if defined(_WIN32)
+    _putenv_s("ZEL_TEST_PLUGIN_UNREGISTERED", "");
+#else
+    unsetenv("ZEL_TEST_PLUGIN_UNREGISTERED");
+#endif
+    EXPECT_EQ(child.exitCode, 1) << child.output;
+    EXPECT_THAT(child.output,
+                ContainsInOrder(std::vector<std::string>{
+                    row.printed, "zel-host: the plugin logged 1 ERROR lines during load"}));
+  }
 }
 
 #if !defined(_WIN32)
