@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <set>
 #include <vector>
 
 #include "boundary/description_records.h"
@@ -149,8 +150,21 @@ std::string componentName(std::string_view name) {
   return safe;
 }
 
+constexpr std::string_view kSchemaPrefix = "#/components/schemas/";
+
 HostValue reference(std::string_view name) {
-  return object({{"$ref", text("#/components/schemas/" + componentName(name))}});
+  return object({{"$ref", text(std::string(kSchemaPrefix) + componentName(name))}});
+}
+
+// Adds the component name of every schema reference in value, nested ones too.
+void collectReferences(const HostValue& value, std::vector<std::string>& names) {
+  for (const HostField& field : value.fields) {
+    if (field.key == "$ref" && field.value.bytes.starts_with(kSchemaPrefix)) {
+      names.push_back(field.value.bytes.substr(kSchemaPrefix.size()));
+    }
+    collectReferences(field.value, names);
+  }
+  for (const HostValue& element : value.elements) collectReferences(element, names);
 }
 
 HostValue integerSchema(std::int64_t minimum, std::uint64_t maximum, std::string_view format) {
@@ -230,14 +244,25 @@ HostValue typeSchema(const TypeUse& type, const ApiCatalog& catalog) {
 HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
   Fields fields;
   if (type.isEnum()) {
+    // The values in the order of the records. "enum" gives the browser its
+    // drop-down list; the values' descriptions go beside it, one per value,
+    // and into the description text, which the browser shows.
     std::vector<HostValue> names;
+    std::vector<HostValue> descriptions;
+    bool described = false;
     std::string values;
     for (const EnumeratorInfo& enumerator : type.enumerators) {
       names.push_back(text(enumerator.name));
+      descriptions.push_back(text(enumerator.description));
+      described = described || !enumerator.description.empty();
       if (!values.empty()) values += ", ";
       values += enumerator.name + " = " + std::to_string(enumerator.value);
+      if (!enumerator.description.empty()) values += ": " + enumerator.description;
     }
     fields = {{"type", text("string")}, {"enum", HostValue::makeCollection(std::move(names))}};
+    if (described) {
+      fields.push_back({"x-enum-descriptions", HostValue::makeCollection(std::move(descriptions))});
+    }
     std::string description =
         type.description.empty() ? values : type.description + " (" + values + ")";
     fields.push_back({"description", text(description)});
@@ -246,9 +271,9 @@ HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
   Fields properties;
   for (const FieldInfo& field : type.fields) {
     HostValue schema = typeSchema(field.type, catalog);
-    if (!field.description.empty() && schema.find("$ref") == nullptr) {
-      setField(schema, "description", text(field.description));
-    }
+    // OpenAPI 3.1 keeps the siblings of a "$ref", so a nested structure's or
+    // an enum's field tells what it holds too.
+    if (!field.description.empty()) setField(schema, "description", text(field.description));
     properties.push_back({field.name, std::move(schema)});
   }
   fields = {{"type", text("object")}, {"properties", object(std::move(properties))}};
@@ -506,11 +531,29 @@ HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info
       item->value.fields.push_back({std::string(method), operation(*function, catalog)});
     }
   }
+  // Only the schemas the routes reach, through fields and elements too: the
+  // platform's types that no route uses stay out.
+  std::vector<std::string> pending;
+  collectReferences(HostValue::makeStructure(paths), pending);
+  std::set<std::string> reached;
+  while (!pending.empty()) {
+    std::string name = std::move(pending.back());
+    pending.pop_back();
+    if (!reached.insert(name).second) continue;
+    for (const TypeInfo& type : catalog.types) {
+      if (componentName(type.name) == name) {
+        collectReferences(componentSchema(type, catalog), pending);
+      }
+    }
+  }
   Fields schemas;
   for (const TypeInfo* type : sortedByName(catalog.types)) {
-    schemas.push_back({componentName(type->name), componentSchema(*type, catalog)});
+    const std::string name = componentName(type->name);
+    if (reached.count(name) != 0) schemas.push_back({name, componentSchema(*type, catalog)});
   }
-  schemas.push_back({std::string(kErrorSchemaName), errorSchema()});
+  if (reached.count(std::string(kErrorSchemaName)) != 0) {
+    schemas.push_back({std::string(kErrorSchemaName), errorSchema()});
+  }
 
   std::string description = "The routes of the plugin " + info.pluginName +
                             ", served by zel-host. Errors answer {\"error\": text, \"status\": n}.";

@@ -1,8 +1,9 @@
 // The documents zel-host makes of a plugin's API description: a JSON view of
 // every function, type and event (zel-host describe), and an OpenAPI 3.1
 // document whose paths come from the routes, whose parameters come from the
-// argument locations and whose schemas come from the registered structures
-// and enums (zel-host describe --openapi, and /openapi.json of serve).
+// argument locations and whose schemas are the registered structures and
+// enums the routes reach, directly or through fields and elements (zel-host
+// describe --openapi, and /openapi.json of serve).
 //
 //   ApiCatalog catalog = readApiCatalog(host.description());
 //   std::string text = toJson(openApiDocument(catalog, {"zel-maps", "18.0.0"}),

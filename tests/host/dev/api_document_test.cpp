@@ -106,12 +106,9 @@ TEST_F(PluginDocumentTest, OpenApiHasTheSixRoutesWithTheirParametersAndSchemas) 
   EXPECT_EQ(maps->fields.size(), 15u);
   EXPECT_EQ(textAt(*maps, {"assets", "additionalProperties", "type"}), "string");
   EXPECT_EQ(textAt(*maps, {"isDefault", "type"}), "boolean");
-  const HostValue* eventTypes =
-      at(document, {"components", "schemas", "PluginResourceEventType", "enum"});
-  ASSERT_NE(eventTypes, nullptr);
-  std::vector<std::string> names;
-  for (const HostValue& name : eventTypes->elements) names.push_back(name.bytes);
-  EXPECT_THAT(names, testing::UnorderedElementsAre("Create", "Update", "Delete"));
+  // The platform's own types (events, help, async states) serve no route.
+  EXPECT_THAT(keys(at(document, {"components", "schemas"})),
+              ElementsAre("ZelMapsMaps", "ZelHostError"));
 }
 
 TEST_F(PluginDocumentTest, TheDescriptionListsFunctionsTypesAndEvents) {
@@ -272,6 +269,65 @@ TEST(OpenApiMappingTest, ScalarKindsHaveTheirSchemas) {
     const HostValue* schema = parameters->elements[i].find("schema");
     ASSERT_NE(schema, nullptr);
     EXPECT_EQ(toJson(*schema), rows[i].schema);
+  }
+}
+
+// The components are the types a route reaches, through results, fields and
+// elements; a field or an enum value keeps its description.
+TEST(OpenApiMappingTest, ComponentsAreTheTypesTheRoutesReach) {
+  auto use = [](std::uint32_t kind, std::uint32_t elementKind, std::string typeName) {
+    return TypeUse{kind, elementKind, std::move(typeName)};
+  };
+  TypeInfo mode;
+  mode.name = "Mode";
+  mode.description = "Speeds";
+  // Neither by name nor by value: the order the records give.
+  mode.enumerators = {{"Slow", "takes its time", 2}, {"Fast", "", 0}, {"Auto", "picks one", 1}};
+  TypeInfo inner;
+  inner.name = "Inner";
+  inner.fields = {{"mode", "how it runs", 0, use(kTypeKindEnum, kTypeKindNone, "Mode")}};
+  TypeInfo outer;
+  outer.name = "Outer";
+  outer.fields = {{"inners", "", 0, use(kTypeKindVector, kTypeKindStruct, "Inner")}};
+  TypeInfo unused;
+  unused.name = "Unused";
+  unused.fields = {{"orphan", "", 0, use(kTypeKindStruct, kTypeKindNone, "Orphan")}};
+  TypeInfo orphan;
+  orphan.name = "Orphan";
+  orphan.fields = {{"n", "", 0, use(kTypeKindInt32, kTypeKindNone, "")}};
+  FunctionInfo get;
+  get.name = "GetOuters";
+  get.method = kMethodGet;
+  get.urlTemplate = "/outers";
+  get.result = use(kTypeKindMap, kTypeKindStruct, "Outer");
+  ApiCatalog catalog;
+  catalog.functions = {get};
+  catalog.types = {unused, outer, orphan, mode, inner};
+
+  HostValue document = openApiDocument(catalog, {"p", "1.0.0"});
+  EXPECT_THAT(keys(at(document, {"components", "schemas"})),
+              ElementsAre("Inner", "Mode", "Outer", "ZelHostError"));
+  struct Row {
+    std::initializer_list<std::string_view> path;
+    const char* schema;
+  };
+  const Row rows[] = {
+      {{"Mode"},
+       R"({"type":"string","enum":["Slow","Fast","Auto"],)"
+       R"("x-enum-descriptions":["takes its time","","picks one"],)"
+       R"json("description":"Speeds (Slow = 2: takes its time, Fast = 0, Auto = 1: picks one)"})json"},
+      {{"Inner", "properties", "mode"},
+       R"({"$ref":"#/components/schemas/Mode","description":"how it runs"})"},
+      {{"Outer", "properties", "inners"},
+       R"({"type":"array","items":{"$ref":"#/components/schemas/Inner"}})"},
+  };
+  const HostValue* schemas = at(document, {"components", "schemas"});
+  ASSERT_NE(schemas, nullptr);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.schema);
+    const HostValue* schema = at(*schemas, row.path);
+    ASSERT_NE(schema, nullptr);
+    EXPECT_EQ(toJson(*schema), row.schema);
   }
 }
 
