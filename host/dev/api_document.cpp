@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -532,24 +533,29 @@ HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info
     }
   }
   // Only the schemas the routes reach, through fields and elements too: the
-  // platform's types that no route uses stay out.
+  // platform's types that no route uses stay out. Each schema is built once.
+  Fields components;
+  std::multimap<std::string, std::size_t, std::less<>> componentIndex;
+  for (const TypeInfo* type : sortedByName(catalog.types)) {
+    std::string name = componentName(type->name);
+    componentIndex.emplace(name, components.size());
+    components.push_back({std::move(name), componentSchema(*type, catalog)});
+  }
   std::vector<std::string> pending;
-  collectReferences(HostValue::makeStructure(paths), pending);
+  for (const HostField& path : paths) collectReferences(path.value, pending);
   std::set<std::string> reached;
   while (!pending.empty()) {
     std::string name = std::move(pending.back());
     pending.pop_back();
     if (!reached.insert(name).second) continue;
-    for (const TypeInfo& type : catalog.types) {
-      if (componentName(type.name) == name) {
-        collectReferences(componentSchema(type, catalog), pending);
-      }
+    const auto [first, last] = componentIndex.equal_range(name);
+    for (auto entry = first; entry != last; ++entry) {
+      collectReferences(components[entry->second].value, pending);
     }
   }
   Fields schemas;
-  for (const TypeInfo* type : sortedByName(catalog.types)) {
-    const std::string name = componentName(type->name);
-    if (reached.count(name) != 0) schemas.push_back({name, componentSchema(*type, catalog)});
+  for (HostField& component : components) {
+    if (reached.count(component.key) != 0) schemas.push_back(std::move(component));
   }
   if (reached.count(std::string(kErrorSchemaName)) != 0) {
     schemas.push_back({std::string(kErrorSchemaName), errorSchema()});
