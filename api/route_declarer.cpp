@@ -1,6 +1,9 @@
 #include "api/route_declarer.h"
 
+#include <string>
+
 #include "api/function_name.h"
+#include "boundary/description_records.h"
 
 namespace zel {
 
@@ -23,12 +26,31 @@ FunctionBuilder& FunctionBuilder::help(std::string_view text) {
   return *this;
 }
 
+FunctionBuilder& FunctionBuilder::returns(std::uint32_t status, std::string_view meaning) {
+  if (!alreadyDeclared_) {
+    route_->addTextList({kFactReturns, std::to_string(status), std::string(meaning)});
+  }
+  return *this;
+}
+
+FunctionBuilder& FunctionBuilder::errors(std::initializer_list<StatusMeaning> statuses) {
+  if (alreadyDeclared_) return *this;
+  for (const StatusMeaning& error : statuses) {
+    route_->addTextList({kFactError, std::to_string(error.status), std::string(error.meaning)});
+  }
+  return *this;
+}
+
 namespace api::internal {
 
 RegisteredFunction RouteDeclarations::registerFunction(HttpMethod method,
                                                        std::string_view urlTemplate) {
   // The handler belongs to the route descriptor; the function keeps none.
   return registry_->registerFunction(functionName(method, urlTemplate), nullptr);
+}
+
+void RouteDeclarations::setPluginVersion(std::string_view version) {
+  registry_->attachment<RouteTable>().setPluginVersion(version);
 }
 
 FunctionBuilder RouteDeclarations::finishDeclaration(HttpMethod method,

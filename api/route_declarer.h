@@ -20,6 +20,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -34,6 +36,29 @@
 #include "binding/type_registry.h"
 
 namespace zel {
+
+namespace api::internal {
+
+// The identity of the structure or enum that native type T names (T itself,
+// or its elements'); null when it names none.
+template <typename T>
+[[nodiscard]] const TypeIdentity* namedIdentityOf() noexcept {
+  if constexpr (std::is_void_v<T>) {
+    return nullptr;
+  } else if constexpr (std::is_void_v<typename NativeType<T>::NamedType>) {
+    return nullptr;
+  } else {
+    return &typeIdentity<typename NativeType<T>::NamedType>();
+  }
+}
+
+}  // namespace api::internal
+
+// A status a route may answer, and what it means there.
+struct StatusMeaning {
+  std::uint32_t status;
+  std::string_view meaning;
+};
 
 // Names the arguments of a declared function one by one, from index 0 up.
 class FunctionBuilder {
@@ -65,6 +90,22 @@ class FunctionBuilder {
   FunctionBuilder& description(std::string_view text);
   FunctionBuilder& help(std::string_view text);
 
+  // For the API's documentation: the status of a success and its meaning
+  // ("Created"). A handler that writes its CallResult itself names the type
+  // of the value it answers as T; a handler with a result of its own keeps
+  // that result's type.
+  template <typename T>
+  FunctionBuilder& returns(std::uint32_t status, std::string_view meaning) {
+    if (!alreadyDeclared_ && function_->result().kind == TypeKind::None) {
+      function_->setResult(typeRefOf<T>(function_->registry()));
+      function_->setResultNamedIdentity(api::internal::namedIdentityOf<T>());
+    }
+    return returns(status, meaning);
+  }
+  FunctionBuilder& returns(std::uint32_t status, std::string_view meaning);
+  // The statuses the route may fail with, and what each means there.
+  FunctionBuilder& errors(std::initializer_list<StatusMeaning> statuses);
+
   [[nodiscard]] bool alreadyDeclared() const noexcept { return alreadyDeclared_; }
   [[nodiscard]] const FunctionDescriptor& function() const noexcept { return *function_; }
   [[nodiscard]] const RouteDescriptor& route() const noexcept { return *route_; }
@@ -80,19 +121,6 @@ class FunctionBuilder {
 };
 
 namespace api::internal {
-
-// The identity of the structure or enum that native type T names (T itself,
-// or its elements'); null when it names none.
-template <typename T>
-[[nodiscard]] const TypeIdentity* namedIdentityOf() noexcept {
-  if constexpr (std::is_void_v<T>) {
-    return nullptr;
-  } else if constexpr (std::is_void_v<typename NativeType<T>::NamedType>) {
-    return nullptr;
-  } else {
-    return &typeIdentity<typename NativeType<T>::NamedType>();
-  }
-}
 
 // The registry side of a declaration, shared by every handler type.
 class RouteDeclarations {
@@ -113,6 +141,7 @@ class RouteDeclarations {
 
   [[nodiscard]] TypeRegistry& registry() const noexcept { return *registry_; }
   [[nodiscard]] const std::vector<std::string>& tags() const noexcept { return tags_; }
+  void setPluginVersion(std::string_view version);
 
  private:
   RegisteredFunction registerFunction(HttpMethod method, std::string_view urlTemplate);
@@ -179,6 +208,10 @@ class RouteDeclarer {
   }
 
   [[nodiscard]] TypeRegistry& registry() const noexcept { return declarations_.registry(); }
+
+  // The plugin's own version ("1.2.0"), which the API's documentation shows;
+  // 1.0.0 when never set.
+  void setPluginVersion(std::string_view version) { declarations_.setPluginVersion(version); }
 
  private:
   template <typename Object, typename Member, typename... A>

@@ -184,6 +184,24 @@ struct ArgumentLocationNode {
 };
 
 // 12 bytes: one per list of texts.
+//
+// The lists that a route declaration fills are facts for the host's
+// documentation of the plugin's API. Each list starts with one of the keys
+// below; a host skips a list whose key it does not know. Statuses are decimal.
+//   {kFactReturns, status, meaning}      the status of the route's success
+//   {kFactError, status, meaning}        one status the route may fail with
+//   {kFactVersion, version}              the plugin's own version
+//   {kFactRequired, type, field...}      the fields a structure's value must have
+//   {kFactEnumOrder, type, name...}      an enum's values in declaration order
+// The last three are facts of the whole plugin: every route's lists end with
+// the same nodes of them, so any one route gives them all. A plugin that
+// declares neither its version nor a route's status has no lists at all.
+inline constexpr char kFactReturns[] = "zel:returns";
+inline constexpr char kFactError[] = "zel:error";
+inline constexpr char kFactVersion[] = "zel:version";
+inline constexpr char kFactRequired[] = "zel:required";
+inline constexpr char kFactEnumOrder[] = "zel:enum-order";
+
 struct TextListNode {
   const TextListNode* next;
   const char* const* texts;

@@ -106,7 +106,13 @@ class RouteTable : public RegistryAttachment {
   // A copy of the map's entries, taken under the lock.
   [[nodiscard]] std::vector<RouteDescriptor*> snapshot() const;
 
+  // The plugin's own version as its routes document it; empty when not set.
+  // Set while the plugin declares its routes, read when it is described.
+  void setPluginVersion(std::string_view version) { pluginVersion_ = version; }
+  [[nodiscard]] const std::string& pluginVersion() const noexcept { return pluginVersion_; }
+
  private:
+  std::string pluginVersion_;
   mutable std::mutex mutex_;
   std::unordered_map<const FunctionDescriptor*, std::unique_ptr<RouteDescriptor>> routes_;
 };

@@ -28,8 +28,9 @@ TypeBuilder& TypeBuilder::addEnumerator(std::string_view name, std::int32_t valu
     found->second.value_ = value;
     found->second.description_ = description;
   } else {
+    const auto order = static_cast<std::uint32_t>(enumerators.size());
     enumerators.emplace(std::piecewise_construct, std::forward_as_tuple(name),
-                        std::forward_as_tuple(value, name, description, *descriptor_));
+                        std::forward_as_tuple(value, name, description, *descriptor_, order));
   }
   return *this;
 }

@@ -124,13 +124,16 @@ class FieldDescriptor {
 class EnumeratorDescriptor {
  public:
   EnumeratorDescriptor(std::int32_t value, std::string_view name, std::string_view description,
-                       const TypeDescriptor& owner)
-      : value_(value), name_(name), description_(description), owner_(&owner) {}
+                       const TypeDescriptor& owner, std::uint32_t order = 0)
+      : value_(value), name_(name), description_(description), owner_(&owner), order_(order) {}
 
   std::int32_t value() const noexcept { return value_; }
   const std::string& name() const noexcept { return name_; }
   const std::string& description() const noexcept { return description_; }
   const TypeDescriptor& owner() const noexcept { return *owner_; }
+  // Where the enumerator was first declared among its enum's, from 0: the
+  // order that documentation shows, while look-ups go by name.
+  std::uint32_t order() const noexcept { return order_; }
 
  private:
   friend class TypeBuilder;
@@ -139,6 +142,7 @@ class EnumeratorDescriptor {
   std::string name_;
   std::string description_;
   const TypeDescriptor* owner_;
+  std::uint32_t order_;
 };
 
 class TypeDescriptor {

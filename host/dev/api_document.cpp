@@ -11,6 +11,7 @@
 #include "boundary/method_codes.h"
 #include "host/calling/url_template.h"
 #include "host/conversions/method_names.h"
+#include "host/description/api_facts.h"
 
 namespace zel::host {
 
@@ -242,17 +243,36 @@ HostValue typeSchema(const TypeUse& type, const ApiCatalog& catalog) {
   return kindSchema(type.kind, type.elementKind, type.typeName, catalog);
 }
 
-HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
+// An enum's values in the order the plugin declared them, when it says;
+// else in the records' order. Values the declared order misses come last.
+std::vector<const EnumeratorInfo*> declaredOrder(const TypeInfo& type, const PluginFacts& facts) {
+  std::vector<const EnumeratorInfo*> ordered;
+  for (const EnumeratorInfo& enumerator : type.enumerators) ordered.push_back(&enumerator);
+  const auto order = facts.enumOrder.find(type.name);
+  if (order == facts.enumOrder.end()) return ordered;
+  const auto rank = [&](const EnumeratorInfo* enumerator) {
+    return std::find(order->second.begin(), order->second.end(), enumerator->name) -
+           order->second.begin();
+  };
+  std::stable_sort(
+      ordered.begin(), ordered.end(),
+      [&](const EnumeratorInfo* a, const EnumeratorInfo* b) { return rank(a) < rank(b); });
+  return ordered;
+}
+
+HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog,
+                          const PluginFacts& facts) {
   Fields fields;
   if (type.isEnum()) {
-    // The values in the order of the records. "enum" gives the browser its
-    // drop-down list; the values' descriptions go beside it, one per value,
-    // and into the description text, which the browser shows.
+    // "enum" gives the browser its drop-down list; the values' descriptions
+    // go beside it, one per value, and into the description text, which the
+    // browser shows.
     std::vector<HostValue> names;
     std::vector<HostValue> descriptions;
     bool described = false;
     std::string values;
-    for (const EnumeratorInfo& enumerator : type.enumerators) {
+    for (const EnumeratorInfo* value : declaredOrder(type, facts)) {
+      const EnumeratorInfo& enumerator = *value;
       names.push_back(text(enumerator.name));
       descriptions.push_back(text(enumerator.description));
       described = described || !enumerator.description.empty();
@@ -278,6 +298,8 @@ HostValue componentSchema(const TypeInfo& type, const ApiCatalog& catalog) {
     properties.push_back({field.name, std::move(schema)});
   }
   fields = {{"type", text("object")}, {"properties", object(std::move(properties))}};
+  const auto required = facts.required.find(type.name);
+  if (required != facts.required.end()) fields.push_back({"required", texts(required->second)});
   if (!type.description.empty()) fields.push_back({"description", text(type.description)});
   if (!type.nameSpace.empty()) fields.push_back({"x-namespace", text(type.nameSpace)});
   return object(std::move(fields));
@@ -356,18 +378,30 @@ HostValue jsonResponse(std::string_view description, HostValue schema) {
   return object(std::move(response));
 }
 
+// The success the route declares (200 when none), then the errors it
+// declares and the two every route may answer, by status.
 HostValue responses(const FunctionInfo& function, const ApiCatalog& catalog) {
-  Fields answers;
+  const RouteFacts facts = readRouteFacts(function);
+  const bool declared = facts.success.status != 0;
+  const std::string success = declared ? std::to_string(facts.success.status) : "200";
+  std::map<std::string, HostValue> answers;
   if (function.result.kind == kTypeKindNone) {
-    answers.push_back({"200", jsonResponse("Done; no value", object({{"type", text("null")}}))});
+    answers[success] = jsonResponse(declared ? facts.success.meaning : "Done; no value",
+                                    object({{"type", text("null")}}));
   } else {
-    answers.push_back({"200", jsonResponse("The result", typeSchema(function.result, catalog))});
+    answers[success] = jsonResponse(declared ? facts.success.meaning : "The result",
+                                    typeSchema(function.result, catalog));
   }
-  answers.push_back({"400", jsonResponse("The request was refused: a bad argument or body",
-                                         reference(kErrorSchemaName))});
-  answers.push_back({"404", jsonResponse("No such function, or the function found nothing",
-                                         reference(kErrorSchemaName))});
-  return object(std::move(answers));
+  std::vector<StatusFact> errors = facts.errors;
+  errors.push_back({400, "The request was refused: a bad argument or body"});
+  errors.push_back({404, "No such function, or the function found nothing"});
+  for (const StatusFact& error : errors) {
+    answers.try_emplace(std::to_string(error.status),
+                        jsonResponse(error.meaning, reference(kErrorSchemaName)));
+  }
+  Fields fields;
+  for (auto& [status, answer] : answers) fields.push_back({status, std::move(answer)});
+  return object(std::move(fields));
 }
 
 HostValue operation(const FunctionInfo& function, const ApiCatalog& catalog) {
@@ -516,6 +550,7 @@ HostValue describeDocument(const ApiCatalog& catalog, const ApiDocumentInfo& inf
 }
 
 HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info) {
+  const PluginFacts facts = readPluginFacts(catalog);
   Fields paths;
   for (const FunctionInfo* function : sortedFunctions(catalog)) {
     std::string_view method = openApiMethod(function->method);
@@ -539,7 +574,7 @@ HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info
   for (const TypeInfo* type : sortedByName(catalog.types)) {
     std::string name = componentName(type->name);
     componentIndex.emplace(name, components.size());
-    components.push_back({std::move(name), componentSchema(*type, catalog)});
+    components.push_back({std::move(name), componentSchema(*type, catalog, facts)});
   }
   std::vector<std::string> pending;
   for (const HostField& path : paths) collectReferences(path.value, pending);
@@ -563,12 +598,14 @@ HostValue openApiDocument(const ApiCatalog& catalog, const ApiDocumentInfo& info
 
   std::string description = "The routes of the plugin " + info.pluginName +
                             ", served by zel-host. Errors answer {\"error\": text, \"status\": n}.";
-  return object({{"openapi", text("3.1.0")},
-                 {"info", object({{"title", text(info.pluginName)},
-                                  {"version", text(info.version)},
-                                  {"description", text(description)}})},
-                 {"paths", object(std::move(paths))},
-                 {"components", object({{"schemas", object(std::move(schemas))}})}});
+  return object(
+      {{"openapi", text("3.1.0")},
+       {"info", object({{"title", text(info.pluginName)},
+                        {"version", text(facts.version.empty() ? "1.0.0" : facts.version)},
+                        {"description", text(description)},
+                        {"x-plugin-api-version", text(info.version)}})},
+       {"paths", object(std::move(paths))},
+       {"components", object({{"schemas", object(std::move(schemas))}})}});
 }
 
 }  // namespace zel::host

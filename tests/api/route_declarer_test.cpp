@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -226,6 +227,74 @@ TEST(RouteDeclarer, HandlerFormsAreKnownByTheirIdentity) {
   EXPECT_EQ(info.function().arguments().size(), 1u);
   EXPECT_EQ(result.function().arguments().size(), 1u);
   EXPECT_EQ(result.function().result().kind, TypeKind::None);
+}
+
+enum class Speed { Slow, Fast, Auto };
+enum class Side { Left, Right };
+
+struct Order {
+  std::string item;
+  std::optional<std::string> note;
+  std::int32_t count = 0;
+};
+
+// What the host's documentation reads beside the records: each route's
+// declared statuses, then the plugin's version, required fields and enums
+// declared out of name order, shared by every route.
+TEST(RouteDeclarer, DocumentationFactsFollowEachRoutesOwnLists) {
+  TypeRegistry registry;
+  registry.registerEnum<Speed>("Speed")
+      .enumerator("Slow", Speed::Slow)
+      .enumerator("Fast", Speed::Fast)
+      .enumerator("Auto", Speed::Auto);
+  registry.registerEnum<Side>("Side")
+      .enumerator("Left", Side::Left)
+      .enumerator("Right", Side::Right);
+  registry.registerStruct<Order>("Order")
+      .field("item", &Order::item, "", FieldFlags::Required)
+      .field("note", &Order::note, "", FieldFlags::Required)  // optional all the same
+      .field("count", &Order::count);
+  RouteDeclarer routes(registry, {});
+  routes.setPluginVersion("2.0.1");
+  routes
+      .declare(HttpMethod::Post, "/orders",
+               [](const CallInfo&, CallResult& result) { result.status = 201; })
+      .returns<Order>(201, "Created")
+      .errors({{404, "No such shop"}, {409, "Taken"}});
+  routes.declare(HttpMethod::Get, "/count", [] { return std::int32_t{3}; })
+      .returns<Order>(202, "Counted");  // a handler's own result type stays
+
+  const ApiDescription description = buildApiDescription(registry);
+  std::map<std::string, std::vector<std::vector<std::string>>> lists;
+  std::map<std::string, std::uint32_t> resultKinds;
+  for (auto* record = static_cast<const FunctionRecord*>(description.functions); record != nullptr;
+       record = static_cast<const FunctionRecord*>(record->function.next)) {
+    auto& mine = lists[record->urlTemplate];
+    const TextListNode* node = record->textLists;
+    for (std::uint32_t i = 0; i < record->textListCount; ++i, node = node->next) {
+      ASSERT_NE(node, nullptr);
+      mine.emplace_back(node->texts, node->texts + node->count);
+    }
+    EXPECT_EQ(node, nullptr);
+    resultKinds[record->urlTemplate] = record->function.resultKind;
+  }
+  using Lists = std::vector<std::vector<std::string>>;
+  const Lists plugin{{"zel:version", "2.0.1"},
+                     {"zel:enum-order", "BindingAsyncState", "None", "Running", "Cancelling",
+                      "Cancelled", "Succeeded", "Failed"},
+                     {"zel:enum-order", "BindingHelpFormat", "Full", "Epytext"},
+                     {"zel:required", "Order", "item"},
+                     {"zel:enum-order", "Speed", "Slow", "Fast", "Auto"}};
+  Lists orders{{"zel:returns", "201", "Created"},
+               {"zel:error", "404", "No such shop"},
+               {"zel:error", "409", "Taken"}};
+  orders.insert(orders.end(), plugin.begin(), plugin.end());
+  Lists count{{"zel:returns", "202", "Counted"}};
+  count.insert(count.end(), plugin.begin(), plugin.end());
+  EXPECT_EQ(lists["/orders"], orders);
+  EXPECT_EQ(lists["/count"], count);
+  EXPECT_EQ(resultKinds["/orders"], kTypeKindStruct);
+  EXPECT_EQ(resultKinds["/count"], kTypeKindInt32);
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ struct Command {
   std::string_view name;
   std::string_view summary;
   int (*run)(const CliOptions& options);
-  std::size_t operands;  // how many operands the command takes
+  std::size_t operands;     // how many operands the command takes at least
+  std::size_t maxOperands;  // and at most
 };
 
 inline constexpr std::string_view kDefaultCommand = "handshake";
@@ -35,5 +36,8 @@ int runCall(const CliOptions& options);
 int runDescribe(const CliOptions& options);
 // Serves the plugin over HTTP until interrupted.
 int runServe(const CliOptions& options);
+// Writes a new plugin project NAME into DIR (default ./NAME), which must not
+// exist or be empty.
+int runNew(const CliOptions& options);
 
 }  // namespace zel::host::cli

@@ -15,6 +15,7 @@ inline constexpr std::string_view kNotAMock = "--mock takes /PREFIX=DIR, not: %1
 inline constexpr std::string_view kNotAPort = "not a port (0 to 65535): %1";
 inline constexpr std::string_view kNotAHost = "--allow-host takes NAME or NAME:PORT, not: %1";
 inline constexpr std::string_view kOperandCount = "%1 takes %2 operands";
+inline constexpr std::string_view kOperandRange = "%1 takes %2 to %3 operands";
 inline constexpr std::string_view kLinkMismatch =
     "the description's records link %1 functions, %2 types, %3 events";
 // handshake and describe fail when the plugin logged ERROR lines while it was
@@ -26,5 +27,14 @@ inline constexpr std::string_view kBadArgument = "--arg %1 is not JSON: %2";
 inline constexpr std::string_view kServing = "zel-host: serving %1 on %2";
 inline constexpr std::string_view kStopping = "zel-host: stopping";
 inline constexpr std::string_view kWatching = "zel-host: reloading %1 when it changes";
+
+// new
+inline constexpr std::string_view kNotAProjectName =
+    "not a plugin name (lower-case words joined by \"-\", e.g. my-notes): %1";
+inline constexpr std::string_view kFolderNotEmpty = "%1 exists and is not an empty folder";
+inline constexpr std::string_view kCannotWrite = "cannot write %1: %2";
+inline constexpr std::string_view kProjectWritten =
+    "zel-host: wrote the plugin project %1 into %2; its README.md says how to build, test and "
+    "serve it";
 
 }  // namespace zel::host::cli::messages

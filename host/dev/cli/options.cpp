@@ -142,9 +142,13 @@ std::optional<CliOptions> parseOptions(int argc, char** argv, std::string& error
     }
   }
   const Command* command = findCommand(options.command);
-  if (!options.help && options.operands.size() != command->operands) {
-    error =
-        fillTemplate(messages::kOperandCount, {options.command, std::to_string(command->operands)});
+  const std::size_t operands = options.operands.size();
+  if (!options.help && (operands < command->operands || operands > command->maxOperands)) {
+    const std::string least = std::to_string(command->operands);
+    error = command->operands == command->maxOperands
+                ? fillTemplate(messages::kOperandCount, {options.command, least})
+                : fillTemplate(messages::kOperandRange,
+                               {options.command, least, std::to_string(command->maxOperands)});
     return std::nullopt;
   }
   return options;
@@ -156,7 +160,8 @@ void printUsage(std::FILE* out) {
                "  zel-host call METHOD PATH [--body FILE] [--content-type T]\n"
                "                [--header name=value]... [--arg name=JSON]...\n"
                "  zel-host describe [--openapi]\n"
-               "  zel-host serve [--port N] [--swagger-ui DIR] [--reload] [--allow-host H]...\n\n");
+               "  zel-host serve [--port N] [--swagger-ui DIR] [--reload] [--allow-host H]...\n"
+               "  zel-host new NAME [DIR]\n\n");
   SdkLayout layout = sdkLayout(programPath());
   std::string plugin = layout.defaultPlugin.string();
   std::string gameData = layout.gameDataMock.string();

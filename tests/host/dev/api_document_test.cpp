@@ -76,6 +76,7 @@ TEST_F(PluginDocumentTest, OpenApiHasTheSixRoutesWithTheirParametersAndSchemas) 
   EXPECT_THAT(repeated, testing::IsEmpty());
   EXPECT_EQ(textAt(document, {"openapi"}), "3.1.0");
   EXPECT_EQ(textAt(document, {"info", "title"}), "zel-maps");
+  EXPECT_EQ(textAt(document, {"info", "version"}), "1.0.0");  // the plugin declares none
   EXPECT_THAT(keys(document.find("paths")),
               ElementsAre("/zel-maps/v1/map", "/zel-maps/v1/map/{id}", "/zel-maps/v1/maps",
                           "/zel-maps/v2/map/{id}/{gameMode}",
@@ -273,7 +274,8 @@ TEST(OpenApiMappingTest, ScalarKindsHaveTheirSchemas) {
 }
 
 // The components are the types a route reaches, through results, fields and
-// elements; a field or an enum value keeps its description.
+// elements; a field or an enum value keeps its description. The facts in the
+// routes' text lists give statuses, required fields, enum order and version.
 TEST(OpenApiMappingTest, ComponentsAreTheTypesTheRoutesReach) {
   auto use = [](std::uint32_t kind, std::uint32_t elementKind, std::string typeName) {
     return TypeUse{kind, elementKind, std::move(typeName)};
@@ -300,22 +302,43 @@ TEST(OpenApiMappingTest, ComponentsAreTheTypesTheRoutesReach) {
   get.method = kMethodGet;
   get.urlTemplate = "/outers";
   get.result = use(kTypeKindMap, kTypeKindStruct, "Outer");
+  get.textLists = {{kFactReturns, "201", "Created"},
+                   {kFactError, "409", "Taken"},
+                   {kFactError, "99", "not a status"},
+                   {kFactError, "404", "No such outer"},
+                   {"other:key", "1"},
+                   {kFactVersion, "2.3.4"},
+                   {kFactRequired, "Inner", "mode"},
+                   {kFactRequired, "Inner", "other"},  // the first list of a type wins
+                   {kFactEnumOrder, "Mode", "Fast", "Auto"}};
   ApiCatalog catalog;
   catalog.functions = {get};
   catalog.types = {unused, outer, orphan, mode, inner};
 
-  HostValue document = openApiDocument(catalog, {"p", "1.0.0"});
+  HostValue document = openApiDocument(catalog, {"p", "18.0.0"});
   EXPECT_THAT(keys(at(document, {"components", "schemas"})),
               ElementsAre("Inner", "Mode", "Outer", "ZelHostError"));
+  EXPECT_EQ(textAt(document, {"info", "version"}), "2.3.4");
+  EXPECT_EQ(textAt(document, {"info", "x-plugin-api-version"}), "18.0.0");
+  const HostValue* responses = at(document, {"paths", "/outers", "get", "responses"});
+  ASSERT_NE(responses, nullptr);
+  EXPECT_THAT(keys(responses), ElementsAre("201", "400", "404", "409"));
+  EXPECT_EQ(textAt(*responses, {"201", "description"}), "Created");
+  EXPECT_EQ(textAt(*responses, {"201", "content", "application/json", "schema", "type"}), "object");
+  EXPECT_EQ(textAt(*responses, {"404", "description"}), "No such outer");
+  EXPECT_EQ(textAt(*responses, {"409", "content", "application/json", "schema", "$ref"}),
+            "#/components/schemas/ZelHostError");
   struct Row {
     std::initializer_list<std::string_view> path;
     const char* schema;
   };
   const Row rows[] = {
+      // The declared order first; a value it leaves out comes last.
       {{"Mode"},
-       R"({"type":"string","enum":["Slow","Fast","Auto"],)"
-       R"("x-enum-descriptions":["takes its time","","picks one"],)"
-       R"json("description":"Speeds (Slow = 2: takes its time, Fast = 0, Auto = 1: picks one)"})json"},
+       R"({"type":"string","enum":["Fast","Auto","Slow"],)"
+       R"("x-enum-descriptions":["","picks one","takes its time"],)"
+       R"json("description":"Speeds (Fast = 0, Auto = 1: picks one, Slow = 2: takes its time)"})json"},
+      {{"Inner", "required"}, R"(["mode"])"},
       {{"Inner", "properties", "mode"},
        R"({"$ref":"#/components/schemas/Mode","description":"how it runs"})"},
       {{"Outer", "properties", "inners"},

@@ -83,6 +83,12 @@ TEST(ZelHostCliTest, BadCommandLinesAndMissingLibrariesFail) {
        "zel-host: Cannot load plugin library no-such-plugin-library"},
       {__LINE__, "handshake --help", 0, "usage: zel-host [COMMAND]"},
       {__LINE__, "call --help", 0, "zel-host call METHOD PATH"},
+      {__LINE__, "new", 2, "zel-host: new takes 1 to 2 operands"},
+      {__LINE__, "new a b c", 2, "zel-host: new takes 1 to 2 operands"},
+      {__LINE__, "new My-Notes", 2, "zel-host: not a plugin name"},
+      {__LINE__, "new my--notes", 2, "zel-host: not a plugin name"},
+      {__LINE__, "new 1notes", 2, "zel-host: not a plugin name"},
+      {__LINE__, "new notes- x", 2, "zel-host: not a plugin name"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.arguments);
@@ -188,6 +194,29 @@ TEST(ZelHostDescribeTest, PrintsTheDescriptionOrTheOpenApiDocument) {
 
 // A plugin whose load logged ERROR lines (here: a route's body type that is
 // never registered) fails handshake and describe, which print the lines.
+// The project's own build and tests run in scripts/check-sdk, against the
+// installed SDK; here, what is written and what is refused.
+TEST(ZelHostCliTest, NewWritesAProjectIntoAnEmptyFolderOnly) {
+  const std::filesystem::path folder = testing_support::artifactDirectory() / "new-project";
+  std::filesystem::remove_all(folder);
+  ChildResult child = runChild(ZEL_HOST_PROGRAM, "new my-shop2 " + folder.string());
+  ASSERT_TRUE(child.started);
+  EXPECT_EQ(child.exitCode, 0) << child.output;
+  EXPECT_THAT(child.output, HasSubstr("wrote the plugin project my-shop2 into"));
+  for (const char* file : {"CMakeLists.txt", "my_shop2_plugin.h", "my_shop2_plugin.cpp",
+                           "my_shop2_test.cpp", "README.md"}) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / file)) << file;
+  }
+  const std::string source = testing_support::readTextFile(folder / "my_shop2_plugin.cpp");
+  EXPECT_THAT(source, HasSubstr("ZEL_PLUGIN_ENTRY(zel::my_shop2::MyShop2Plugin)"));
+  EXPECT_THAT(source, HasSubstr("\"/my-shop2/v1/items/{id}\""));
+  EXPECT_THAT(source, testing::Not(HasSubstr("@")));
+
+  ChildResult again = runChild(ZEL_HOST_PROGRAM, "new my-shop2 " + folder.string());
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_THAT(again.output, HasSubstr("exists and is not an empty folder"));
+}
+
 TEST(ZelHostCliTest, ErrorsLoggedDuringLoadArePrintedAndFail) {
   const std::string plugin = std::string(" --plugin ") + ZEL_TEST_PLUGIN_PATH;
   const std::string line =
