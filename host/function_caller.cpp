@@ -140,4 +140,9 @@ std::optional<CallReply> FunctionCaller::routeAndCall(const CallRequest& request
   return call(*function, request);
 }
 
+std::uint32_t effectiveStatus(const CallReply& reply) {
+  if (reply.reply.status != 0) return reply.reply.status;
+  return reply.reply.error || reply.streamFailed ? 400 : 200;
+}
+
 }  // namespace zel::host

@@ -76,6 +76,10 @@ struct CallReply {
   bool streamFailed = false;
 };
 
+// The HTTP-like status of a reply: its own, else 200 for a success and 400
+// for an error.
+[[nodiscard]] std::uint32_t effectiveStatus(const CallReply& reply);
+
 class FunctionCaller {
  public:
   explicit FunctionCaller(const ApiDescription* description);

@@ -363,10 +363,6 @@ std::optional<ScriptedResponse> DevHost::routeToPlugin(const RecordedRequest& re
   return toScripted(*reply);
 }
 
-std::uint32_t effectiveStatus(const CallReply& reply) {
-  if (reply.reply.status != 0) return reply.reply.status;
-  return reply.reply.error || reply.streamFailed ? 400 : 200;
-}
 
 HostValue replyValue(const CallReply& reply) {
   if (!reply.streamedBody) return reply.reply.body;

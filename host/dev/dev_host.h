@@ -144,9 +144,6 @@ class DevHost {
   std::string error_;
 };
 
-// The HTTP-like status of a reply: its own, else 200 for a success and 400
-// for an error.
-std::uint32_t effectiveStatus(const CallReply& reply);
 
 // The value a reply answers: the streamed body read as JSON (as text when it
 // is not JSON), else the body value.

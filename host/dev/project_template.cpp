@@ -180,8 +180,11 @@ TEST_F(@CLASS@Test, ListsEveryItemOrThoseOfOneName) {
 }
 
 TEST_F(@CLASS@Test, RefusesAnItemWithoutAName) {
-  EXPECT_EQ(post("/@NAME@/v1/items", R"({"name": ""})").status, 400u);
+  PluginReply empty = post("/@NAME@/v1/items", R"({"name": ""})");
+  EXPECT_EQ(empty.status, 400u);
+  EXPECT_EQ(empty.error, "An item needs a name");
   EXPECT_EQ(post("/@NAME@/v1/items", R"({"note": "nameless"})").status, 400u);
+  EXPECT_EQ(get("/@NAME@/v1/items").json(), "[]");
 }
 
 }  // namespace

@@ -48,8 +48,8 @@ inline constexpr std::uint32_t kPluginTestHandle = 1;
 
 // What a call answered.
 struct PluginReply {
-  // As the plugin wrote it: 0 leaves it to the host (200 for a result, 400
-  // for an error).
+  // As zel-host answers it: the plugin's own, else 200 for a result and 400
+  // for an error; 0 when no function served the call.
   std::uint32_t status = 0;
   std::optional<std::string> error;  // none: the call succeeded
   HostValue body;                    // the result
@@ -149,7 +149,7 @@ class PluginTest : public ::testing::Test {
       return PluginReply{};
     }
     EXPECT_FALSE(reply->streamFailed) << "the body stream of " << request.path << " failed";
-    return PluginReply{reply->reply.status, std::move(reply->reply.error),
+    return PluginReply{effectiveStatus(*reply), std::move(reply->reply.error),
                        std::move(reply->reply.body), std::move(reply->streamedBody),
                        std::move(reply->reply.headers)};
   }
