@@ -25,21 +25,26 @@ bool holds(const Note& note, const std::string& text) {
 void NotesPlugin::registerApi() {
   registry()
       .registerStruct<Note>("ZelNotesNote")
-      .field("id", &Note::id)
-      .field("title", &Note::title)
+      .field("id", &Note::id, "Given by the plugin")
+      .field("title", &Note::title, "What the note is about")
       .field("text", &Note::text);
 
   RouteDeclarer routes(*this);
+  // The version and the statuses below are what /openapi.json tells of the plugin.
+  routes.setPluginVersion("1.1.0");
   routes.declare(HttpMethod::Get, kNotesUri, &NotesPlugin::listNotes);
   routes.declare(HttpMethod::Get, "/zel-notes/v1/notes/{id}", &NotesPlugin::getNote)
-      .pathArgument("id", "The note's id");
+      .pathArgument("id", "The note's id")
+      .errors({{404, "No note has this id"}});
   // A route that reads the query captures it whole with "{+query}".
   routes.declare(HttpMethod::Get, "/zel-notes/v1/search{+query}", &NotesPlugin::searchNotes)
       .pathArgument("query")
       .queryArgument("text", "The text to look for");
   routes.declare(HttpMethod::Post, kNotesUri, &NotesPlugin::addNote)
-      .bodyArgument("note", "The note to add");
-  routes.declare(HttpMethod::Get, "/zel-notes/v1/maps/count", &NotesPlugin::countMaps);
+      .bodyArgument("note", "The note to add")
+      .errors({{400, "The note has no title"}});
+  routes.declare(HttpMethod::Get, "/zel-notes/v1/maps/count", &NotesPlugin::countMaps)
+      .errors({{502, "The game-data plugin did not answer"}});
 }
 
 bool NotesPlugin::start() {

@@ -99,6 +99,14 @@ TEST_F(Invocation, ResultsAndErrorsReachTheResponse) {
                })
       .pathArgument("n");
   routes_
+      .declare(HttpMethod::Get, "/pair/{a}/{b}",
+               [&calls](std::int64_t a, std::int64_t b) {
+                 ++calls;
+                 return a + b;
+               })
+      .pathArgument("a")
+      .pathArgument("b");
+  routes_
       .declare(HttpMethod::Get, "/missing/{id}",
                [](std::int64_t id) -> Outcome<std::int64_t> {
                  if (id == 0) return id;
@@ -133,6 +141,10 @@ TEST_F(Invocation, ResultsAndErrorsReachTheResponse) {
   EXPECT_EQ(reply.errorOwned, 1);
   EXPECT_EQ(reply.status, 0u);
   EXPECT_EQ(reply.body.toText(), "null");
+  EXPECT_EQ(calls, 1);
+  // Of several, the first one's message.
+  reply = call("GetPairByAByB", "/pair/x/y");
+  EXPECT_EQ(reply.error, "Value x for 'a' of type int64 is in an incorrect format");
   EXPECT_EQ(calls, 1);
 
   // A path or method that does not fit the route.

@@ -15,6 +15,7 @@ TEST(ApiVersionTest, ParsesThreeNumbersAndDropsSuffixes) {
       {__LINE__, "18.0.0", ApiVersion{18, 0, 0}},
       {__LINE__, "18.3.0", ApiVersion{18, 3, 0}},
       {__LINE__, "017.09.009", ApiVersion{17, 9, 9}},
+      {__LINE__, "9.9.9", ApiVersion{9, 9, 9}},
       {__LINE__, "4294967295.0.1", ApiVersion{4294967295u, 0, 1}},
       {__LINE__, "18.0.7-rc.1", ApiVersion{18, 0, 7}},
       {__LINE__, "18.0.7+build.5", ApiVersion{18, 0, 7}},

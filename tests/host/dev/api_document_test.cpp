@@ -208,6 +208,7 @@ TEST(OpenApiMappingTest, ReservedCapturesBecomePlainParametersAndAQueryCaptureLe
   search.method = kMethodGet;
   search.urlTemplate = "/notes/search{+query}";
   search.arguments = {argument("query", kLocationPath), argument("text", kLocationQuery)};
+  search.tags = {"notes", "search"};
   FunctionInfo files;
   files.name = "GetFilesByPath";
   files.method = kMethodGet;
@@ -228,6 +229,16 @@ TEST(OpenApiMappingTest, ReservedCapturesBecomePlainParametersAndAQueryCaptureLe
   };
   EXPECT_THAT(names({"paths", "/notes/search", "get", "parameters"}), ElementsAre("query:text"));
   EXPECT_THAT(names({"paths", "/files/{path}", "get", "parameters"}), ElementsAre("path:path"));
+  // An operation's group is its last tag; x-zel-tags keeps them all. Without
+  // tags, neither.
+  const HostValue* searchTags = at(document, {"paths", "/notes/search", "get", "tags"});
+  ASSERT_NE(searchTags, nullptr);
+  EXPECT_EQ(toJson(*searchTags), R"(["search"])");
+  const HostValue* allTags = at(document, {"paths", "/notes/search", "get", "x-zel-tags"});
+  ASSERT_NE(allTags, nullptr);
+  EXPECT_EQ(toJson(*allTags), R"(["notes","search"])");
+  EXPECT_THAT(keys(at(document, {"paths", "/files/{path}", "get"})),
+              ElementsAre("operationId", "summary", "parameters", "responses"));
 }
 
 // The narrow integers carry their native bounds (a browser checks a value

@@ -3,6 +3,7 @@
 // library.
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -43,7 +44,12 @@ class DevHostReloadTest : public testing::Test {
         testing_support::artifactDirectory() / "scratch" /
         (std::string("reload-") + testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    // The host's plugin copies go to the system's temporary folder: here, one
+    // of the test's own.
+    copies_ = folder_ / "copies";
+    fs::create_directories(copies_);
+    if (const char* temporary = std::getenv(kTemporaryVariable)) temporary_ = temporary;
+    setTemporaryFolder(copies_.string());
     // Named as the tests' plugin is, so that either library's entry is found
     // in it (zel-maps' under the name every plugin answers to).
     plugin_ = folder_ / fs::path(ZEL_TEST_PLUGIN_PATH).filename();
@@ -62,11 +68,49 @@ class DevHostReloadTest : public testing::Test {
 
   void TearDown() override {
     host_.reset();
+    setTemporaryFolder(temporary_);
     fs::remove_all(folder_);
   }
 
-  static fs::path mapsPlugin() { return besideTests(ZEL_PLUGIN_PATH); }
-  static fs::path testPlugin() { return besideTests(ZEL_TEST_PLUGIN_PATH); }
+#if defined(_WIN32)
+  static constexpr const char* kTemporaryVariable = "TMP";
+  static void setTemporaryFolder(const std::string& path) {
+    _putenv_s(kTemporaryVariable, path.c_str());
+  }
+#else
+  static constexpr const char* kTemporaryVariable = "TMPDIR";
+  static void setTemporaryFolder(const std::string& path) {
+    if (path.empty()) {
+      unsetenv(kTemporaryVariable);
+    } else {
+      setenv(kTemporaryVariable, path.c_str(), 1);
+    }
+  }
+#endif
+
+  // The folders and files the host left among its copies, sorted.
+  std::vector<std::string> copiesLeft() const {
+    std::vector<std::string> left;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(copies_)) {
+      left.push_back(fs::relative(entry.path(), copies_).generic_string());
+    }
+    std::sort(left.begin(), left.end());
+    return left;
+  }
+
+  // Exactly the loaded copy: one folder holding one file of the plugin's name.
+  void expectOnlyTheLoadedCopy() const {
+    std::vector<std::string> left = copiesLeft();
+    ASSERT_EQ(left.size(), 2u) << testing::PrintToString(left);
+    EXPECT_EQ(left[1], left[0] + "/" + plugin_.filename().string());
+  }
+
+  static fs::path mapsPlugin() {
+    return besideTests(ZEL_PLUGIN_PATH);
+  }
+  static fs::path testPlugin() {
+    return besideTests(ZEL_TEST_PLUGIN_PATH);
+  }
   // On Windows the paths are file names next to the test program.
   static fs::path besideTests(const char* path) {
     fs::path file(path);
@@ -79,6 +123,8 @@ class DevHostReloadTest : public testing::Test {
   }
 
   fs::path folder_;
+  fs::path copies_;
+  std::string temporary_;  // the variable's value before the test; empty: unset
   fs::path plugin_;
   std::mutex mutex_;
   std::vector<std::string> logs_;
@@ -90,8 +136,11 @@ TEST_F(DevHostReloadTest, ANewBuildReplacesThePluginAndABrokenFileChangesNothing
   ASSERT_TRUE(get(*host_, "/zel-maps/v1/map/3"));
   EXPECT_FALSE(get(*host_, "/zel-test/v1/double/21"));
 
+  expectOnlyTheLoadedCopy();
   replaceWith(plugin_, testPlugin());
   ASSERT_TRUE(host_->reload()) << host_->error();
+  // The previous copy went with the library it held.
+  expectOnlyTheLoadedCopy();
   std::optional<CallReply> doubled = get(*host_, "/zel-test/v1/double/21");
   ASSERT_TRUE(doubled);
   EXPECT_FALSE(doubled->reply.error);
@@ -114,6 +163,8 @@ TEST_F(DevHostReloadTest, ANewBuildReplacesThePluginAndABrokenFileChangesNothing
   doubled = get(*host_, "/zel-test/v1/double/21");
   ASSERT_TRUE(doubled);
   EXPECT_EQ(doubled->reply.body.signedValue, 42);
+  // A copy that did not load is gone too.
+  expectOnlyTheLoadedCopy();
 
   std::vector<PublishedEvent> events;
   PublishedEvent event;
@@ -126,6 +177,10 @@ TEST_F(DevHostReloadTest, ANewBuildReplacesThePluginAndABrokenFileChangesNothing
   EXPECT_EQ(events[2].name, "zel-host.reload-failed");
   EXPECT_THAT(events[2].payloadJson, HasSubstr(" is empty"));
   EXPECT_THAT(logs(), testing::Contains(HasSubstr("zel-host: reload failed, still serving")));
+
+  // The last copy goes when the host stops.
+  host_->stop();
+  EXPECT_THAT(copiesLeft(), testing::IsEmpty());
 }
 
 TEST_F(DevHostReloadTest, TheReloadedPluginGetsTheEventsAndTheOldOnesSubscriptionsGo) {

@@ -234,9 +234,13 @@ TEST(MockFolderTest, ParsesPrefixEqualsDirectory) {
     const char* directory;
   };
   const Row rows[] = {
-      {__LINE__, "/svc=dir", "/svc", "dir"},   {__LINE__, "/a/b/=/tmp/x=y", "/a/b/", "/tmp/x=y"},
-      {__LINE__, "svc=dir", nullptr, nullptr}, {__LINE__, "/svc", nullptr, nullptr},
-      {__LINE__, "/svc=", nullptr, nullptr},   {__LINE__, "=dir", nullptr, nullptr},
+      {__LINE__, "/svc=dir", "/svc", "dir"},
+      {__LINE__, "/a/b/=/tmp/x=y", "/a/b/", "/tmp/x=y"},
+      {__LINE__, "svc=dir", nullptr, nullptr},
+      {__LINE__, "/svc", nullptr, nullptr},
+      {__LINE__, "/svc=", nullptr, nullptr},
+      {__LINE__, "=dir", nullptr, nullptr},
+      {__LINE__, "/=d", "/", "d"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.text);

@@ -56,10 +56,15 @@ TEST(ZelHostCliTest, AnIncompatibleVersionEndsTheProgramAfterTheReport) {
 TEST(ZelHostCliTest, BadCommandLinesAndMissingLibrariesFail) {
   struct Row {
     int line;
-    const char* arguments;
+    std::string arguments;
     int exitCode;
-    const char* message;
+    std::string message;
   };
+  // A value an option takes is parsed before --help prints the usage; a
+  // wrongly accepted one then ends there, not in a server.
+  const std::string usage = "usage: zel-host [COMMAND]";
+  const std::string notAHost = "zel-host: --allow-host takes NAME or NAME:PORT, not: ";
+  const std::string longestHost(255, 'h');
   const Row rows[] = {
       {__LINE__, "--version 18.0", 2, "zel-host: not a version (X.Y.Z): 18.0"},
       {__LINE__, "--version", 2, "zel-host: missing value after --version"},
@@ -67,11 +72,33 @@ TEST(ZelHostCliTest, BadCommandLinesAndMissingLibrariesFail) {
       {__LINE__, "call GET", 2, "zel-host: call takes 2 operands"},
       {__LINE__, "describe extra", 2, "zel-host: describe takes 0 operands"},
       {__LINE__, "serve --port 70000", 2, "zel-host: not a port (0 to 65535): 70000"},
-      {__LINE__, "serve --allow-host http://proxy.test", 2,
+      {__LINE__, "serve --port 0 --help", 0, usage},
+      {__LINE__, "serve --port 65535 --help", 0, usage},
+      {__LINE__, "serve --port 65536 --help", 2, "zel-host: not a port (0 to 65535): 65536"},
+      {__LINE__, "serve --port -1 --help", 2, "zel-host: not a port (0 to 65535): -1"},
+      {__LINE__, "serve --port 80x --help", 2, "zel-host: not a port (0 to 65535): 80x"},
+      {__LINE__, "serve --port +80 --help", 2, "zel-host: not a port (0 to 65535): +80"},
+      {__LINE__, "serve --port \" 80\" --help", 2, "zel-host: not a port (0 to 65535):  80"},
+      {__LINE__, "serve --port \"\" --help", 2, "zel-host: not a port (0 to 65535): \n"},
+      {__LINE__, "serve --allow-host Proxy-0.test~!:8080 --help", 0, usage},
+      {__LINE__, "serve --allow-host " + longestHost + " --help", 0, usage},
+      {__LINE__, "serve --allow-host " + longestHost + "h --help", 2, notAHost + longestHost + "h"},
+      {__LINE__, "serve --allow-host \"\" --help", 2, notAHost + "\n"},
+      {__LINE__, "serve --allow-host \"proxy test\" --help", 2, notAHost + "proxy test"},
+      {__LINE__, "serve --allow-host \"proxy\ttest\" --help", 2, notAHost + "proxy\ttest"},
+      {__LINE__, "serve --allow-host \"proxy\x7F\" --help", 2, notAHost + "proxy\x7F"},
+      {__LINE__, "serve --allow-host user@proxy.test --help", 2, notAHost + "user@proxy.test"},
+      {__LINE__, "serve --allow-host \"proxy.test?x\" --help", 2, notAHost + "proxy.test?x"},
+      {__LINE__, "serve --allow-host \"proxy.test#x\" --help", 2, notAHost + "proxy.test#x"},
+      {__LINE__, "serve --allow-host http://proxy.test --help", 2,
        "zel-host: --allow-host takes NAME or NAME:PORT, not: http://proxy.test"},
-      {__LINE__, "serve --allow-host proxy.test/x", 2,
+      {__LINE__, "serve --allow-host proxy.test/x --help", 2,
        "zel-host: --allow-host takes NAME or NAME:PORT, not: proxy.test/x"},
       {__LINE__, "call GET /x --header novalue", 2, "--header takes name=value, not: novalue"},
+      {__LINE__, "call GET /x --header =v --help", 2,
+       "zel-host: --header takes name=value, not: =v"},
+      // An empty header value and an unnamed (positional) argument are fine.
+      {__LINE__, "call GET /x --header x-empty= --arg =1 --help", 0, usage},
       {__LINE__, "call GET /x --arg id=[1,", 2, "zel-host: --arg id is not JSON: Invalid JSON"},
       {__LINE__, "call GET /x --body no-such-body-file", 2,
        "zel-host: cannot read the body file no-such-body-file"},
@@ -138,6 +165,11 @@ TEST(ZelHostCallTest, PrintsTheReplyAsJsonAndExitsByItsOutcome) {
        "call GET /nothing/here",
        1,
        {"\"status\": 404", "\"error\": \"No function for GET /nothing/here\""}},
+      // The name ends at the first '=': the value may hold more.
+      {__LINE__,
+       "call GET /zel-maps/v1/map/1 --arg \"id=\\\"a=b\\\"\"",
+       1,
+       {"\"error\": \"Value a=b for 'id' of type int64 is in an incorrect format"}},
       // A named host argument is bound after the path, so it wins.
       {__LINE__, "call GET /zel-maps/v1/map/1 --arg id=5", 0, {"\"name\": \"Tidebreak Keep\""}},
       // An unnamed one follows the path arguments: index 1, which this route lacks.
