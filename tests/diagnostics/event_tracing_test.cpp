@@ -16,6 +16,10 @@ TEST(TraceProvider, EnableRequestsSelectEventsByLevelAndKeywords) {
   };
   TraceProvider provider(guid, events, 3);
   for (std::size_t event = 0; event < 4; ++event) EXPECT_FALSE(provider.isEventEnabled(event));
+  // Registered only where the system traces, and once.
+  EXPECT_EQ(provider.registerProvider(), platform::tracingAvailable());
+  EXPECT_EQ(provider.registerProvider(), platform::tracingAvailable());
+  provider.unregisterProvider();
 
   struct Row {
     int line;

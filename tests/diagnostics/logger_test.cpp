@@ -183,6 +183,9 @@ TEST_F(LoggerTest, StartsWithItsInitialSettingsAndBuiltInTargets) {
     EXPECT_EQ(logger::findTarget(row.name), row.attached ? row.target->descriptor() : nullptr);
   }
   EXPECT_FALSE(stdOut->flushEachLine());
+  stdOut->setFlushEachLine(true);
+  EXPECT_TRUE(stdOut->flushEachLine());
+  stdOut->setFlushEachLine(false);
   EXPECT_EQ(logger::findTarget("PluginLogTarget"), nullptr);
 }
 

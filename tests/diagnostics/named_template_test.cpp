@@ -44,6 +44,12 @@ TEST(CompileNamedTemplate, CompilesPlaceholdersAndFillsFields) {
       {__LINE__, "[{n?zero}]", {LogField(0)}, "[zero]", {}},
       {__LINE__, "[{s?empty}]", {LogField("")}, "[empty]", {}},
       {__LINE__, "[{d?nil}]", {LogField(0.0)}, "[nil]", {}},
+      // An unsigned value whose bits are those of -0.0 is not zero.
+      {__LINE__,
+       "[{u?zero}]",
+       {LogField(std::uint64_t{1} << 63)},
+       "[%1]",
+       {{"u", LogField(std::uint64_t{1} << 63)}}},
       // A '%' in the alternative stays literal text.
       {__LINE__, "{p?100%}", {LogField(0)}, "100%%", {}},
       {__LINE__, "a {x!}", {LogField("v")}, "a", {{"x", LogField("v")}}},
