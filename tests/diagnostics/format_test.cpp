@@ -38,6 +38,7 @@ TEST(FormatPositional, NumberedPlaceholders) {
   expectRows({
       {__LINE__, formatPositional(""), ""},
       {__LINE__, formatPositional("100%%"), "100%"},
+      {__LINE__, formatPositional("%%d%%%d", 5), "%d%5"},
       {__LINE__,
        formatPositional(
            "Couldn't assign value to '%1' of type map because the input not a structure.",
@@ -112,6 +113,20 @@ TEST(FormatPositional, ConversionsCheckedAgainstTheArgumentType) {
       {__LINE__, formatPositional("%hd", 65537), "1"},
       {__LINE__, formatPositional("%d", 'A'), "65"},
       {__LINE__, formatPositional("%u", -1), "4294967295"},
+      {__LINE__, formatPositional("%hd|%hhd|%hx", std::int64_t{65537}, -129, -1), "1|127|ffff"},
+      {__LINE__, formatPositional("%u", std::int64_t{-1}), "18446744073709551615"},
+      // Signed values: the sign, the extremes, and the flags around the sign.
+      {__LINE__, formatPositional("%i|%i", -5, std::int64_t{-9000000000}), "-5|-9000000000"},
+      {__LINE__, formatPositional("%d %d", INT32_MIN, INT64_MIN),
+       "-2147483648 -9223372036854775808"},
+      {__LINE__, formatPositional("%+i|%i", INT64_MIN, INT64_MIN),
+       "-9223372036854775808|-9223372036854775808"},
+      {__LINE__, formatPositional("%+d|% d|%+d|% d|% +d", 5, 5, -5, -5, 5), "+5| 5|-5|-5|+5"},
+      {__LINE__, formatPositional("%05d|%-05d|%+05d|% 05d", -42, -42, 42, 42),
+       "-0042|-42  |+0042| 0042"},
+      {__LINE__, formatPositional("%+.3d|%8.3d|%08.3d", -7, -7, -7), "-007|    -007|    -007"},
+      {__LINE__, formatPositional("%x|%x|%o|%X", -1, std::int64_t{-1}, -8, -171),
+       "ffffffff|ffffffffffffffff|37777777770|FFFFFF55"},
   });
 }
 
@@ -125,6 +140,10 @@ TEST(FormatPositional, StarFields) {
       {__LINE__, formatPositional("%3$*1$.*2$f|", 7, 1, 2.25), "    2.2|"},
       {__LINE__, formatPositional("%*s|", std::int64_t{3}, "x"), "  x|"},
       {__LINE__, formatPositional("%*s|", 'A' - 62, "x"), "  x|"},
+      {__LINE__, formatPositional("%*d|%.*d|", -6, -5, -1, -5), "-5    |-5|"},
+      // A "*" may take the last argument.
+      {__LINE__, formatPositional("%1$*2$d|", 7, 3), "  7|"},
+      {__LINE__, formatPositional("%1$.*2$d|", -7, 3), "-007|"},
       // A "*" that no integer can serve ends the text.
       {__LINE__, formatPositional("ab%*d", "3", 4), "ab"},
       {__LINE__, formatPositional("ab%*d", 2.0, 4), "ab"},
@@ -161,10 +180,35 @@ TEST(FormatPositional, OutputIsCutAt4095Characters) {
   EXPECT_EQ(formatPositional("%.999999999f", 1.0), "1." + std::string(4093, '0'));
   EXPECT_EQ(formatPositional("%*d", 2147483647, 1), std::string(4095, ' '));
   EXPECT_EQ(formatPositional("%.*s", -1, "abc"), "abc");
+  EXPECT_EQ(formatPositional("%*d|", INT32_MIN, 1), "1" + std::string(4094, ' '));
+  EXPECT_EQ(formatPositional("%9999999999999999999d|", 1), std::string(4095, ' '));
 
   // Text right up to the edge: a specification that no longer fits stops the output.
   const std::string edge = std::string(4094, 'e') + "%1";
   EXPECT_EQ(formatPositional(edge.c_str(), 12345), std::string(4094, 'e') + "1");
+}
+
+// formatInto itself: the capacity counts the terminator; nothing is written
+// without a buffer or without room.
+std::string formatIntoBuffer(std::size_t capacity, const char* tmpl) {
+  char buffer[8] = {'#', '#', '#', '#', '#', '#', '#', '#'};
+  const std::size_t length =
+      diagnostics::internal::formatInto(buffer, capacity, tmpl, nullptr, nullptr, 0);
+  std::string shown(buffer, sizeof buffer);
+  for (char& c : shown) {
+    if (c == '\0') c = '_';
+  }
+  return std::to_string(length) + ":" + shown;
+}
+
+TEST(FormatPositional, FormatIntoKeepsToItsCapacity) {
+  expectRows({
+      {__LINE__, formatIntoBuffer(0, "abc"), "0:########"},
+      {__LINE__, formatIntoBuffer(1, "abc"), "0:_#######"},
+      {__LINE__, formatIntoBuffer(3, "abc"), "2:ab_#####"},
+      {__LINE__, formatIntoBuffer(4, "a%%c"), "3:a%c_####"},
+  });
+  EXPECT_EQ(diagnostics::internal::formatInto(nullptr, 8, "abc", nullptr, nullptr, 0), 0u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -335,6 +336,25 @@ TEST_F(LoggerTest, AttachDetachAndFindKeepOneEntryPerTarget) {
   LogTargetDescriptor wrongVersion = *first.descriptor();
   wrongVersion.version = 2;
   EXPECT_FALSE(logger::attachTarget(&wrongVersion));
+}
+
+TEST_F(LoggerTest, TheListHoldsAtMostMaxTargets) {
+  detachBuiltIns();
+  std::deque<RecordingTarget> targets;
+  for (std::size_t i = 0; i <= logger::kMaxTargets; ++i) targets.emplace_back("Listed");
+  RecordingTarget& extra = targets.back();
+  for (std::size_t i = 0; i < logger::kMaxTargets; ++i) {
+    EXPECT_TRUE(logger::attachTarget(targets[i].descriptor())) << i;
+  }
+  EXPECT_FALSE(logger::attachTarget(extra.descriptor()));
+  EXPECT_TRUE(logger::attachTarget(targets[0].descriptor()));  // already listed, still once
+  logMessage(kLogWarn, 0, "full");
+  EXPECT_EQ(targets[0].messages(), std::vector<std::string>{"full"});
+  EXPECT_EQ(targets[logger::kMaxTargets - 1].messages(), std::vector<std::string>{"full"});
+  EXPECT_TRUE(extra.messages().empty());
+
+  logger::detachTarget(targets[0].descriptor());
+  EXPECT_TRUE(logger::attachTarget(extra.descriptor()));
 }
 
 TEST_F(LoggerTest, TheLastReleaseDetachesEveryTargetInReverseOrder) {

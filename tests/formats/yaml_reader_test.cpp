@@ -30,6 +30,13 @@ void expectReads(const std::vector<Case>& cases) {
   }
 }
 
+std::string zeros(std::size_t count) {
+  return std::string(count, '0');
+}
+std::string quoted(const std::string& text) {
+  return '"' + text + '"';
+}
+
 TEST(YamlReaderTest, PlainScalarsAreTyped) {
   expectReads({
       {__LINE__, "", "~"},
@@ -53,6 +60,49 @@ TEST(YamlReaderTest, PlainScalarsAreTyped) {
       {__LINE__, "18446744073709551616", "f18446744073709551616"},
       {__LINE__, "-9223372036854775809", "f-9223372036854775808"},
       {__LINE__, "1e-400", "u0"},
+      // The forms the C library reads: signs, points at either end, exponents,
+      // upper-case marks, and signs before "0x".
+      {__LINE__, "5.", "u5"},
+      {__LINE__, "-.5", "f-0.5"},
+      {__LINE__, "-2.5", "f-2.5"},
+      {__LINE__, "+2.5e-1", "f0.25"},
+      {__LINE__, "1E+3", "u1000"},
+      {__LINE__, "-1e3", "i-1000"},
+      {__LINE__, "-0.0", "u0"},
+      {__LINE__, "-1e-400", "u0"},
+      {__LINE__, "0X1F", "u31"},
+      {__LINE__, "-0x10", "i-16"},
+      {__LINE__, "+0x10", "u16"},
+      {__LINE__, "0x1P-1", "f0.5"},
+      {__LINE__, "0xFFFFFFFFFFFFFFFF", "u18446744073709551615"},
+      {__LINE__, "0xfedcba9876543210", "u18364758544493064720"},
+      {__LINE__, "0xABCDEF0123456789", "u12379813738877118345"},
+      {__LINE__, "-0x8000000000000000", "i-9223372036854775808"},
+      {__LINE__, "0x10000000000000000", "f18446744073709551616"},
+      {__LINE__, "-0x8000000000000001", "f-9223372036854775808"},
+      {__LINE__, "nan(1)", "fnan"},
+      // Integral values just inside and just outside 64 bits, written as floats.
+      {__LINE__, "1.8446744073709549568e19", "u18446744073709549568"},
+      {__LINE__, "1.8446744073709551616e19", "f18446744073709551616"},
+      {__LINE__, "-9.223372036854775808e18", "i-9223372036854775808"},
+      {__LINE__, "-9.223372036854777856e18", "f-9223372036854777856"},
+      // Beyond the double range, the digits and the exponent together tell an
+      // overflow (a text) from an underflow (0): 10^1060 * 10^-1400 is 1e-340,
+      // 10^1750 * 10^-1400 is 1e350; zeros after the point lower the value,
+      // leading zeros and digits after the first do not.
+      {__LINE__, "1" + zeros(1060) + "e-1400", "u0"},
+      {__LINE__, "1" + zeros(1750) + "e-1400", quoted("1" + zeros(1750) + "e-1400")},
+      {__LINE__, zeros(400) + "1e350", quoted(zeros(400) + "1e350")},
+      {__LINE__, "0." + zeros(800) + "1e400", "u0"},
+      {__LINE__, "1." + zeros(800) + "e-400", "u0"},
+      {__LINE__, "1e+400", R"("1e+400")"},
+      {__LINE__, "1e9999999999999999999", R"("1e9999999999999999999")"},
+      // A hexadecimal digit weighs four binary places: 16^1100 * 2^-3301 is
+      // 2^1099, 16^1100 * 2^-5499 is 2^-1099.
+      {__LINE__, "0x1p-5000", "u0"},
+      {__LINE__, "0x1p5000", R"("0x1p5000")"},
+      {__LINE__, "0x1" + zeros(1100) + "p-3301", quoted("0x1" + zeros(1100) + "p-3301")},
+      {__LINE__, "0x1" + zeros(1100) + "p-5499", "u0"},
       // Infinities, overflowing numbers and other near-numbers stay texts.
       {__LINE__, "1e400", R"("1e400")"},
       {__LINE__, "-1e400", R"("-1e400")"},
@@ -66,6 +116,12 @@ TEST(YamlReaderTest, PlainScalarsAreTyped) {
       {__LINE__, "--5", R"("--5")"},
       {__LINE__, "+-5", R"("+-5")"},
       {__LINE__, "0x-5", R"("0x-5")"},
+      {__LINE__, "+", R"("+")"},
+      {__LINE__, ".", R"(".")"},
+      {__LINE__, "1e", R"("1e")"},
+      {__LINE__, "1e+", R"("1e+")"},
+      {__LINE__, ".nan", R"(".nan")"},
+      {__LINE__, "-0x", R"("-0x")"},
       // A hexadecimal number has digits after "0x", never the words.
       {__LINE__, "0xnan", R"("0xnan")"},
       {__LINE__, "-0xnan", R"("-0xnan")"},
