@@ -22,6 +22,8 @@ TEST(LogTags, FixedTagsAndMasks) {
   EXPECT_EQ(mask(0), "");
   EXPECT_EQ(mask(kTagDbg | kTagNet), "DBG;NET");
   EXPECT_EQ(mask(0x1FF), "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST;LOC");
+  EXPECT_EQ(mask(kTagGen | kTagXtr | kTagPrf | kTagMem | kTagDsk | kTagTst | kTagLoc),
+            "GEN;XTR;PRF;MEM;DSK;TST;LOC");
   EXPECT_EQ(registerLogTag("LOC"), kTagLoc);
   EXPECT_EQ(registerLogTag("LOC"), kTagLoc);
   EXPECT_EQ(registerLogTag("NETWORK"), kTagNet);  // the first three characters count
