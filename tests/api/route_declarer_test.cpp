@@ -295,6 +295,19 @@ TEST(RouteDeclarer, DocumentationFactsFollowEachRoutesOwnLists) {
   EXPECT_EQ(lists["/count"], count);
   EXPECT_EQ(resultKinds["/orders"], kTypeKindStruct);
   EXPECT_EQ(resultKinds["/count"], kTypeKindInt32);
+
+  // A plugin that declares a status but not its version gives no version.
+  TypeRegistry unversioned;
+  RouteDeclarer(unversioned, {})
+      .declare(HttpMethod::Get, "/x", [] { return 1; })
+      .errors({{404, "None"}});
+  const ApiDescription other = buildApiDescription(unversioned);
+  const auto* record = static_cast<const FunctionRecord*>(other.functions);
+  ASSERT_NE(record, nullptr);
+  const TextListNode* node = record->textLists;
+  ASSERT_NE(node, nullptr);
+  EXPECT_STREQ(node->texts[0], "zel:error");
+  for (; node != nullptr; node = node->next) EXPECT_STRNE(node->texts[0], "zel:version");
 }
 
 }  // namespace
