@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -336,6 +337,26 @@ TEST_F(LoggerTest, AttachDetachAndFindKeepOneEntryPerTarget) {
   LogTargetDescriptor wrongVersion = *first.descriptor();
   wrongVersion.version = 2;
   EXPECT_FALSE(logger::attachTarget(&wrongVersion));
+}
+
+// A target that leaves the detaching to ~LogTarget: destroyed while
+// attached, it must leave the list before its memory goes.
+TEST_F(LoggerTest, ATargetDestroyedWhileAttachedLeavesTheList) {
+  class Bare : public LogTarget {
+   public:
+    bool write(const LogRecord&) override { return true; }
+  };
+  detachBuiltIns();
+  auto target = std::make_unique<Bare>();
+  EXPECT_EQ(target->includeMask(), 0u);  // every tag, until set
+  target->attach();
+  ASSERT_TRUE(target->isAttached());
+  target.reset();
+  logMessage(kLogWarn, 0, "nobody listens");
+  CollectingLogTarget after;
+  after.attach();
+  logMessage(kLogWarn, 0, "one listens");
+  EXPECT_EQ(after.lines().size(), 1u);
 }
 
 TEST_F(LoggerTest, TheListHoldsAtMostMaxTargets) {
