@@ -273,7 +273,9 @@ TEST(RouteDeclarer, DocumentationFactsFollowEachRoutesOwnLists) {
     const TextListNode* node = record->textLists;
     for (std::uint32_t i = 0; i < record->textListCount; ++i, node = node->next) {
       ASSERT_NE(node, nullptr);
-      mine.emplace_back(node->texts, node->texts + node->count);
+      const char* const* texts = node->texts;  // copies: the record is packed
+      const std::uint32_t count = node->count;
+      mine.emplace_back(texts, texts + count);
     }
     EXPECT_EQ(node, nullptr);
     resultKinds[record->urlTemplate] = record->function.resultKind;
