@@ -1,6 +1,7 @@
 #include "diagnostics/event_tracing.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "diagnostics/messages.h"
@@ -25,12 +26,18 @@ constexpr platform::TraceEventDescriptor kThreadEvents[] = {{1, 0, 0, kInformati
 constexpr platform::TraceEventDescriptor kLogEvents[] = {{1, 0, 0, kInformational, 0, 0, 0x1}};
 constexpr platform::TraceEventDescriptor kRequestEvents[] = {{1, 0, 0, kVerbose, 0, 0, 0x2}};
 
+// An event index past its provider's table would only ever read as disabled.
+static_assert(kLoadEvent < std::size(kLifecycleEvents));
+static_assert(kThreadNameEvent < std::size(kThreadEvents));
+static_assert(kLogMessageEvent < std::size(kLogEvents));
+static_assert(kRequestEvent < std::size(kRequestEvents));
+
 struct Providers {
   TraceProvider providers[kProviderCount] = {
-      {kProviderGuids[0], kLifecycleEvents, 1},
-      {kProviderGuids[1], kThreadEvents, 1},
-      {kProviderGuids[2], kLogEvents, 1},
-      {kProviderGuids[3], kRequestEvents, 1},
+      {kProviderGuids[0], kLifecycleEvents, std::size(kLifecycleEvents)},
+      {kProviderGuids[1], kThreadEvents, std::size(kThreadEvents)},
+      {kProviderGuids[2], kLogEvents, std::size(kLogEvents)},
+      {kProviderGuids[3], kRequestEvents, std::size(kRequestEvents)},
   };
 };
 
