@@ -10,8 +10,14 @@
 
 namespace {
 
+// A zero-size request still takes a byte, so that every `new` gives a block
+// of its own whatever the C library answers for zero bytes.
+void* allocateSome(std::size_t size) noexcept {
+  return zel::memory::allocate(size == 0 ? 1 : size);
+}
+
 void* allocateOrThrow(std::size_t size) {
-  void* block = zel::memory::allocate(size == 0 ? 1 : size);
+  void* block = allocateSome(size);
   if (block == nullptr) throw std::bad_alloc();
   return block;
 }
@@ -37,10 +43,10 @@ void releaseAligned(void* block) noexcept {
 void* operator new(std::size_t size) { return allocateOrThrow(size); }
 void* operator new[](std::size_t size) { return allocateOrThrow(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return zel::memory::allocate(size == 0 ? 1 : size);
+  return allocateSome(size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return zel::memory::allocate(size == 0 ? 1 : size);
+  return allocateSome(size);
 }
 void operator delete(void* block) noexcept { zel::memory::release(block); }
 void operator delete[](void* block) noexcept { zel::memory::release(block); }

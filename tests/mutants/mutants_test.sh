@@ -72,6 +72,11 @@ second=$("$mutants" --root "$root" --list --per-file 4 --seed 7 diagnostics/calc
 [[ $first == "$second" && $(tail -n 1 <<<"$first") == "4 mutants" ]] ||
   fail "--per-file 4 chose differently or not 4:"$'\n'"$first"$'\n'"$second"
 
+# --at keeps the mutants of the lines named: line 4's six, and line 13's one.
+at=$("$mutants" --root "$root" --list --at diagnostics/calc.c:4 --at diagnostics/calc.c:13)
+[[ $(grep -c '^diagnostics/calc.c:4: ' <<<"$at") -eq 6 && $(tail -n 1 <<<"$at") == "7 mutants" ]] ||
+  fail "--at did not keep lines 4 and 13 only:"$'\n'"$at"
+
 # A test command that waits as long as the file is mutated: SIGINT then.
 rm -f "$work/sleep.pid"
 "$mutants" --root "$root" --build build --build-command "$build" --test-command \
