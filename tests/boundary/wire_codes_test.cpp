@@ -9,6 +9,10 @@
 
 #include "boundary/description_records.h"
 #include "boundary/flat_value.h"
+// The records' sizes and offsets are checked where they are declared; these
+// two bring those checks into the boundary's own test.
+#include "boundary/host_api.h"
+#include "boundary/host_messages.h"
 #include "boundary/log_level_codes.h"
 #include "boundary/method_codes.h"
 

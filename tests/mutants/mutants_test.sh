@@ -77,6 +77,13 @@ at=$("$mutants" --root "$root" --list --at diagnostics/calc.c:4 --at diagnostics
 [[ $(grep -c '^diagnostics/calc.c:4: ' <<<"$at") -eq 6 && $(tail -n 1 <<<"$at") == "7 mutants" ]] ||
   fail "--at did not keep lines 4 and 13 only:"$'\n'"$at"
 
+# Numbers inside sizeof are left alone: a[0] and a[1] have the same size.
+printf 'static int a[3];\nunsigned count = sizeof(a) / sizeof(a[0]);\n' >"$root/diagnostics/sizes.c"
+sizes=$("$mutants" --root "$root" --list diagnostics/sizes.c)
+[[ $(tail -n 1 <<<"$sizes") == "2 mutants" && $sizes != *sizes.c:2:* ]] ||
+  fail "a number inside sizeof was mutated:"$'\n'"$sizes"
+rm "$root/diagnostics/sizes.c"
+
 # A test command that waits as long as the file is mutated: SIGINT then.
 rm -f "$work/sleep.pid"
 "$mutants" --root "$root" --build build --build-command "$build" --test-command \
