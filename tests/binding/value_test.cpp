@@ -578,6 +578,26 @@ TEST(BindingValueTest, DestroyingARootFreesEachSharedTextOnceWhateverItsShape) {
   EXPECT_EQ(statsAfter.allocations - statsBefore.allocations, statsAfter.frees - statsBefore.frees);
 }
 
+TEST(BindingValueTest, ExhaustedMemoryDuringSetErrorKeepsNoTextBehind) {
+  const std::int64_t before = memory::liveBytes();
+  bool set = false;
+  for (std::uint64_t nth = 1; !set && nth < 100; ++nth) {
+    BindingValue value;
+    memory::failAllocationForTest(nth);
+    try {
+      value.setError("a message that no other value holds");
+      set = true;
+    } catch (const std::bad_alloc&) {
+      memory::failAllocationForTest(0);
+      const auto* context = value.contextForTest();
+      EXPECT_TRUE(context == nullptr || context->stringsForTest().sizeForTest() == 0) << nth;
+    }
+    memory::failAllocationForTest(0);
+  }
+  EXPECT_TRUE(set);
+  EXPECT_EQ(memory::liveBytes(), before);
+}
+
 TEST(BindingValueTest, ExhaustedMemoryDuringACopyLeavesTargetAndMemoryAsTheyWere) {
   BindingValue source;
   fillSample(source);

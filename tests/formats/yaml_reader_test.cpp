@@ -506,6 +506,9 @@ TEST(YamlReaderTest, ParserErrorsCountFromZero) {
        "0"},
       {__LINE__, "\xff",
        "error: YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
+      // Always UTF-8: a UTF-16 byte-order mark does not switch the decoding.
+      {__LINE__, std::string("\xff\xfe\x61\x00", 4),
+       "error: YAML parser error: invalid leading UTF-8 octet. At line: 0 col: 0"},
       {__LINE__, "a: \"\xc3\x28\"",
        "error: YAML parser error: invalid trailing UTF-8 octet. At line: 0 col: 0"},
       {__LINE__, std::string("a: b\0c", 6),
@@ -517,8 +520,9 @@ TEST(YamlReaderTest, NestingIsBoundedAtTheLimit) {
   const std::size_t limit = formats::kMaxNestingDepth;
   const BindingValue deepest = readYaml(nested("[", "]", limit));
   EXPECT_TRUE(deepest.ok()) << deepest.errorMessage();
+  // A scalar adds no level: the copy of the innermost "x" fits exactly.
   EXPECT_TRUE(
-      readYaml("a: &a " + nested("[", "]", 300) + "\nb: " + nested("[", "]", 211, "*a")).ok());
+      readYaml("a: &a " + nested("[", "]", 300, "x") + "\nb: " + nested("[", "]", 211, "*a")).ok());
   expectReads({
       {__LINE__, nested("[", "]", limit + 1),
        "error: Nodes are nested deeper than 512 levels. At line: 1 col: 513"},
@@ -528,6 +532,8 @@ TEST(YamlReaderTest, NestingIsBoundedAtTheLimit) {
        "error: Nodes are nested deeper than 512 levels. At line: 1 col: 513"},
       // Copies made by aliases count too.
       {__LINE__, "a: &a " + nested("[", "]", 300) + "\nb: " + nested("[", "]", 212, "*a"),
+       "error: Nodes are nested deeper than 512 levels. At line: 2 col: 216"},
+      {__LINE__, "a: &a " + nested("{a: ", "}", 300, "x") + "\nb: " + nested("[", "]", 212, "*a"),
        "error: Nodes are nested deeper than 512 levels. At line: 2 col: 216"},
   });
 }
