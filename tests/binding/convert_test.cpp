@@ -609,8 +609,14 @@ TEST_F(ConvertStructureTest, FirstFailureWins) {
   toNative(status, pair, input, "body", &registry_);
   std::vector<std::int32_t> numbers{1, 2};
   toNative(status, numbers, sint(3), "n", &registry_);
+  Blob bytes{1, 2};
+  toNative(status, bytes, sint(3), "b", &registry_);
+  std::string word = "kept";
+  toNative(status, word, sint(3), "w", &registry_);
   EXPECT_EQ(status.errorMessage(), "earlier");
   EXPECT_EQ(pair.a, 7);
+  EXPECT_EQ(bytes, (Blob{1, 2}));
+  EXPECT_EQ(word, "kept");
   EXPECT_TRUE(numbers.empty()) << "a vector is emptied before the status is tested";
 }
 
