@@ -300,16 +300,17 @@ TEST(TypeRegistryTest, EventsKeepTheirFirstDefinition) {
   TypeRegistry registry;
   registry.registerStruct<Point>("Point");
   EventBuilder first = registry.registerEvent<Point>("OnPoint");
-  first.setDescription("first").addTag("a").addTag("");
+  first.setDescription("first").setNameSpace("maps").addTag("a").addTag("");
   EXPECT_FALSE(first.alreadyRegistered());
   EventBuilder second = registry.registerEvent("OnPoint", nullptr);
-  second.setDescription("second").addTag("b");
+  second.setDescription("second").setNameSpace("other").addTag("b");
   EXPECT_TRUE(second.alreadyRegistered());
 
   const EventDescriptor* event = registry.findEvent("OnPoint");
   ASSERT_NE(event, nullptr);
   EXPECT_EQ(event->payload(), registry.findType<Point>());
   EXPECT_EQ(event->description(), "first");
+  EXPECT_EQ(event->nameSpace(), "maps");
   EXPECT_EQ(event->tags(), std::vector<std::string>{"a"});
   EXPECT_EQ(registry.findEvent("OnOther"), nullptr);
 }

@@ -286,6 +286,9 @@ TEST(BindingValueTest, MissesReturnTheSharedEmptyNodeAndChangeNothing) {
   EXPECT_EQ(&text.find("abc"), &shared);
   EXPECT_EQ(list.size(), 3u);
   EXPECT_EQ(text.asString(), "abc");
+  // The writable views too: a text has no elements, a list no fields.
+  EXPECT_TRUE(text.elements().empty());
+  EXPECT_TRUE(list.fields().empty());
 
   // Using the shared node as a source leaves it as it was.
   BindingValue copy(shared);
