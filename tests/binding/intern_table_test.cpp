@@ -49,6 +49,8 @@ TEST(InternTableTest, CountsReferencesAndFreesAtZero) {
     table.release(empty);
     EXPECT_EQ(emptyStringRecord()->references, 0u);
     EXPECT_STREQ(emptyStringRecord()->text(), "");
+    // A text still referenced when the table ends is freed with it.
+    (void)table.intern("left");
   }
   EXPECT_EQ(memory::liveBytes(), before);
 }
