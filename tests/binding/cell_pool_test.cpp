@@ -200,6 +200,13 @@ TEST(CellPoolsTest, ValueRecordsComeFromTheirContextsPools) {
   value.reset();
   EXPECT_EQ(pools.cellsInUseForTest(kEnum), 0u);
   EXPECT_EQ(pools.cellsInUseForTest(kArray), 0u);
+
+  // The benchmarks' switch: contexts made while it is off use the heap.
+  ValueContext::setCellPoolsEnabledForTest(false);
+  BindingValue unpooled;
+  unpooled.makeCollection();
+  ValueContext::setCellPoolsEnabledForTest(true);
+  EXPECT_EQ(unpooled.contextForTest()->cellsForTest().cellsInUseForTest(kArray), 0u);
 }
 
 }  // namespace
