@@ -167,14 +167,19 @@ TEST(FlatValueTest, DeepAndWideTreesClearWithoutRecursion) {
 }
 
 TEST(FlatValueTest, ClearStillFreesEverythingWhenMemoryIsExhausted) {
-  const std::int64_t before = memory::liveBytes();
-  FlatValue value{};
-  buildNested(value, 100, 30);  // more pending containers than the stack holds inline
-  memory::failAllocationForTest(1);
-  clearFlatValue(value);
-  memory::failAllocationForTest(0);
-  EXPECT_EQ(value.kind, 0u);
-  EXPECT_EQ(memory::liveBytes(), before);
+  // More pending containers than the stack holds inline: at once, and after
+  // some levels, when the stack that cannot grow already holds entries.
+  const std::uint32_t widths[] = {100, 20};
+  for (const std::uint32_t width : widths) {
+    const std::int64_t before = memory::liveBytes();
+    FlatValue value{};
+    buildNested(value, width, 30);
+    memory::failAllocationForTest(1);
+    clearFlatValue(value);
+    memory::failAllocationForTest(0);
+    EXPECT_EQ(value.kind, 0u);
+    EXPECT_EQ(memory::liveBytes(), before) << width;
+  }
 }
 
 }  // namespace

@@ -111,6 +111,9 @@ TEST(FormatNamed, CompilesThenFormatsWithTheSameArguments) {
   EXPECT_EQ(formatNamed("{a}7", fields, "x"), "x");
 
   fields.clear();
+  EXPECT_EQ(formatNamed("nothing to fill", fields), "nothing to fill");
+
+  fields.clear();
   EXPECT_EQ(formatNamed("a {x!} {y?-}", fields, 1, 0), "a -");
   EXPECT_EQ(fields.count("x"), 1u);
   EXPECT_EQ(fields.count("y"), 0u);
