@@ -63,6 +63,8 @@ TEST(HttpMethodNames, NamesAndHostCodes) {
   EXPECT_STREQ(httpMethodName(HttpMethod::None), "");
   EXPECT_STREQ(httpMethodName(HttpMethod::Custom), "");
   EXPECT_STREQ(httpMethodName(static_cast<HttpMethod>(9)), "");
+  EXPECT_EQ(httpMethodFromHost(0), HttpMethod::None);
+  EXPECT_EQ(httpMethodFromHost(1), HttpMethod::Delete);
   EXPECT_EQ(httpMethodFromHost(8), HttpMethod::Custom);
   EXPECT_EQ(httpMethodFromHost(9), HttpMethod::None);
   EXPECT_EQ(httpMethodFromHost(0xFFFFFFFFu), HttpMethod::None);

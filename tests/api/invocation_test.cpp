@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -123,6 +124,10 @@ TEST_F(Invocation, ResultsAndErrorsReachTheResponse) {
     error.passThroughCode = 4;
     return error;
   });
+  routes_.declare(HttpMethod::Get, "/withdrawn", [](const CallInfo&, CallResult& result) {
+    result.stream = std::make_unique<TextStream>("never sent");
+    result.setError("withdrawn");
+  });
   describe();
 
   HostReply reply = call("GetNByN", "/n/41");
@@ -173,6 +178,11 @@ TEST_F(Invocation, ResultsAndErrorsReachTheResponse) {
   EXPECT_EQ(reply.error, "odd");
   EXPECT_EQ(reply.status, 418u);
   EXPECT_EQ(reply.passThroughCode, 0u) << "codes above 3 are given as 0";
+
+  // An error drops the body stream set before it.
+  reply = call("GetWithdrawn", "/withdrawn");
+  EXPECT_EQ(reply.error, "withdrawn");
+  EXPECT_EQ(reply.body.toText().find("never sent"), std::string::npos) << reply.body.toText();
 }
 
 TEST_F(Invocation, CallInfoFormsSeeTheCallAndMayWriteTheResultThemselves) {
@@ -206,6 +216,9 @@ TEST_F(Invocation, CallInfoFormsSeeTheCallAndMayWriteTheResultThemselves) {
   EXPECT_EQ(seen.registry, &registry_);
   EXPECT_GE(seen.startTime, before);
   EXPECT_LE(seen.startTime, currentTimeTicks());
+  // In 100-nanosecond ticks since 1970.
+  EXPECT_NEAR(static_cast<double>(seen.startTime) / 1e7, static_cast<double>(std::time(nullptr)),
+              5);
   EXPECT_EQ(seenHeader, "b");
   EXPECT_EQ(seenArguments, 1u);
 
