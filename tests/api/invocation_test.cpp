@@ -183,6 +183,7 @@ TEST_F(Invocation, ResultsAndErrorsReachTheResponse) {
   reply = call("GetWithdrawn", "/withdrawn");
   EXPECT_EQ(reply.error, "withdrawn");
   EXPECT_EQ(reply.body.toText().find("never sent"), std::string::npos) << reply.body.toText();
+  EXPECT_EQ(reply.passThroughCode, 0u) << "none given";
 }
 
 TEST_F(Invocation, CallInfoFormsSeeTheCallAndMayWriteTheResultThemselves) {

@@ -34,6 +34,10 @@ TEST(PendingToken, OwnsItsObjectThroughMovesAndDestroysItOnce) {
     EXPECT_EQ(second.get<Counted>()->value, 2);
     first = std::move(second);
     EXPECT_EQ(Counted::alive, 1);
+    PendingToken& same = first;
+    first = std::move(same);  // a move onto itself keeps the object
+    ASSERT_NE(first.get<Counted>(), nullptr);
+    EXPECT_EQ(first.get<Counted>()->value, 2);
 
     first.reset();
     EXPECT_EQ(Counted::alive, 0);
