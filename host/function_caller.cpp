@@ -20,6 +20,12 @@ bool sameMethod(const FunctionInfo& function, std::uint32_t method, std::string_
   return method != kMethodCustom || function.customMethod == custom;
 }
 
+// A function declared without a method serves every method, as the plugin's
+// own routing has it.
+bool servesMethod(const FunctionInfo& function, std::uint32_t method, std::string_view custom) {
+  return function.method == kMethodNone || sameMethod(function, method, custom);
+}
+
 }  // namespace
 
 FunctionCaller::FunctionCaller(const ApiDescription* description)
@@ -61,7 +67,7 @@ const FunctionInfo* FunctionCaller::route(std::uint32_t method, std::string_view
   const FunctionInfo* best = nullptr;
   RouteFit bestFit;
   for (const FunctionInfo& function : catalog_->functions) {
-    if (!sameMethod(function, method, customMethod)) continue;
+    if (!servesMethod(function, method, customMethod)) continue;
     std::optional<RouteFit> fit = matchRoute(function.urlTemplate, url);
     if (fit && (best == nullptr || fit->closerThan(bestFit))) {
       best = &function;

@@ -99,7 +99,8 @@ class FunctionCaller {
                                          std::string_view customMethod = {}) const;
   [[nodiscard]] const FunctionInfo* findByName(std::string_view name) const;
   // The function whose template fits the url's path most closely (more
-  // literal segments win), among those of the method; null when none fits.
+  // literal segments win), among those of the method and those declared
+  // without one; null when none fits.
   [[nodiscard]] const FunctionInfo* route(std::uint32_t method, std::string_view url,
                                           std::string_view customMethod = {}) const;
   // Whether any function, of whatever method, fits the url's path.

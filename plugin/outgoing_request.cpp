@@ -62,7 +62,7 @@ RequestResult<void> send(const HostChannel& host, HttpMethod method, const char*
   request.method = sentMethodCode(method);
   request.url = url != nullptr ? url : "";
   request.parameters = parameterCount != 0 ? parameters : nullptr;
-  request.parameterCount = parameterCount;
+  request.parameterCount = request.parameters != nullptr ? parameterCount : 0;
   request.handleOrRequestId = host.pluginHandle();
   host.sendRequest(&response, &request);
   if (response.error != nullptr) {

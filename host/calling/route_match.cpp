@@ -69,11 +69,7 @@ std::optional<RouteFit> matchRoute(std::string_view urlTemplate, std::string_vie
   while (!patterns.done() && !segments.done()) {
     std::string_view pattern = patterns.next();
     if (!matchSegment(pattern, segments.next())) return std::nullopt;
-    if (hasPlaceholder(pattern)) {
-      ++fit.placeholderSegments;
-    } else {
-      ++fit.literalSegments;
-    }
+    if (!hasPlaceholder(pattern)) ++fit.literalSegments;
   }
   if (!patterns.done() || !segments.done()) return std::nullopt;
   return fit;

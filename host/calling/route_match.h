@@ -19,7 +19,6 @@ namespace zel::host {
 // "/a/b" beats "/a/{x}" for the path /a/b.
 struct RouteFit {
   std::uint32_t literalSegments = 0;
-  std::uint32_t placeholderSegments = 0;
 
   [[nodiscard]] bool closerThan(const RouteFit& other) const {
     return literalSegments > other.literalSegments;

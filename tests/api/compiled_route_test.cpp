@@ -44,6 +44,9 @@ TEST_F(RouteSelection, ExactPathsCompareEveryByte) {
   const RouteDescriptor& maps = declare(HttpMethod::Get, "/zel-maps/v1/maps");
   EXPECT_EQ(maps.exactPath(), "/zel-maps/v1/maps");
   EXPECT_EQ(maps.pattern(), nullptr);
+  // Until it is given a template, a route is matched against its function's name.
+  const RouteDescriptor bare(maps.function(), nullptr);
+  EXPECT_EQ(bare.exactPath(), maps.function().name());
   const struct {
     int line;
     const char* path;

@@ -139,7 +139,7 @@ void expectAnswers(TestPluginCalls& fixture, const std::vector<Row>& rows,
 
 TEST_F(TestPluginCalls, DescriptionListsEveryRouteWithItsTemplateMethodAndLocations) {
   const ApiDescriptionView view = ApiDescriptionView::read(host_.description());
-  EXPECT_EQ(view.functionCount(), 11u);
+  EXPECT_EQ(view.functionCount(), 12u);
   EXPECT_TRUE(view.linksMatchCounts());
 
   const FunctionRecord* note = record("PostZelTestV1NoteById");

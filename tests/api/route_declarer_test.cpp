@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/call_info.h"
@@ -227,6 +229,28 @@ TEST(RouteDeclarer, HandlerFormsAreKnownByTheirIdentity) {
   EXPECT_EQ(info.function().arguments().size(), 1u);
   EXPECT_EQ(result.function().arguments().size(), 1u);
   EXPECT_EQ(result.function().result().kind, TypeKind::None);
+}
+
+// A structure result is written through the function's result type; a
+// handler made without a function finds the type in its registry.
+TEST(RouteDeclarer, StructureResultsTakeTheFunctionsTypeOrTheRegistrys) {
+  Owner owner;
+  owner.registry().registerStruct<Mode>("ZelMapsMode").field("name", &Mode::name);
+  RouteDeclarer routes(owner);
+  const FunctionBuilder declared =
+      routes.declare(HttpMethod::Get, "/mode", [] { return Mode{"ARAM"}; });
+  const std::unique_ptr<FunctionHandler> alone =
+      makeFunctionHandler([] { return Mode{"URF"}; }, nullptr, &owner.registry());
+  const std::pair<FunctionHandler*, const char*> rows[] = {{&declared.route().handler(), "ARAM"},
+                                                           {alone.get(), "URF"}};
+  for (const auto& [handler, name] : rows) {
+    SCOPED_TRACE(name);
+    CallResult call;
+    PendingToken token = handler->invoke(call, {}, 0);
+    handler->complete(call, nullptr, token, 0);
+    ASSERT_TRUE(call.ok()) << call.result.errorMessage();
+    EXPECT_EQ(call.result.find("name").asString(), name);
+  }
 }
 
 enum class Speed { Slow, Fast, Auto };

@@ -237,6 +237,7 @@ TEST(PluginLibraryTest, AMissingLibraryIsReportedNotCrashedOn) {
   EXPECT_FALSE(host.load(kDefaultHostVersion));
   EXPECT_THAT(host.error(),
               HasSubstr("Cannot load plugin library no-such-dir/zel_maps_missing.so"));
+  EXPECT_EQ(host.error().find_first_of("\r\n"), std::string::npos) << "one line";
   EXPECT_EQ(host.state(), PluginHost::State::Unloaded);
 }
 

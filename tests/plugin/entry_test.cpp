@@ -12,6 +12,7 @@
 
 #include "api/route_declarer.h"
 #include "diagnostics/logger.h"
+#include "host/fakes/recording_host_api.h"
 #include "plugin/identity.h"
 #include "plugin/plugin_base.h"
 #include "tests/plugin/recording_log_target.h"
@@ -71,6 +72,7 @@ struct Loaded {
   std::uint32_t functions;
   std::vector<std::string> lines;
   std::vector<std::int32_t> levels;
+  std::vector<std::string> hostErrors;  // the ERROR lines the host got at attach
 };
 
 Loaded load(Fault fault) {
@@ -86,6 +88,12 @@ Loaded load(Fault fault) {
         loadPlugin(&info, "zel-test", []() -> PluginBase* { return new DeclaringPlugin; });
     if (loaded.result != 0) {
       loaded.functions = info.description->functionCount;
+      host::RecordingHostApi host;
+      HostConnection connection{host.api(), 1};
+      info.entryPoints->attach(info.plugin, &connection);
+      for (const host::RecordedLog& line : host.logs()) {
+        if (line.level == kLogError) loaded.hostErrors.push_back(line.text);
+      }
       info.entryPoints->shutdown(info.plugin);
     }
     loaded.lines = target.lines;
@@ -99,6 +107,7 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
   const Loaded whole = load(Fault::None);
   ASSERT_EQ(whole.result, 1);
   EXPECT_TRUE(whole.lines.empty());
+  EXPECT_TRUE(whole.hostErrors.empty());
 
   const struct {
     int line;
@@ -131,6 +140,7 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
         << "the routes declared before a failure";
     EXPECT_EQ(loaded.lines, row.logged);
     EXPECT_EQ(loaded.levels, std::vector<std::int32_t>(row.logged.size(), kLogError));
+    EXPECT_EQ(loaded.hostErrors, row.logged) << "told to the host again once it attaches";
   }
 }
 

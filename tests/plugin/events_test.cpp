@@ -204,6 +204,8 @@ TEST_F(EventsTest, APublicationUnderTheGenericNameGoesOutOnce) {
 
 TEST_F(EventsTest, AResourceThatDoesNotConvertPublishesNothing) {
   plugin().publishResource(PluginResourceEventType::Create, "/zel-maps/v1/maps", Unregistered{3});
+  plugin().publishResourceValue(PluginResourceEventType::Create, "/zel-maps/v1/maps",
+                                BindingValue::error("not converted"));
   EXPECT_TRUE(host().sentEvents().empty());
 }
 

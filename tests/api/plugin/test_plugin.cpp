@@ -88,6 +88,10 @@ class TestPlugin final : public PluginBase {
         .pathArgument("query")
         .argument("text");
     routes.declare(HttpMethod::Get, "/zel-test/v1/headers", &TestPlugin::withHeaders);
+    // Any method, custom ones included.
+    routes.declare(HttpMethod::None, "/zel-test/v1/any{+query}", &TestPlugin::echo)
+        .pathArgument("query")
+        .argument("text");
     // With ZEL_TEST_PLUGIN_UNREGISTERED set, one more route whose body type
     // is never registered: what the load reports about it is under test.
     if (std::getenv("ZEL_TEST_PLUGIN_UNREGISTERED") != nullptr) {
@@ -151,7 +155,9 @@ class TestPlugin final : public PluginBase {
     Summary summary;
     summary.count = static_cast<std::int64_t>(call.arguments.size());
     summary.total = static_cast<std::int64_t>(call.requestId);
-    summary.names = {std::string(httpMethodName(call.method)), std::string(call.path), text};
+    const std::string_view method =
+        call.method == HttpMethod::Custom ? call.customMethod : httpMethodName(call.method);
+    summary.names = {std::string(method), std::string(call.path), text};
     auto agent = call.headers.find("user-agent");
     if (agent != call.headers.end()) summary.names.emplace_back(agent->second);
     return summary;

@@ -42,6 +42,11 @@ TEST(ApiDescriptionViewTest, CountsTheLinkedRecordsOfEachArray) {
   EXPECT_EQ(view.linkedFunctions, 6u);
   EXPECT_EQ(view.linkedTypes, 9u);
   EXPECT_TRUE(view.linksMatchCounts());
+
+  // A plugin that gives no description has nothing to link.
+  const ApiDescriptionView none = ApiDescriptionView::read(nullptr);
+  EXPECT_EQ(none.functionCount() + none.typeCount() + none.eventCount(), 0u);
+  EXPECT_TRUE(none.linksMatchCounts());
 }
 
 TEST(ApiDescriptionViewTest, NoticesChainsThatDisagreeWithTheirCount) {

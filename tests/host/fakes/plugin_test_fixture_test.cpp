@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "host/conversions/method_names.h"
+
 namespace zel::host {
 namespace {
 
@@ -30,12 +32,8 @@ TEST_F(PluginTestFixture, CallsRoutesWithBodiesHeadersAndHostArguments) {
   const Row rows[] = {
       {__LINE__, get("/zel-test/v1/double/21"), 200, {}, "42", "42"},
       // An error without a status of its own answers 400, as zel-host does.
-      {__LINE__,
-       get("/zel-test/v1/double/x"),
-       400,
-       "Value x for 'n' of type int64 is in an incorrect format",
-       "null",
-       "null"},
+      {__LINE__, get("/zel-test/v1/double/x"), 400,
+       "Value x for 'n' of type int64 is in an incorrect format", "null", "null"},
       {__LINE__, get("/zel-test/v1/colour/Blue"), 409, "Blue is the last colour", "null", "null"},
       {__LINE__,
        post("/zel-test/v1/point", R"({"x": 1, "y": 2, "colour": "Green"})"),
@@ -63,6 +61,25 @@ TEST_F(PluginTestFixture, CallsRoutesWithBodiesHeadersAndHostArguments) {
     EXPECT_EQ(row.reply.error, row.error);
     EXPECT_EQ(row.reply.json(), row.json);
     EXPECT_EQ(row.reply.text(), row.text);
+  }
+}
+
+// A function declared without a method serves every method, and sees a
+// custom one by its text.
+TEST_F(PluginTestFixture, AFunctionOfAnyMethodServesEachOneByItsName) {
+  for (const char* method : {"GET", "PURGE"}) {
+    SCOPED_TRACE(method);
+    CallRequest request;
+    request.method = methodCode(method);
+    if (request.method == kMethodNone) request.method = kMethodCustom;
+    request.customMethod = method;
+    request.path = "/zel-test/v1/any?text=x";
+    const std::optional<CallReply> reply = caller().routeAndCall(request);
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->reply.error, std::nullopt) << reply->reply.status;
+    EXPECT_EQ(reply->reply.body.toText(),
+              "{\"count\": 2, \"names\": [\"" + std::string(method) +
+                  "\", \"/zel-test/v1/any?text=x\", \"x\"], \"total\": 0}");
   }
 }
 

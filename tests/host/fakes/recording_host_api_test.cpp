@@ -94,6 +94,21 @@ TEST_F(RecordingHostApiTest, RecordsEverythingARequestCarries) {
   EXPECT_EQ(plain.contentType, std::nullopt);
   EXPECT_EQ(plain.body, std::nullopt);
   EXPECT_EQ(plain.customMethod, std::nullopt);
+
+  // Counts without their lists, and no request at all, are recorded empty.
+  HostRequest listless = request(kMethodPost, "/x");
+  listless.parameterCount = 3;
+  listless.headerCount = 2;
+  send(listless);
+  HostResponse response;
+  std::memset(static_cast<void*>(&response), 0, sizeof response);
+  api_->sendRequest(api_, &response, nullptr);
+  releaseResponse(response);
+  ASSERT_EQ(host_.requests().size(), 4u);
+  EXPECT_TRUE(host_.requests()[2].parameters.empty());
+  EXPECT_TRUE(host_.requests()[2].headers.empty());
+  EXPECT_EQ(host_.requests()[3].method, kMethodNone);
+  EXPECT_EQ(host_.requests()[3].url, "");
 }
 
 TEST_F(RecordingHostApiTest, AnswersByMethodAndExactUrl) {
