@@ -231,18 +231,22 @@ TEST(RouteDeclarer, HandlerFormsAreKnownByTheirIdentity) {
   EXPECT_EQ(result.function().result().kind, TypeKind::None);
 }
 
-// A structure result is written through the function's result type; a
-// handler made without a function finds the type in its registry.
-TEST(RouteDeclarer, StructureResultsTakeTheFunctionsTypeOrTheRegistrys) {
+// A structure result is written with its registered type: the function's,
+// or the registry's at the call when the structure was registered after the
+// route, or when the handler has no function.
+TEST(RouteDeclarer, StructureResultsFindTheirTypeAtTheCallIfNeedBe) {
   Owner owner;
-  owner.registry().registerStruct<Mode>("ZelMapsMode").field("name", &Mode::name);
   RouteDeclarer routes(owner);
+  const FunctionBuilder early =
+      routes.declare(HttpMethod::Get, "/early", [] { return Mode{"ARAM"}; });
+  owner.registry().registerStruct<Mode>("ZelMapsMode").field("name", &Mode::name);
   const FunctionBuilder declared =
-      routes.declare(HttpMethod::Get, "/mode", [] { return Mode{"ARAM"}; });
+      routes.declare(HttpMethod::Get, "/mode", [] { return Mode{"URF"}; });
   const std::unique_ptr<FunctionHandler> alone =
-      makeFunctionHandler([] { return Mode{"URF"}; }, nullptr, &owner.registry());
-  const std::pair<FunctionHandler*, const char*> rows[] = {{&declared.route().handler(), "ARAM"},
-                                                           {alone.get(), "URF"}};
+      makeFunctionHandler([] { return Mode{"ONE"}; }, nullptr, &owner.registry());
+  const std::pair<FunctionHandler*, const char*> rows[] = {{&early.route().handler(), "ARAM"},
+                                                           {&declared.route().handler(), "URF"},
+                                                           {alone.get(), "ONE"}};
   for (const auto& [handler, name] : rows) {
     SCOPED_TRACE(name);
     CallResult call;

@@ -144,5 +144,22 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
   }
 }
 
+// The errors are kept for the host; an attach that brings none, or no
+// table of entries, must not fail on them.
+TEST(LoadPlugin, AnAttachWithoutAHostTableStillSucceeds) {
+  DeclaringPlugin::fault = Fault::Exception;
+  logger::acquire();
+  HostConnection noTable{nullptr, 1};
+  for (HostConnection* connection : {static_cast<HostConnection*>(nullptr), &noTable}) {
+    HostLoadInfo info{};
+    info.major = kPluginApiMajor;
+    ASSERT_EQ(loadPlugin(&info, "zel-test", []() -> PluginBase* { return new DeclaringPlugin; }),
+              1);
+    EXPECT_EQ(info.entryPoints->attach(info.plugin, connection), 1);
+    info.entryPoints->shutdown(info.plugin);
+  }
+  logger::release();
+}
+
 }  // namespace
 }  // namespace zel

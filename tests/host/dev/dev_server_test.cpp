@@ -291,6 +291,9 @@ TEST_F(DevServerTest, BadInputAnswersAJsonErrorAndTheServerKeepsServing) {
       {__LINE__, "GET", "/zel-maps/v2/map/1/%%41%", "", "", 200, ""},
       {__LINE__, "GET", "/zel-maps/v2/map/1/%FF%FE", "", "", 200, ""},
       {__LINE__, "GET", "/zel-maps/v1/map/" + std::string(3000, '7'), "", "", 414, "longer than"},
+      // A target of 2048 bytes is the longest taken.
+      {__LINE__, "GET", "/" + std::string(2047, 'a'), "", "", 404, "No function for GET /aaa"},
+      {__LINE__, "GET", "/" + std::string(2048, 'a'), "", "", 414, "longer than 2048"},
       {__LINE__, "POST", "/events/OnRegionLocaleChanged", "{region", "application/json", 400,
        "is not JSON"},
   };

@@ -50,6 +50,10 @@ TEST(StaticFolderTest, ServesPlainNamesOfRegularFilesOnly) {
   EXPECT_FALSE(StaticFolder("").serve("app_1.js").has_value());
   EXPECT_EQ(contentTypeOfFile("a.html"), "text/html; charset=utf-8");
   EXPECT_EQ(contentTypeOfFile("a.js.exe"), "application/octet-stream");
+
+  // Sparse where the file system allows: above 32 MiB, refused before a byte is read.
+  std::filesystem::resize_file(root / "ui" / "app_1.js", (std::uintmax_t{32} << 20) + 1);
+  EXPECT_FALSE(folder.serve("app_1.js").has_value());
 }
 
 }  // namespace

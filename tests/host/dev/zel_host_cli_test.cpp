@@ -108,6 +108,8 @@ TEST(ZelHostCliTest, BadCommandLinesAndMissingLibrariesFail) {
       {__LINE__, "describe --mock /svc", 2, "zel-host: --mock takes /PREFIX=DIR, not: /svc"},
       {__LINE__, "--plugin no-such-plugin-library", 1,
        "zel-host: Cannot load plugin library no-such-plugin-library"},
+      {__LINE__, "describe --plugin no-such-plugin-library", 1,
+       "zel-host: Cannot load plugin library no-such-plugin-library"},
       {__LINE__, "handshake --help", 0, "usage: zel-host [COMMAND]"},
       {__LINE__, "call --help", 0, "zel-host call METHOD PATH"},
       {__LINE__, "new", 2, "zel-host: new takes 1 to 2 operands"},
@@ -247,6 +249,12 @@ TEST(ZelHostCliTest, NewWritesAProjectIntoAnEmptyFolderOnly) {
   ChildResult again = runChild(ZEL_HOST_PROGRAM, "new my-shop2 " + folder.string());
   EXPECT_EQ(again.exitCode, 1);
   EXPECT_THAT(again.output, HasSubstr("exists and is not an empty folder"));
+
+  // A folder that cannot be made: its parent is a file.
+  const std::string blocked = (folder / "README.md" / "sub").string();
+  ChildResult refused = runChild(ZEL_HOST_PROGRAM, "new my-shop2 " + blocked);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_THAT(refused.output, HasSubstr("zel-host: cannot write " + blocked + ": "));
 }
 
 TEST(ZelHostCliTest, ErrorsLoggedDuringLoadArePrintedAndFail) {
