@@ -249,5 +249,19 @@ TEST_F(OutgoingRequest, RawRequestsLeaveTheResponseToTheCaller) {
   EXPECT_EQ(released(), 1u);
 }
 
+// A host reads parameterCount parameters: a count never goes without its list.
+TEST(OutgoingRequestRecord, ACountIsSentOnlyWithItsList) {
+  static std::uint32_t sentCount = 7;
+  HostApi api{};
+  api.sendRequest = [](HostApi*, HostResponse*, const HostRequest* request) -> std::int32_t {
+    sentCount = request->parameterCount;
+    return 0;
+  };
+  HostResponse response{};
+  (void)plugin::internal::send(HostChannel(&api, kHandle), HttpMethod::Get, "/x", response, nullptr,
+                               3);
+  EXPECT_EQ(sentCount, 0u);
+}
+
 }  // namespace
 }  // namespace zel
