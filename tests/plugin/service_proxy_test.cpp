@@ -103,6 +103,14 @@ TEST_F(ServiceProxyTest, AWaiterForAnAlreadyKeptMessageIsFulfilledAtOnce) {
   EXPECT_FALSE(proxy().addWaiter("x", nullptr));
   EXPECT_FALSE(proxy().setAsyncHandler("x", nullptr));
   EXPECT_FALSE(proxy().removeWaiter("store.catalog"));
+
+  // A waiter removed before its message comes hears nothing of it.
+  const std::string prices = ServiceProxy::methodKey("store", "prices");
+  ASSERT_TRUE(
+      proxy().addWaiter(prices, [&](const PluginServiceProxyResponse& m) { answer = m.payload; }));
+  EXPECT_TRUE(proxy().removeWaiter(prices));
+  deliver("OnServiceProxyMethodEvent", message("u-2", "store", "prices", "p"));
+  EXPECT_EQ(answer, "items");
 }
 
 TEST_F(ServiceProxyTest, AsynchronousMessagesGoToTheirHandlerOrAreLoggedAndDropped) {
