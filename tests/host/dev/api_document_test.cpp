@@ -318,6 +318,8 @@ TEST(OpenApiMappingTest, ComponentsAreTheTypesTheRoutesReach) {
                    {kFactError, "99", "not a status"},
                    {kFactError, "404", "No such outer"},
                    {"other:key", "1"},
+                   {kFactRequired},  // without a name: nothing to keep
+                   {kFactEnumOrder},
                    {kFactVersion, "2.3.4"},
                    {kFactRequired, "Inner", "mode"},
                    {kFactRequired, "Inner", "other"},  // the first list of a type wins
