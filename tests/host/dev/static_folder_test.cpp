@@ -51,8 +51,14 @@ TEST(StaticFolderTest, ServesPlainNamesOfRegularFilesOnly) {
   EXPECT_EQ(contentTypeOfFile("a.html"), "text/html; charset=utf-8");
   EXPECT_EQ(contentTypeOfFile("a.js.exe"), "application/octet-stream");
 
-  // Sparse where the file system allows: above 32 MiB, refused before a byte is read.
-  std::filesystem::resize_file(root / "ui" / "app_1.js", (std::uintmax_t{32} << 20) + 1);
+  // Sparse where the file system allows: 32 MiB is served, one byte more is refused
+  // before a byte is read.
+  constexpr std::uintmax_t kLimit = std::uintmax_t{32} << 20;
+  std::filesystem::resize_file(root / "ui" / "app_1.js", kLimit);
+  const std::optional<HttpResponse> largest = folder.serve("app_1.js");
+  ASSERT_TRUE(largest.has_value());
+  EXPECT_EQ(largest->body.size(), kLimit);
+  std::filesystem::resize_file(root / "ui" / "app_1.js", kLimit + 1);
   EXPECT_FALSE(folder.serve("app_1.js").has_value());
 }
 
