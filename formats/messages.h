@@ -106,6 +106,10 @@ inline constexpr const char kYamlTooManyAliasNodes[] =
 // %4 column.
 inline constexpr const char kYamlTooMuchAliasText[] =
     "Aliases copy more than %1 bytes of text. Alias \"%2\". At line: %3 col: %4";
+// %1 the number of bytes of text (strings, keys and blobs) that the copies aliases make may
+// hold for this input (formats::maxAliasExpansionBytes), %2 alias name, %3 line, %4 column.
+inline constexpr const char kYamlTooMuchAliasExpansion[] =
+    "Aliases expand to more than %1 bytes. Alias \"%2\". At line: %3 col: %4";
 // %1 the parser's problem text, %2 line, %3 column (both counted from 0).
 inline constexpr const char kYamlParserError[] = "YAML parser error: %1. At line: %2 col: %3";
 // The problem text when the parser reports none (it ran out of memory).

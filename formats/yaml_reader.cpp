@@ -56,7 +56,7 @@ BindingValue readYaml(std::string_view text) {
       text.data() != nullptr ? reinterpret_cast<const unsigned char*>(text.data()) : kNoInput,
       text.size());
 
-  formats::internal::YamlBuilder builder(result);
+  formats::internal::YamlBuilder builder(result, text.size());
   while (reader.next()) {
     if (!builder.take(reader.event)) {
       builder.releaseShapes();

@@ -18,8 +18,10 @@
 //
 // Bounds: containers nested deeper than formats::kMaxNestingDepth (counting
 // the copies that aliases make), and aliases that would copy more than
-// formats::kMaxAliasNodes nodes or formats::kMaxAliasTextBytes bytes of key
-// text in all, are refused with an error result.
+// formats::kMaxAliasNodes nodes, formats::kMaxAliasTextBytes bytes of key
+// text, or formats::maxAliasExpansionBytes(text.size()) bytes of strings and
+// keys in all (a copy of an anchored string counts its full length), are
+// refused with an error result, before the copy that passes them is made.
 #pragma once
 
 #include <cstddef>

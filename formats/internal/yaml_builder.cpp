@@ -28,9 +28,17 @@ const char* text(const yaml_char_t* chars) noexcept {
   return reinterpret_cast<const char*>(chars);
 }
 
+// a + b, or the largest size when that does not fit.
+std::size_t addSaturating(std::size_t a, std::size_t b) noexcept {
+  return b > static_cast<std::size_t>(-1) - a ? static_cast<std::size_t>(-1) : a + b;
+}
+
 }  // namespace
 
-YamlBuilder::YamlBuilder(BindingValue& result) : result_(result) {
+YamlBuilder::YamlBuilder(BindingValue& result, std::size_t inputBytes)
+    : result_(result),
+      aliasBytesBudget_(maxAliasExpansionBytes(inputBytes)),
+      aliasBytesLeft_(aliasBytesBudget_) {
   slots_.reserve(16);
   slots_.emplace_back(&result_, nullptr, 0, kRootStep);
 }
@@ -199,20 +207,22 @@ bool YamlBuilder::takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_
       }
       key = source.asString();
     }
-    if (!chargeAlias(0, key.size(), name, at)) return false;
+    if (!chargeAlias(0, key.size(), key.size(), name, at)) return false;
     enterKey(key);
     return true;
   }
 
   if (anchor.isKey) {
-    if (!chargeAlias(1, anchor.keyText.size(), name, at)) return false;
+    if (!chargeAlias(1, anchor.keyText.size(), anchor.keyText.size(), name, at)) return false;
     slot.setString(anchor.keyText);
   } else {
     bool open = false;
     const ValueNode& source = resolve(anchor.step, open);
-    const auto [nodes, height] = measure(source, aliasNodesLeft_);
-    if (!chargeAlias(nodes, 0, name, at)) return false;
-    if (depth_ + height > kMaxNestingDepth) {
+    // The copy shares its texts with the source, but they are charged in
+    // full: whatever reads the value later copies them.
+    const Cost cost = measure(source, aliasNodesLeft_, aliasBytesLeft_);
+    if (!chargeAlias(cost.nodes, 0, cost.bytes, name, at)) return false;
+    if (depth_ + cost.height > kMaxNestingDepth) {
       return fail(formatPositional(messages::kYamlTooDeep, kMaxNestingDepth, at.line, at.column));
     }
     slot = source;
@@ -222,18 +232,23 @@ bool YamlBuilder::takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_
   return true;
 }
 
-bool YamlBuilder::chargeAlias(std::size_t nodes, std::size_t textBytes, const char* name,
-                              Position at) {
+bool YamlBuilder::chargeAlias(std::size_t nodes, std::size_t keyTextBytes, std::size_t copiedBytes,
+                              const char* name, Position at) {
   if (nodes > aliasNodesLeft_) {
     return fail(formatPositional(messages::kYamlTooManyAliasNodes, kMaxAliasNodes, name, at.line,
                                  at.column));
   }
-  if (textBytes > aliasTextLeft_) {
+  if (keyTextBytes > aliasTextLeft_) {
     return fail(formatPositional(messages::kYamlTooMuchAliasText, kMaxAliasTextBytes, name, at.line,
                                  at.column));
   }
+  if (copiedBytes > aliasBytesLeft_) {
+    return fail(formatPositional(messages::kYamlTooMuchAliasExpansion, aliasBytesBudget_, name,
+                                 at.line, at.column));
+  }
   aliasNodesLeft_ -= nodes;
-  aliasTextLeft_ -= textBytes;
+  aliasTextLeft_ -= keyTextBytes;
+  aliasBytesLeft_ -= copiedBytes;
   return true;
 }
 
@@ -292,27 +307,39 @@ void YamlBuilder::putInKeyOrder(ValueNode& copy) {
   }
 }
 
-std::pair<std::size_t, std::size_t> YamlBuilder::measure(const ValueNode& source,
-                                                         std::size_t limit) {
-  std::size_t nodes = 0;
-  std::size_t height = 0;
+YamlBuilder::Cost YamlBuilder::measure(const ValueNode& source, std::size_t nodeLimit,
+                                       std::size_t byteLimit) {
+  Cost cost{0, 0, 0};
   walk_.clear();
   walk_.emplace_back(&source, 0);
   while (!walk_.empty()) {
     // Nodes counted plus nodes seen but not yet counted.
-    if (nodes + walk_.size() > limit) return {limit + 1, height};
+    if (cost.nodes + walk_.size() > nodeLimit) return {nodeLimit + 1, cost.bytes, cost.height};
+    if (cost.bytes > byteLimit) return cost;
     const auto [node, depth] = walk_.back();
     walk_.pop_back();
-    ++nodes;
-    if (node->kind() == ValueKind::Collection) {
-      height = std::max(height, depth + 1);
-      for (const ValueNode& element : node->elements()) walk_.emplace_back(&element, depth + 1);
-    } else if (node->kind() == ValueKind::Structure) {
-      height = std::max(height, depth + 1);
-      for (const Field& field : node->fields()) walk_.emplace_back(&field.value(), depth + 1);
+    ++cost.nodes;
+    switch (node->kind()) {
+      case ValueKind::String:
+      case ValueKind::Blob:
+        cost.bytes = addSaturating(cost.bytes, node->size());
+        break;
+      case ValueKind::Collection:
+        cost.height = std::max(cost.height, depth + 1);
+        for (const ValueNode& element : node->elements()) walk_.emplace_back(&element, depth + 1);
+        break;
+      case ValueKind::Structure:
+        cost.height = std::max(cost.height, depth + 1);
+        for (const Field& field : node->fields()) {
+          cost.bytes = addSaturating(cost.bytes, field.key().size());
+          walk_.emplace_back(&field.value(), depth + 1);
+        }
+        break;
+      default:
+        break;
     }
   }
-  return {nodes, height};
+  return cost;
 }
 
 bool YamlBuilder::fail(std::string message) {

@@ -2,7 +2,7 @@
 // stack of open slots, the anchors with the steps that reach their nodes, the
 // pending mapping key, and the bounds on nesting and on what aliases copy.
 //
-//   YamlBuilder builder(result);
+//   YamlBuilder builder(result, text.size());
 //   while (parse(&event) && builder.take(event)) ...;   // builder.error() on false
 //
 // The builder writes into the value it is given (the caller owns it). It keeps
@@ -36,7 +36,9 @@ namespace zel::formats::internal {
 
 class YamlBuilder {
  public:
-  explicit YamlBuilder(BindingValue& result);
+  // `inputBytes`, the size of the text parsed, sets the byte budget of alias
+  // copies (formats::maxAliasExpansionBytes); 0 when unknown leaves its floor.
+  explicit YamlBuilder(BindingValue& result, std::size_t inputBytes = 0);
 
   // Takes one event; false once the read has failed, with the message in error().
   [[nodiscard]] bool take(const yaml_event_t& event);
@@ -105,9 +107,12 @@ class YamlBuilder {
   void closeContainer();
   bool takeAlias(ValueNode& slot, bool awaitingKey, const yaml_event_t& event, Position at);
 
-  // Takes `nodes` nodes and `textBytes` bytes of copied text from what aliases
-  // may still produce; false (with the message) when that is exhausted.
-  bool chargeAlias(std::size_t nodes, std::size_t textBytes, const char* name, Position at);
+  // Takes `nodes` nodes, `keyTextBytes` bytes of copied key text and
+  // `copiedBytes` bytes of text in all (the key text included) from what
+  // aliases may still produce; false (with the message of the first bound
+  // passed) when one is exhausted. Runs before anything is copied.
+  bool chargeAlias(std::size_t nodes, std::size_t keyTextBytes, std::size_t copiedBytes,
+                   const char* name, Position at);
   // Enters an anchor; null (and the duplicate message) when the name is taken.
   Anchor* addAnchor(const yaml_char_t* name, Position at);
   // The recorded step of the innermost open slot, recording it (and the
@@ -119,9 +124,16 @@ class YamlBuilder {
   // Puts every mapping of `copy` into key order: a copy of an open node
   // takes the arrival order of the mappings still being read.
   void putInKeyOrder(ValueNode& copy);
-  // Counts the nodes of the tree under source (stopping once the count passes
-  // `limit`) and the number of nested containers it holds.
-  std::pair<std::size_t, std::size_t> measure(const ValueNode& source, std::size_t limit);
+  // What a copy of the tree under a node costs: its nodes, the bytes of its
+  // strings, keys and blobs, and the number of nested containers it holds.
+  struct Cost {
+    std::size_t nodes;
+    std::size_t bytes;
+    std::size_t height;
+  };
+  // The cost of copying `source`; the count stops once the nodes pass
+  // `nodeLimit` or the bytes pass `byteLimit`, which is over as well.
+  Cost measure(const ValueNode& source, std::size_t nodeLimit, std::size_t byteLimit);
 
   bool fail(std::string message);
 
@@ -137,6 +149,8 @@ class YamlBuilder {
   std::size_t depth_ = 0;  // open containers
   std::size_t aliasNodesLeft_ = kMaxAliasNodes;
   std::size_t aliasTextLeft_ = kMaxAliasTextBytes;
+  std::size_t aliasBytesBudget_;
+  std::size_t aliasBytesLeft_;
   std::vector<std::pair<const ValueNode*, std::size_t>> walk_;
   std::vector<ValueNode*> copies_;
   std::string error_;

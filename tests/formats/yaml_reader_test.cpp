@@ -582,6 +582,46 @@ TEST(YamlReaderTest, AliasesCopyABoundedAmountOfText) {
                 "col: 13"}});
 }
 
+// A block sequence of `first` followed by `aliases` items "*name".
+std::string aliasedItems(const std::string& first, const std::string& name, int aliases) {
+  std::string text = "- " + first + "\n";
+  for (int i = 0; i < aliases; ++i) text += "- *" + name + "\n";
+  return text;
+}
+
+TEST(YamlReaderTest, AliasesExpandToABoundedNumberOfBytes) {
+  // Copies share the anchored text inside the value but count at full length:
+  // 1 MiB aliased ten times over three levels would stand for 1,110 MiB.
+  const std::string mib(1u << 20, 'x');
+  std::string tree = "s: &s " + mib + "\na: &a [*s";
+  for (int i = 1; i < 10; ++i) tree += ", *s";
+  tree += "]\nb: &b [*a";
+  for (int i = 1; i < 10; ++i) tree += ", *a";
+  tree += "]\nc: [*b";
+  for (int i = 1; i < 10; ++i) tree += ", *b";
+  tree += "]\n";
+  // A 17 MiB input may expand to four times its size (71,303,292 bytes) instead of 64 MiB.
+  const std::string large(17u << 20, 'x');
+  expectReads({
+      // Level a copies 10 MiB; the sixth copy of it passes 64 MiB.
+      {__LINE__, tree,
+       "error: Aliases expand to more than 67108864 bytes. Alias \"a\". At line: 3 col: 28"},
+      {__LINE__, aliasedItems("&s " + mib, "s", 65),
+       "error: Aliases expand to more than 67108864 bytes. Alias \"s\". At line: 66 col: 3"},
+      // The keys of a copied mapping count as well.
+      {__LINE__, aliasedItems("&m\n  ? " + mib + "\n  : 1", "m", 65),
+       "error: Aliases expand to more than 67108864 bytes. Alias \"m\". At line: 68 col: 3"},
+      {__LINE__, aliasedItems("&s " + large, "s", 5),
+       "error: Aliases expand to more than 71303292 bytes. Alias \"s\". At line: 6 col: 3"},
+  });
+
+  // Exactly 64 MiB of copies is read, each one whole.
+  const BindingValue value = readYaml(aliasedItems("&s " + mib, "s", 64));
+  ASSERT_TRUE(value.ok()) << value.errorMessage();
+  ASSERT_EQ(value.size(), 65u);
+  for (const ValueNode& element : value.elements()) EXPECT_EQ(element.asString(), mib);
+}
+
 TEST(YamlReaderTest, ManyAnchorsUnderALongKeyStayCheap) {
   // Each anchor lies below the same 100 KB key; remembering where it lies must
   // not copy that key per anchor.
