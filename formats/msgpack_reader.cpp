@@ -17,6 +17,11 @@ namespace messages = formats::messages;
 // Room for the usual nesting before the stack of open containers grows.
 constexpr std::size_t kInitialOpenContainers = 16;
 
+// The least input an array element (a fixint) and a map entry (an empty
+// fixstr key and a fixint) take.
+constexpr std::size_t kMinElementBytes = 1;
+constexpr std::size_t kMinEntryBytes = 2;
+
 const char* truncatedNumberMessage(unsigned bytes) noexcept {
   switch (bytes) {
     case 1:
@@ -85,6 +90,7 @@ BindingValue MessagePackReader::read() {
   // released first, also when an exception leaves.
   binding::internal::KeyShapes shapes;
   position_ = 0;
+  claimed_ = 0;
   open_.clear();
   open_.reserve(kInitialOpenContainers);
   if (size_ == 0) return result;
@@ -93,6 +99,7 @@ BindingValue MessagePackReader::read() {
   // the earlier value as a whole.
   const auto closeContainer = [this, &shapes] {
     const OpenContainer& top = open_.back();
+    claimed_ -= top.reserved * (top.isMap ? kMinEntryBytes : kMinElementBytes);
     if (top.isMap) {
       finishFields(*top.node, binding::internal::RepeatedKey::Replace, shapes, top.cursor);
     }
@@ -108,6 +115,10 @@ BindingValue MessagePackReader::read() {
     }
     if (position_ == size_) break;
     --top.left;
+    if (top.reserved != 0) {
+      --top.reserved;
+      claimed_ -= top.isMap ? kMinEntryBytes : kMinElementBytes;
+    }
     if (!top.isMap) {
       ok = readValue(binding::internal::appendElement(*top.node));
       continue;
@@ -226,17 +237,24 @@ bool MessagePackReader::openContainer(ValueNode& node, std::uint64_t count, bool
   if (open_.size() == formats::kMaxNestingDepth) {
     return fail(formatPositional(messages::kMsgpackTooDeep, position_, formats::kMaxNestingDepth));
   }
+  // Room is reserved only for the items the input left can still hold: each
+  // takes its least size there, and the bytes the open containers below have
+  // reserved for their own later items are not free. The count a header
+  // announces may be a lie, and nested headers must not reserve the same
+  // bytes again, one level each.
+  const std::size_t itemBytes = isMap ? kMinEntryBytes : kMinElementBytes;
+  const std::size_t left = size_ - position_;
+  const std::size_t unclaimed = left > claimed_ ? left - claimed_ : 0;
+  const auto reserved =
+      static_cast<std::size_t>(std::min<std::uint64_t>(count, unclaimed / itemBytes));
   if (isMap) {
-    // Every entry takes at least two bytes.
-    binding::internal::reserveFields(
-        node, static_cast<std::size_t>(std::min<std::uint64_t>(count, (size_ - position_) / 2)));
+    binding::internal::reserveFields(node, reserved);
   } else {
     node.makeCollection();
-    // Every element takes at least one byte, so a count beyond the input
-    // left is not worth reserving for.
-    node.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - position_)));
+    node.reserve(reserved);
   }
-  open_.push_back(OpenContainer{&node, count, {}, isMap});
+  open_.push_back(OpenContainer{&node, count, reserved, {}, isMap});
+  claimed_ += reserved * itemBytes;
   return true;
 }
 

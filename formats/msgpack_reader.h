@@ -9,6 +9,9 @@
 // The reader only borrows the input, which must stay valid during read(); the
 // returned value owns its tree. Decoding is iterative: containers nested
 // deeper than formats::kMaxNestingDepth are refused with an error result.
+// The counts that headers announce reserve room only for as many items as
+// the input left can hold, so the memory of a read stays proportional to its
+// input whatever the headers say.
 //
 // What the value holds: positive and negative fixints and int 8..64 are
 // signed, uint 8..64 unsigned, float 32/64 float, str strings (bytes taken
@@ -48,10 +51,12 @@ class MessagePackReader {
 
  private:
   // One open container: its node, the elements or pairs it announced that
-  // are still to be read and, for a map, where its keys stand.
+  // are still to be read, how many of those it has room reserved for and,
+  // for a map, where its keys stand.
   struct OpenContainer {
     ValueNode* node;
     std::uint64_t left;
+    std::size_t reserved;
     binding::internal::ShapeCursor cursor;
     bool isMap;
   };
@@ -70,6 +75,9 @@ class MessagePackReader {
   std::size_t size_;
   std::size_t position_ = 0;
   std::vector<OpenContainer> open_;
+  // The bytes of input that the reserved items of the open containers need
+  // at least: what a container opened now cannot reserve for.
+  std::size_t claimed_ = 0;
   std::string error_;
 };
 

@@ -87,7 +87,9 @@ struct Frame {
 
 class Surveyor {
  public:
-  explicit Surveyor(Survey& survey) : survey_(survey) {}
+  // `inputBytes` sets the alias-copy byte budget, as it does in the reader.
+  Surveyor(Survey& survey, std::size_t inputBytes)
+      : survey_(survey), aliasBytesBudget_(zel::formats::maxAliasExpansionBytes(inputBytes)) {}
 
   void take(const yaml_event_t& event) {
     const std::size_t line = event.start_mark.line + 1;
@@ -242,12 +244,16 @@ class Surveyor {
     explain(zel::formatPositional(messages::kYamlTooMuchAliasText, zel::formats::kMaxAliasTextBytes,
                                   name, line, column),
             "the alias-copy limits");
+    explain(zel::formatPositional(messages::kYamlTooMuchAliasExpansion, aliasBytesBudget_, name,
+                                  line, column),
+            "the alias-copy limits");
     explain(
         zel::formatPositional(messages::kYamlTooDeep, zel::formats::kMaxNestingDepth, line, column),
         "the nesting limit");
   }
 
   Survey& survey_;
+  std::size_t aliasBytesBudget_;
   std::size_t documents_ = 0;
   std::vector<Frame> open_;
   std::set<std::string> anchors_;
@@ -262,7 +268,7 @@ Survey surveyEvents(const std::uint8_t* data, std::size_t size) {
   yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
   static const unsigned char kNoInput[1] = {0};
   yaml_parser_set_input_string(&parser, size != 0 ? data : kNoInput, size);
-  Surveyor surveyor(survey);
+  Surveyor surveyor(survey, size);
   for (;;) {
     yaml_event_t event;
     if (yaml_parser_parse(&parser, &event) == 0) {

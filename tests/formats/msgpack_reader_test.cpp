@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "boundary/host_api.h"
 #include "formats/reader_limits.h"
 #include "memory/memory.h"
 #include "tests/formats/value_text.h"
@@ -214,6 +215,53 @@ TEST(MessagePackReaderTest, NestingIsBoundedAtTheLimit) {
        "levels.",
        0},
   });
+}
+
+TEST(MessagePackReaderTest, AnnouncedCountsReserveOnlyWhatTheInputHolds) {
+  // 511 levels each announce 2^32 - 1 items and hold one, the next level;
+  // the innermost holds 8 KiB of items. Reserving at each level for all the
+  // input left would take 511 times the room of the innermost items.
+  struct Row {
+    int line;
+    Bytes header;  // of each level's container
+    Bytes key;     // that leads to the next level
+    Bytes item;    // 8 KiB of these fill the innermost
+    bool isMap;
+  };
+  const Row rows[] = {
+      {__LINE__, {0xdd, 0xff, 0xff, 0xff, 0xff}, {}, {0x00}, false},
+      // The innermost map repeats its key: one field is left.
+      {__LINE__, {0xdf, 0xff, 0xff, 0xff, 0xff}, {0xa0}, {0xa0, 0x01}, true},
+  };
+  const std::size_t levels = formats::kMaxNestingDepth - 1;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "line " << row.line);
+    Bytes level = row.header;
+    level.insert(level.end(), row.key.begin(), row.key.end());
+    Bytes innermost = row.header;
+    const Bytes items = repeated(row.item, 8192 / row.item.size());
+    innermost.insert(innermost.end(), items.begin(), items.end());
+    const Bytes input = repeated(level, levels - 1, innermost);
+    MemoryStats before{};
+    memory::readStats(before);
+    MessagePackReader reader(input.data(), input.size());
+    const BindingValue value = reader.read();
+    MemoryStats after{};
+    memory::readStats(after);
+    ASSERT_TRUE(value.ok()) << value.errorMessage();
+    EXPECT_EQ(reader.position(), input.size());
+    const ValueNode* node = &value;
+    for (std::size_t depth = 1; depth < levels; ++depth) {
+      node = row.isMap ? &node->find("") : &node->at(0);
+    }
+    if (row.isMap) {
+      EXPECT_EQ(describe(BindingValue(*node)), "{:i1}");
+    } else {
+      EXPECT_EQ(node->size(), 8192u);
+      EXPECT_EQ(node->at(8191).asSigned(-1), 0);
+    }
+    EXPECT_LT(after.bytesAllocated - before.bytesAllocated, 2u << 20);
+  }
 }
 
 TEST(MessagePackReaderTest, RecognisesMapsAndArraysOnly) {
