@@ -41,13 +41,13 @@ import threading
 import time
 
 # The most memory the server may hold during any attack. Idle, zel-host with
-# the sample data holds about 6 MiB. The largest legitimate load is four
-# bodies of 16 MiB at once (the 64 MiB budget), each parsed into a value,
-# stored in the catalogue and written out as JSON a few times, plus event
-# streams that may hold a few answers: a few hundred MiB at most. 768 MiB
-# leaves room for that and for the allocator keeping freed pages, and is far
-# below what an attack that copies without bound reaches (the i686 process
-# has at most 4 GiB of address space).
+# the sample data holds about 6 MiB; one POST of a 15 MiB variant (parsed,
+# stored, written out as JSON and published) peaks at about 140 MiB with no
+# event listener, 280 MiB with four listeners that read (the i686 build).
+# The most legitimate work at once is four 16 MiB bodies (the 64 MiB body
+# budget). 768 MiB leaves room for that and for the allocator keeping freed
+# pages, and is far below what an attack that copies without bound reaches
+# (the i686 process has at most 4 GiB of address space).
 RSS_CEILING_MIB = 768
 # A probe not answered in full within this many seconds fails.
 PROBE_LIMIT_S = 5.0
@@ -449,9 +449,10 @@ def big_variant(description_bytes):
 
 
 def attack_big_variants(attack):
-    """32 event streams that read nothing (4 KiB receive buffers), then
-    three POSTs of a 15 MiB variant, each of which publishes the catalogue
-    to every stream; each POST must still be answered 200. The variant is
+    """32 event streams that read nothing (4 KiB receive buffers), then up
+    to three POSTs of a 15 MiB variant (one after the other while the time
+    lasts), each of which publishes the catalogue to every stream; each POST
+    must still be answered 200. The variant is
     made small again afterwards, so that later attacks see the sample
     catalogue."""
     out = attack.outcome
@@ -466,11 +467,18 @@ def attack_big_variants(attack):
             except OSError:
                 refused += 1
         time.sleep(0.5)
+        opened = 0
+        for sock in listeners:  # a peek leaves the stream unread
+            try:
+                sock.settimeout(1)
+                opened += sock.recv(12, socket.MSG_PEEK) == b"HTTP/1.1 200"
+            except OSError:
+                pass
         body = big_variant(BIG_VARIANT_MIB * MIB - 100)
         statuses, times = [], []
-        for _ in range(BIG_POSTS):
-            if attack.over():
-                break
+        for number in range(BIG_POSTS):
+            if number and attack.over():
+                break  # how many fit in the time is the machine's speed, not a fault
             try:
                 status, answer, seconds = exchange(
                     attack.port, request_bytes("POST", "/zel-maps/v1/map", attack.port, body,
@@ -483,11 +491,10 @@ def attack_big_variants(attack):
                 statuses.append(None)
                 out.fail("a big variant was not answered: %s" % failure)
         attack.hold()
-        out.note("%d listeners (%d not connected), %d POSTs of %d MiB: statuses %s, slowest %s"
-                 % (len(listeners), refused, len(statuses), BIG_VARIANT_MIB, summarize(statuses),
+        out.note("%d event streams opened (%d connections refused), %d POSTs of %d MiB: "
+                 "statuses %s, slowest %s"
+                 % (opened, refused, len(statuses), BIG_VARIANT_MIB, summarize(statuses),
                     "%.2f s" % max(times) if times else "-"))
-        if len(statuses) < BIG_POSTS:
-            out.fail("only %d of %d big POSTs were sent in time" % (len(statuses), BIG_POSTS))
     finally:
         close_all(listeners)
     try:
