@@ -24,6 +24,9 @@ struct Counters {
 };
 
 constinit Counters counters;
+// Allocations left before the injected failure, with kKeepFailing set when
+// every allocation from that one on fails too; 0 when nothing is injected.
+constexpr std::uint64_t kKeepFailing = std::uint64_t{1} << 63;
 constinit std::atomic<std::uint64_t> failCountdown{0};
 
 std::size_t runtimeUsableSize(const void* block) noexcept {
@@ -50,8 +53,10 @@ std::size_t runtimeUsableSize(const void* block) noexcept {
 ZEL_COUNTER_CODE bool injectedFailure() noexcept {
   std::uint64_t left = failCountdown.load(std::memory_order_relaxed);
   while (left != 0) {
+    // Exhausted for good: the countdown stays where it fired.
+    if (left == (kKeepFailing | 1)) return true;
     if (failCountdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) {
-      return left == 1;
+      return (left & ~kKeepFailing) == 1;
     }
   }
   return false;
@@ -204,7 +209,12 @@ std::int64_t liveBytes() noexcept {
 }
 
 void failAllocationForTest(std::uint64_t nth) noexcept {
-  failCountdown.store(nth, std::memory_order_relaxed);
+  failCountdown.store(nth & ~kKeepFailing, std::memory_order_relaxed);
+}
+
+void failAllocationsFromForTest(std::uint64_t nth) noexcept {
+  nth &= ~kKeepFailing;
+  failCountdown.store(nth != 0 ? nth | kKeepFailing : 0, std::memory_order_relaxed);
 }
 
 }  // namespace zel::memory

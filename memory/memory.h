@@ -69,8 +69,13 @@ void readStats(MemoryStats& stats) noexcept;
 std::int64_t liveBytes() noexcept;
 
 // Test hook: the Nth allocation from now (1 = the next one) fails, as if the
-// runtime library were out of memory; 0 turns failures off.
+// runtime library were out of memory; 0 turns failures off (both hooks).
 void failAllocationForTest(std::uint64_t nth) noexcept;
+// The same, but memory stays exhausted: the Nth allocation and every one
+// after it fail until failAllocationForTest(0), as in a process that has used
+// up its address space, where the code that cleans up after a failure finds
+// no memory either.
+void failAllocationsFromForTest(std::uint64_t nth) noexcept;
 
 }  // namespace memory
 }  // namespace zel

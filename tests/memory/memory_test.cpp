@@ -106,6 +106,27 @@ TEST(CountingAllocator, InjectedFailureHitsExactlyTheNthAllocation) {
   EXPECT_EQ(liveBytes(), live);
 }
 
+TEST(CountingAllocator, ExhaustedMemoryStaysExhaustedUntilTurnedOff) {
+  const std::int64_t live = liveBytes();
+  failAllocationsFromForTest(2);
+  void* first = allocate(16);
+  void* second = allocate(16);
+  void* third = allocate(16);
+  char* copy = duplicateString("text");
+  void* grown = reallocate(first, 4096);
+  failAllocationForTest(0);
+  void* after = allocate(16);
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(third, nullptr);
+  EXPECT_EQ(copy, nullptr);
+  EXPECT_EQ(grown, nullptr);
+  EXPECT_NE(after, nullptr);
+  release(first);
+  release(after);
+  EXPECT_EQ(liveBytes(), live);
+}
+
 TEST(CountingAllocator, FailedReallocationKeepsTheOldBlockCounted) {
   const std::int64_t live = liveBytes();
   char* block = static_cast<char*>(allocate(32));

@@ -277,6 +277,27 @@ TEST(OperatorNew, NothrowFormsAnswerNullAndTheOthersThrowWhenMemoryIsOut) {
   }
 }
 
+TEST(OperatorNew, AlignedFormsRefuseSizesThatWrapWithTheirPadding) {
+  // The plain forms pass such a size to malloc, which refuses it (and the
+  // sanitizers report it as a fault of the caller); the aligned forms add
+  // their padding first, which must not wrap to a small block.
+  for (const Form& form : kForms) {
+    if (form.alignment <= kDefaultAlignment) continue;
+    SCOPED_TRACE(form.name);
+    const std::int64_t live = liveBytes();
+    void* block = nullptr;
+    bool thrown = false;
+    try {
+      block = form.allocate(SIZE_MAX - 16);
+    } catch (const std::bad_alloc&) {
+      thrown = true;
+    }
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(thrown, !form.nothrow);
+    EXPECT_EQ(liveBytes(), live);
+  }
+}
+
 TEST(OperatorNew, ZeroSizeRequestsGiveDistinctBlocks) {
   const std::int64_t live = liveBytes();
   const MemoryStats before = stats();
