@@ -23,9 +23,8 @@ void* allocateOrThrow(std::size_t size) {
 }
 
 // Over-aligned blocks keep the address of the underlying block just in front
-// of the aligned address.
-// A size within an alignment of the largest size_t is refused: the block with
-// its padding would wrap around to a small one (on i686 a 32-bit size).
+// of the aligned address. A size that would wrap around with that padding
+// (near the top of a 32-bit size_t) is refused, not served by a small block.
 void* allocateAligned(std::size_t size, std::align_val_t alignment) noexcept {
   const std::size_t align = static_cast<std::size_t>(alignment);
   if (size > SIZE_MAX - align - sizeof(void*)) return nullptr;
@@ -43,36 +42,20 @@ void releaseAligned(void* block) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-  return allocateOrThrow(size);
-}
-void* operator new[](std::size_t size) {
-  return allocateOrThrow(size);
-}
+void* operator new(std::size_t size) { return allocateOrThrow(size); }
+void* operator new[](std::size_t size) { return allocateOrThrow(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   return allocateSome(size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return allocateSome(size);
 }
-void operator delete(void* block) noexcept {
-  zel::memory::release(block);
-}
-void operator delete[](void* block) noexcept {
-  zel::memory::release(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  zel::memory::release(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  zel::memory::release(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-  zel::memory::release(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-  zel::memory::release(block);
-}
+void operator delete(void* block) noexcept { zel::memory::release(block); }
+void operator delete[](void* block) noexcept { zel::memory::release(block); }
+void operator delete(void* block, std::size_t) noexcept { zel::memory::release(block); }
+void operator delete[](void* block, std::size_t) noexcept { zel::memory::release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { zel::memory::release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { zel::memory::release(block); }
 
 void* operator new(std::size_t size, std::align_val_t alignment) {
   void* block = allocateAligned(size, alignment);
@@ -88,18 +71,10 @@ void* operator new(std::size_t size, std::align_val_t alignment, const std::noth
 void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
   return allocateAligned(size, alignment);
 }
-void operator delete(void* block, std::align_val_t) noexcept {
-  releaseAligned(block);
-}
-void operator delete[](void* block, std::align_val_t) noexcept {
-  releaseAligned(block);
-}
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-  releaseAligned(block);
-}
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-  releaseAligned(block);
-}
+void operator delete(void* block, std::align_val_t) noexcept { releaseAligned(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { releaseAligned(block); }
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept { releaseAligned(block); }
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { releaseAligned(block); }
 void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
   releaseAligned(block);
 }
