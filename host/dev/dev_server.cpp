@@ -1,13 +1,14 @@
 #include "host/dev/dev_server.h"
 
-#include <atomic>
 #include <chrono>
+#include <new>
 #include <thread>
 
 #include "host/calling/route_match.h"
 #include "host/conversions/method_names.h"
 #include "host/conversions/text_template.h"
 #include "host/dev/api_document.h"
+#include "host/dev/event_stream.h"
 #include "host/dev/http_server.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
@@ -19,8 +20,6 @@ namespace zel::host {
 namespace {
 
 constexpr const char* kJson = "application/json";
-// A comment line now and then keeps idle event streams open through proxies.
-constexpr auto kKeepAliveEvery = std::chrono::seconds(15);
 
 // The API browser's pages load nothing but their own origin's files; the
 // inline styles are Swagger UI's own, its icons data: URIs.
@@ -41,12 +40,19 @@ bool isFramingHeader(const std::string& lowerName) {
          lowerName.find(':') != std::string::npos;
 }
 
+// The server's refusals come here too, some from where an exception was
+// caught: should memory run out writing the text, a fixed one says so.
 HttpResponse errorAnswer(int status, std::string_view text) {
   HttpResponse response;
   response.status = status;
   response.contentType = kJson;
-  response.body = toJson(HostValue::makeStructure(
-      {{"error", HostValue::makeString(text)}, {"status", HostValue::makeSigned(status)}}));
+  try {
+    response.body = toJson(HostValue::makeStructure(
+        {{"error", HostValue::makeString(text)}, {"status", HostValue::makeSigned(status)}}));
+  } catch (const std::bad_alloc&) {
+    response.body = R"({"error":")" + std::string(messages::kOutOfMemoryBare) + R"(","status":)" +
+                    std::to_string(status) + "}";
+  }
   return response;
 }
 
@@ -62,6 +68,18 @@ HttpResponse jsonAnswer(std::string body, int status = 200) {
 // kept; the plugin decodes them), without a fragment.
 std::string rawTarget(const HttpRequest& request) {
   return request.target.substr(0, request.target.find('#'));
+}
+
+// Memory ran out answering the request; what it held is freed by now.
+HttpResponse outOfMemoryAnswer(const HttpRequest& request) {
+  std::string text;
+  try {
+    std::string target = rawTarget(request);
+    text = fillTemplate(messages::kOutOfMemory, {request.method, pathWithoutQuery(target)});
+  } catch (const std::bad_alloc&) {
+    text = messages::kOutOfMemoryBare;
+  }
+  return errorAnswer(500, text);
 }
 
 void addDocsHeaders(HttpResponse& response) {
@@ -137,34 +155,6 @@ std::string docsPage(bool haveSwaggerUi, const ApiCatalog& catalog, const std::s
   return page + "</ul></body></html>\n";
 }
 
-// The events of the hub as server-sent events, polled by the server.
-class EventStream : public HttpStream {
- public:
-  explicit EventStream(std::shared_ptr<EventListener> listener) : listener_(std::move(listener)) {}
-
-  bool poll(std::string& text) override {
-    auto now = std::chrono::steady_clock::now();
-    // The first comment tells the client that it is subscribed.
-    if (!greeted_) text += ": zel-host events\n\n";
-    greeted_ = true;
-    PublishedEvent event;
-    while (listener_->next(event, std::chrono::milliseconds(0))) {
-      std::string name = toValidUtf8(event.name);
-      for (char& c : name) c = (c == '\r' || c == '\n') ? ' ' : c;
-      text += "id: " + std::to_string(event.sequence) + "\nevent: " + name +
-              "\ndata: " + event.payloadJson + "\n\n";
-    }
-    if (text.empty() && now - lastWrite_ > kKeepAliveEvery) text = ": keep-alive\n\n";
-    if (!text.empty()) lastWrite_ = now;
-    return !listener_->closed();
-  }
-
- private:
-  std::shared_ptr<EventListener> listener_;
-  std::chrono::steady_clock::time_point lastWrite_ = std::chrono::steady_clock::now();
-  bool greeted_ = false;
-};
-
 }  // namespace
 
 struct DevServer::Impl {
@@ -201,7 +191,14 @@ HttpHandlers DevServer::Impl::handlers() {
     first.headers.emplace_back("Cache-Control", "no-cache");
     return std::make_unique<EventStream>(host_.events().listen());
   };
-  handlers.answer = [this](HttpRequest& request) { return answer(request); };
+  // Running out of memory ends the request, never the server.
+  handlers.answer = [this](HttpRequest& request) {
+    try {
+      return answer(request);
+    } catch (const std::bad_alloc&) {
+      return outOfMemoryAnswer(request);
+    }
+  };
   handlers.refusal = errorAnswer;
   handlers.log = [this](const HttpRequest& request, int status,
                         std::chrono::steady_clock::duration elapsed) {

@@ -5,12 +5,20 @@
 namespace zel::host {
 
 bool EventListener::next(PublishedEvent& event, std::chrono::milliseconds timeout) {
+  SharedEvent shared = nextShared(timeout);
+  if (!shared) return false;
+  event = *shared;
+  return true;
+}
+
+SharedEvent EventListener::nextShared(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   ready_.wait_for(lock, timeout, [&] { return !queue_.empty() || closed_; });
-  if (queue_.empty()) return false;
-  event = std::move(queue_.front());
+  if (queue_.empty()) return nullptr;
+  SharedEvent event = std::move(queue_.front());
   queue_.pop_front();
-  return true;
+  backlogBytes_ -= event->bytes();
+  return event;
 }
 
 void EventListener::close() {
@@ -26,26 +34,45 @@ bool EventListener::closed() const {
   return closed_;
 }
 
+bool EventListener::fellBehind() const {
+  std::lock_guard lock(mutex_);
+  return fellBehind_;
+}
+
 std::uint64_t EventListener::dropped() const {
   std::lock_guard lock(mutex_);
   return dropped_;
 }
 
-void EventListener::push(const PublishedEvent& event) {
+void EventListener::push(const SharedEvent& event) {
   {
     std::lock_guard lock(mutex_);
     if (closed_) return;
     if (queue_.size() >= capacity_ && !queue_.empty()) {
+      backlogBytes_ -= queue_.front()->bytes();
       queue_.pop_front();
       ++dropped_;
     }
-    queue_.push_back(event);
+    // One event is always taken, however large: the publisher made it
+    // anyway, and the queue only shares it.
+    bool fits =
+        event->bytes() <= maxBacklogBytes_ && backlogBytes_ <= maxBacklogBytes_ - event->bytes();
+    if (!queue_.empty() && !fits) {
+      dropped_ += queue_.size() + 1;
+      queue_.clear();
+      backlogBytes_ = 0;
+      closed_ = true;
+      fellBehind_ = true;
+    } else {
+      queue_.push_back(event);
+      backlogBytes_ += event->bytes();
+    }
   }
-  ready_.notify_one();
+  ready_.notify_all();
 }
 
-std::shared_ptr<EventListener> EventHub::listen(std::size_t capacity) {
-  auto listener = std::make_shared<EventListener>(capacity == 0 ? 1 : capacity);
+std::shared_ptr<EventListener> EventHub::listen(std::size_t capacity, std::size_t maxBacklogBytes) {
+  auto listener = std::make_shared<EventListener>(capacity == 0 ? 1 : capacity, maxBacklogBytes);
   std::lock_guard lock(mutex_);
   listeners_.push_back(listener);
   return listener;
@@ -54,12 +81,15 @@ std::shared_ptr<EventListener> EventHub::listen(std::size_t capacity) {
 void EventHub::publish(std::string name, std::string payloadJson) {
   // Pushed under the hub's lock, so every listener sees the sequence order
   // even when publishers race; listeners never take the hub's lock.
+  auto event =
+      std::make_shared<PublishedEvent>(PublishedEvent{0, std::move(name), std::move(payloadJson)});
   std::lock_guard lock(mutex_);
-  PublishedEvent event{++sequence_, std::move(name), std::move(payloadJson)};
+  event->sequence = ++sequence_;
+  SharedEvent shared = std::move(event);
   std::erase_if(listeners_,
                 [](const std::weak_ptr<EventListener>& weak) { return weak.expired(); });
   for (const std::weak_ptr<EventListener>& weak : listeners_) {
-    if (std::shared_ptr<EventListener> listener = weak.lock()) listener->push(event);
+    if (std::shared_ptr<EventListener> listener = weak.lock()) listener->push(shared);
   }
 }
 

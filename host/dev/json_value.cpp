@@ -1,8 +1,13 @@
 #include "host/dev/json_value.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include <rapidjson/encodedstream.h>
@@ -10,7 +15,6 @@
 #include <rapidjson/memorystream.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/reader.h>
-#include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
 #include "host/conversions/text_template.h"
@@ -19,6 +23,84 @@
 namespace zel::host {
 
 namespace {
+
+// 0: no limit (setJsonAllocationLimitForTest).
+std::atomic<std::size_t> allocationLimit{0};
+
+// Throws std::bad_alloc for a block of bytes that the test limit refuses.
+void checkAllocation(std::size_t bytes) {
+  std::size_t limit = allocationLimit.load(std::memory_order_relaxed);
+  if (limit != 0 && bytes > limit) throw std::bad_alloc();
+}
+
+// RapidJSON's allocator for the reader's and the writers' stacks. Its own
+// returns null when memory runs out, and their stacks write through what it
+// returned: this one throws instead, before the stack changes, so that the
+// stack is still whole when it is destroyed.
+class CheckedAllocator {
+ public:
+  static const bool kNeedFree = true;
+
+  void* Malloc(std::size_t size) {
+    if (size == 0) return nullptr;
+    checkAllocation(size);
+    void* block = std::malloc(size);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+  }
+
+  void* Realloc(void* block, std::size_t, std::size_t newSize) {
+    if (newSize == 0) {
+      std::free(block);
+      return nullptr;
+    }
+    checkAllocation(newSize);
+    void* moved = std::realloc(block, newSize);
+    if (moved == nullptr) throw std::bad_alloc();
+    return moved;
+  }
+
+  static void Free(void* block) { std::free(block); }
+};
+
+// The writers' output, straight into the string toJson returns. It grows by
+// half again as it fills, checked like the stacks: RapidJSON's own buffer
+// reserves six bytes for every byte of a text and writes through a null
+// block once memory runs out.
+class TextOutput {
+ public:
+  using Ch = char;
+
+  void Put(char c) {
+    if (text_.size() == text_.capacity()) grow();
+    text_.push_back(c);
+  }
+  void Flush() {}
+  std::string take() { return std::move(text_); }
+
+ private:
+  void grow() {
+    std::size_t capacity = text_.capacity();
+    std::size_t wanted = std::max<std::size_t>(256, capacity + capacity / 2);
+    if (wanted > text_.max_size()) wanted = text_.max_size();
+    if (wanted <= capacity) throw std::bad_alloc();
+    checkAllocation(wanted);
+    try {
+      text_.reserve(wanted);
+    } catch (const std::length_error&) {
+      throw std::bad_alloc();
+    }
+  }
+
+  std::string text_;
+};
+
+using CheckedReader =
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, CheckedAllocator>;
+using CompactWriter =
+    rapidjson::Writer<TextOutput, rapidjson::UTF8<>, rapidjson::UTF8<>, CheckedAllocator>;
+using IndentedWriter =
+    rapidjson::PrettyWriter<TextOutput, rapidjson::UTF8<>, rapidjson::UTF8<>, CheckedAllocator>;
 
 // Builds the value as the reader walks the text, with one frame per open
 // array or object instead of a call per level. Refusing to open one level
@@ -178,7 +260,7 @@ std::optional<HostValue> parseJson(std::string_view text, std::string& error) {
   // A UTF-8 byte order mark is skipped, as a document reading the text would.
   rapidjson::MemoryStream bytes(text.data(), text.size());
   rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream(bytes);
-  rapidjson::Reader reader;
+  CheckedReader reader;
   ValueBuilder builder;
   rapidjson::ParseResult parsed =
       reader.Parse<rapidjson::kParseValidateEncodingFlag>(stream, builder);
@@ -196,16 +278,20 @@ std::optional<HostValue> parseJson(std::string_view text, std::string& error) {
 }
 
 std::string toJson(const HostValue& value, JsonStyle style) {
-  rapidjson::StringBuffer buffer;
+  TextOutput output;
   if (style == JsonStyle::Indented) {
-    rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(buffer);
+    IndentedWriter writer(output);
     writer.SetIndent(' ', 2);
     writeValue(writer, value);
   } else {
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    CompactWriter writer(output);
     writeValue(writer, value);
   }
-  return std::string(buffer.GetString(), buffer.GetSize());
+  return output.take();
+}
+
+void setJsonAllocationLimitForTest(std::size_t bytes) {
+  allocationLimit.store(bytes, std::memory_order_relaxed);
 }
 
 std::string toValidUtf8(std::string_view text) {

@@ -9,6 +9,9 @@
 // Output is always valid JSON in valid UTF-8: invalid byte sequences in texts
 // become U+FFFD, blobs become base64 texts, non-finite numbers become null.
 // Neither direction recurses, so no text and no value can exhaust the stack.
+// Running out of memory throws std::bad_alloc from either direction (the
+// server answers it at the request's boundary), never writes through a null
+// block.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +37,11 @@ inline constexpr std::size_t kMaxJsonNesting = 512;
 std::optional<HostValue> parseJson(std::string_view text, std::string& error);
 
 std::string toJson(const HostValue& value, JsonStyle style = JsonStyle::Compact);
+
+// Test hook: from now on every block that the JSON reader and writers ask
+// for (their stacks, the written text) of more than bytes fails as if memory
+// had run out; 0 lifts the limit. Process-wide: a test sets it and lifts it.
+void setJsonAllocationLimitForTest(std::size_t bytes);
 
 // The text with every invalid UTF-8 sequence replaced by U+FFFD.
 std::string toValidUtf8(std::string_view text);

@@ -69,4 +69,25 @@ inline constexpr std::string_view kHeadTimedOut = "The request head did not arri
 inline constexpr std::string_view kTooManyStreams = "Too many event streams: at most %1 are served";
 inline constexpr std::string_view kServerBusy = "The server is busy; try again";
 
+// The HTTP server's framing and limits (http_server.cpp).
+inline constexpr std::string_view kBodyStalled = "The request body stopped arriving for %1 s";
+inline constexpr std::string_view kBadTransferEncoding =
+    "The Transfer-Encoding %1 is refused: its last coding must be chunked, once";
+inline constexpr std::string_view kUnknownTransferCoding =
+    "The Transfer-Encoding %1 is not supported: only chunked is";
+inline constexpr std::string_view kChunkFramingTooLarge =
+    "The chunked body's framing (chunk lines, extensions, trailers) is larger than %1 bytes, "
+    "or one line or the trailers than %2";
+
+// The event stream of zel-host serve (GET /events), as the texts of its
+// comment lines: the first one, and the last one of a listener that fell
+// behind (%1 its bound, "16 MiB").
+inline constexpr std::string_view kEventStreamOpened = "zel-host events";
+inline constexpr std::string_view kListenerFellBehind =
+    "closed: this listener fell more than %1 behind";
+// An answer that ran out of memory (%1 method, %2 path): the server goes on.
+inline constexpr std::string_view kOutOfMemory = "zel-host ran out of memory answering %1 %2";
+// The same when even that text cannot be made.
+inline constexpr std::string_view kOutOfMemoryBare = "zel-host ran out of memory";
+
 }  // namespace zel::host::messages
