@@ -359,6 +359,15 @@ class Attack:
             time.sleep(min(0.1, self.left()))
 
 
+def summarize(values):
+    """"400 x3, none x1": each value seen and how often."""
+    counts = {}
+    for value in values:
+        counts[value] = counts.get(value, 0) + 1
+    return ", ".join("%s x%d" % (value if value is not None else "none", count)
+                     for value, count in sorted(counts.items(), key=lambda item: str(item[0])))
+
+
 def close_all(sockets):
     for sock in sockets:
         try:
@@ -427,14 +436,6 @@ def attack_alias_bomb(attack):
             "%s in %s (%r)" % (s, "%.2f s" % t if t is not None else "-", b) for s, t, b in wrong[:3]))
 
 
-def summarize(values):
-    counts = {}
-    for value in values:
-        counts[value] = counts.get(value, 0) + 1
-    return ", ".join("%s x%d" % (value if value is not None else "none", count)
-                     for value, count in sorted(counts.items(), key=lambda item: str(item[0])))
-
-
 # ---- b. big variants published to listeners that never read
 
 LISTENERS = 32
@@ -452,9 +453,8 @@ def attack_big_variants(attack):
     """32 event streams that read nothing (4 KiB receive buffers), then up
     to three POSTs of a 15 MiB variant (one after the other while the time
     lasts), each of which publishes the catalogue to every stream; each POST
-    must still be answered 200. The variant is
-    made small again afterwards, so that later attacks see the sample
-    catalogue."""
+    must still be answered 200. The variant is made small again afterwards,
+    so that later attacks see the sample catalogue."""
     out = attack.outcome
     listeners = []
     refused = 0
