@@ -33,9 +33,9 @@ inline constexpr std::size_t kMaxAliasTextBytes = 16u << 20;
 // full length. Inside the value a copy shares its texts, but every later step
 // makes them real (the records a route binds, the flat values handed to the
 // host, each copy of an event), so a small document must not stand for
-// gigabytes there. 64 MiB leaves documents that reuse blocks freely alone
-// and keeps the few later copies of a refused-just-below document within
-// the address space of a 32-bit process.
+// gigabytes there. 64 MiB leaves documents that reuse blocks freely alone,
+// and the few later copies of a document just within it still fit the
+// address space of a 32-bit process.
 inline constexpr std::size_t kMaxAliasExpansionBytes = 64u << 20;
 
 // For larger inputs, the copies may hold this many times the input's size.
