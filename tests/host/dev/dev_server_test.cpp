@@ -319,6 +319,44 @@ TEST_F(DevServerTest, BadInputAnswersAJsonErrorAndTheServerKeepsServing) {
   EXPECT_EQ(textField(parsed(get("/zel-maps/v1/map/80").body), "name"), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+// Memory that runs out while an answer is written (the JSON writers' test
+// limit fails every block past it) ends that request with the usual error,
+// never the server; a small answer is served under the same limit, and
+// every answer once it is lifted.
+TEST_F(DevServerTest, AnAnswerThatRunsOutOfMemoryIsA500AndTheServerGoesOn) {
+  struct Row {
+    int line;
+    std::size_t limit;
+    const char* path;
+    const char* error;
+  };
+  const Row rows[] = {
+      {__LINE__, 4096, "/zel-maps/v2/maps",
+       "zel-host ran out of memory answering GET /zel-maps/v2/maps"},
+      {__LINE__, 4096, "/openapi.json?x=1",
+       "zel-host ran out of memory answering GET /openapi.json"},
+      // Not even the error's text fits: a fixed one.
+      {__LINE__, 100, "/zel-maps/v1/map/1", "zel-host ran out of memory"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.path);
+    setJsonAllocationLimitForTest(row.limit);
+    httplib::Result result = client_->Get(row.path);
+    httplib::Result small = client_->Get("/zel-maps/v1/map/1");
+    setJsonAllocationLimitForTest(0);
+    ASSERT_TRUE(result) << httplib::to_string(result.error());
+    EXPECT_EQ(result->status, 500);
+    EXPECT_EQ(result->get_header_value("Content-Type"), "application/json");
+    HostValue body = parsed(result->body);
+    EXPECT_EQ(textField(body, "error"), row.error);
+    EXPECT_EQ(numberField(body, "status"), 500);
+    ASSERT_TRUE(small) << httplib::to_string(small.error());
+    EXPECT_EQ(small->status, row.limit > 1000 ? 200 : 500);
+    expectStillServing();
+  }
+  EXPECT_EQ(parsed(get("/zel-maps/v2/maps").body).elements.size(), kAllVariants);
+}
+
 TEST_F(DevServerTest, ServesTheDescriptionAndTheApiBrowser) {
   httplib::Response description = get("/openapi.json");
   EXPECT_EQ(description.status, 200);

@@ -1,7 +1,9 @@
 #include "host/dev/json_value.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <new>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -124,6 +126,74 @@ TEST(JsonValueTest, WritesValuesNestedFarDeeperThanItReads) {
     HostValue inner = std::move(value.elements.front());
     value = std::move(inner);
   }
+}
+
+// Lifts the allocation limit however the test ends.
+struct AllocationLimit {
+  explicit AllocationLimit(std::size_t bytes) { setJsonAllocationLimitForTest(bytes); }
+  ~AllocationLimit() { setJsonAllocationLimitForTest(0); }
+};
+
+HostValue nestedArrays(std::size_t depth) {
+  HostValue value = HostValue::makeCollection({});
+  for (std::size_t i = 1; i < depth; ++i) {
+    std::vector<HostValue> elements;
+    elements.push_back(std::move(value));
+    value = HostValue::makeCollection(std::move(elements));
+  }
+  return value;
+}
+
+// Every block the reader and the writers grow into is checked: one that
+// cannot be had throws std::bad_alloc, and the same work succeeds once
+// memory is there again.
+TEST(JsonValueTest, RunningOutOfMemoryThrowsBadAllocFromEveryBufferThatGrows) {
+  constexpr std::size_t kLimit = 64u << 10;
+  const HostValue large = HostValue::makeString(std::string(100u << 10, 'x'));
+  const HostValue small = HostValue::makeString(std::string(10u << 10, 'x'));
+  // Its text (40 000 bytes) fits; the writer's stack of open levels does not.
+  const HostValue deep = nestedArrays(20'000);
+  const std::string largeText = "\"" + std::string(100u << 10, 'x') + "\"";
+  struct Row {
+    int line;
+    std::function<void()> work;
+    bool fails;
+  };
+  const Row rows[] = {
+      {__LINE__, [&] { (void)toJson(large); }, true},
+      {__LINE__, [&] { (void)toJson(large, JsonStyle::Indented); }, true},
+      {__LINE__, [&] { (void)toJson(small); }, false},
+      {__LINE__, [&] { (void)toJson(small, JsonStyle::Indented); }, false},
+      {__LINE__, [&] { (void)toJson(deep); }, true},
+      // The reader copies a text into its stack before handing it over.
+      {__LINE__,
+       [&] {
+         std::string error;
+         (void)parseJson(largeText, error);
+       },
+       true},
+      {__LINE__,
+       [&] {
+         std::string error;
+         (void)parseJson("[\"" + std::string(1000, 'y') + "\"]", error);
+       },
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    {
+      AllocationLimit limit(kLimit);
+      if (row.fails) {
+        EXPECT_THROW(row.work(), std::bad_alloc);
+      } else {
+        EXPECT_NO_THROW(row.work());
+      }
+    }
+    EXPECT_NO_THROW(row.work());
+  }
+  EXPECT_EQ(toJson(deep).size(), 40'000u);
+  std::string error;
+  EXPECT_EQ(parseJson(largeText, error)->bytes.size(), 100u << 10);
 }
 
 TEST(JsonValueTest, Base64PadsTheLastGroup) {
