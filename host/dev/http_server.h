@@ -6,10 +6,15 @@
 //   - one thread reads and writes every connection without blocking; a
 //     client that sends slowly or reads slowly holds no thread;
 //   - a request head must arrive whole within a deadline and within a count
-//     of headers and a size; a body (chunked ones too) within a size, and all
-//     bodies being read at once within a budget; refusals of a body that is
-//     still arriving drain it without keeping it, so that the client reads
-//     the answer;
+//     of headers and a size; a body (chunked ones too, with their framing)
+//     within a size and a deadline, getting bytes all along, and all bodies
+//     being read at once within a budget; refusals of a body that is still
+//     arriving drain it without keeping it, so that the client reads the
+//     answer;
+//   - a body is framed by Content-Length or by chunked as the last transfer
+//     coding, never otherwise, so that no body is read as a request;
+//   - HEAD is answered as GET without the body; 1xx, 204 and 304 answers
+//     carry no body;
 //   - the handlers' work runs on a pool of worker threads, only once the
 //     whole request is in memory;
 //   - long-lived answers (server-sent events) are polled on the server's
@@ -70,17 +75,30 @@ class HttpStream {
 
 struct HttpLimits {
   std::size_t maxBodyBytes = 16u << 20;
+  // The request line and header fields; also what the read buffer holds at
+  // most besides one read (kReadChunk, 16 KiB), so a chunk-size line or a
+  // trailer section larger than this is refused as well.
   std::size_t maxHeadBytes = 64u << 10;
   std::size_t maxHeaderCount = 100;
+  // Every byte of a chunked body that is not data: chunk-size lines with
+  // their extensions, the line ends after the data, the trailer section.
+  std::size_t maxChunkFramingBytes = 256u << 10;
   // All bodies being read at once; a request that would pass it is answered
   // 503. A chunked body counts as the largest allowed until it has arrived.
   std::size_t bodyBudgetBytes = 64u << 20;
   std::chrono::milliseconds headDeadline{10'000};  // also how long a kept-alive connection idles
   std::chrono::milliseconds bodyDeadline{60'000};
+  // A body that gets no byte for this long gives its share of the budget
+  // back and is answered 408.
+  std::chrono::milliseconds bodyStallDeadline{5'000};
   std::chrono::milliseconds writeDeadline{30'000};
   std::size_t maxStreams = 32;
+  // A stream is not polled while its connection has more than this unsent:
+  // a client that stops reading leaves the events with the stream's source.
+  std::size_t maxUnsentStreamBytes = 1u << 20;
   // At the cap, a new connection takes the place of the one that has waited
-  // longest for a request head; with none such, it is closed at once.
+  // longest (since its last byte or its last answer) for a request head or a
+  // body, or for a refused body to end; with none such, it is closed at once.
   std::size_t maxConnections = 128;
   unsigned workerThreads = 8;
 };
@@ -113,9 +131,13 @@ class HttpServer {
   HttpServer& operator=(const HttpServer&) = delete;
 
   // Listens on address:port (0: any free port), alone: a port that another
-  // server holds is an error. False with the reason in error().
+  // server holds is an error. False with the reason in error(). 127.0.0.1
+  // brings [::1] on the same port with it, so that no other program can
+  // answer there for "localhost"; where [::1] does not exist (no IPv6) the
+  // server listens on 127.0.0.1 alone and servesIpv6Loopback() says so.
   bool bind(const std::string& address, int port);
   int port() const;
+  bool servesIpv6Loopback() const;
   const std::string& error() const;
 
   // Serves on this thread until stop().

@@ -45,12 +45,16 @@ std::string mediaType(std::string_view contentType) {
   return lowerCaseAscii(type);
 }
 
-RequestGuard::RequestGuard(int port, std::vector<std::string> allowedHosts) : port_(port) {
+RequestGuard::RequestGuard(int port, std::vector<std::string> allowedHosts, bool ipv6Loopback) {
   std::string suffix = ":" + std::to_string(port);
-  for (const char* name : {"127.0.0.1", "localhost", "[::1]"}) {
+  std::vector<std::string> names = {"127.0.0.1"};
+  if (ipv6Loopback) names.insert(names.end(), {"localhost", "[::1]"});
+  for (const std::string& name : names) {
     loopbackHosts_.push_back(name + suffix);
     // Port 80 goes without saying in a Host header.
-    if (port == 80) loopbackHosts_.emplace_back(name);
+    if (port == 80) loopbackHosts_.push_back(name);
+    if (!servedNames_.empty()) servedNames_ += name == names.back() ? " and " : ", ";
+    servedNames_ += name + suffix;
   }
   for (const std::string& host : allowedHosts) allowedHosts_.push_back(lowerCaseAscii(host));
 }
@@ -90,9 +94,7 @@ std::optional<GuardRefusal> RequestGuard::check(const HttpRequest& head) const {
     return GuardRefusal{400, std::string(messages::kNoHost)};
   }
   if (!isServedHost(*host)) {
-    std::string port = std::to_string(port_);
-    std::string served = "127.0.0.1:" + port + ", localhost:" + port + " and [::1]:" + port;
-    return GuardRefusal{421, fillTemplate(messages::kForeignHost, {*host, served})};
+    return GuardRefusal{421, fillTemplate(messages::kForeignHost, {*host, servedNames_})};
   }
   const std::string* origin = head.header("Origin");
   bool reads = head.method == "GET" || head.method == "HEAD";

@@ -6,7 +6,9 @@
 // request (an Origin header of the page's site). So:
 //
 //   - the Host must name the loopback interface and the port served, or a
-//     host the user allowed (for a proxy in front of zel-host);
+//     host the user allowed (for a proxy in front of zel-host); "localhost"
+//     and "[::1]" only when the server holds [::1] too, since otherwise
+//     another program may listen there and answer for those names;
 //   - a request from another origin may only GET or HEAD, which a browser
 //     lets the page send but not read;
 //   - an event must come as application/json, a type no page may send
@@ -33,7 +35,9 @@ struct GuardRefusal {
 class RequestGuard {
  public:
   // allowedHosts: "NAME" (any port) or "NAME:PORT"; compared ignoring case.
-  RequestGuard(int port, std::vector<std::string> allowedHosts);
+  // ipv6Loopback: whether the server listens on [::1] as well
+  // (HttpServer::servesIpv6Loopback()).
+  RequestGuard(int port, std::vector<std::string> allowedHosts, bool ipv6Loopback = true);
 
   std::optional<GuardRefusal> check(const HttpRequest& head) const;
 
@@ -44,8 +48,8 @@ class RequestGuard {
   bool isLoopbackHost(std::string_view host) const;
   bool isExtraHost(std::string_view host) const;
 
-  int port_;
   std::vector<std::string> loopbackHosts_;  // "127.0.0.1:P", "localhost:P", "[::1]:P"
+  std::string servedNames_;                 // the same for people
   std::vector<std::string> allowedHosts_;   // lower-cased
 };
 

@@ -34,10 +34,13 @@
 
 #include <httplib.h>
 
+#include <mutex>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "host/conversions/text_template.h"
+#include "host/dev/http_server.h"
 #include "host/dev/json_value.h"
 #include "host/dev/messages.h"
 #include "host/host_value.h"
@@ -134,6 +137,8 @@ class RawClient {
   bool connected() const { return fd_ >= 0; }
   // Whether the server has closed (or reset) the connection, as seen so far.
   bool closed() const { return closed_; }
+  // Whether it was reset rather than closed after what it sent.
+  bool reset() const { return reset_; }
   const std::string& received() const { return received_; }
 
   // Sends every byte; false once the server stops reading (a send times
@@ -178,6 +183,7 @@ class RawClient {
         if (n > 0) {
           received_.append(buffer, static_cast<std::size_t>(n));
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+          reset_ = n < 0 && errno == ECONNRESET;
           closed_ = true;
         }
       } else if (count < 0 && errno != EINTR) {
@@ -197,6 +203,7 @@ class RawClient {
  private:
   int fd_ = -1;
   bool closed_ = false;
+  bool reset_ = false;
   std::string received_;
 };
 
@@ -602,6 +609,26 @@ TEST_F(HostileClientsTest, FloodsAreRefusedAndTheirMemoryGivenBack) {
            "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
            "close\r\n\r\n",
        "10000\r\n" + chunk + "\r\n", 1024, "0\r\n\r\n", 413, std::string(messages::kBodyTooLarge)},
+      // The framing of a chunked body is bounded apart from its data: 1 MiB
+      // of chunk extensions in many lines or in one, and of trailers.
+      {__LINE__, "1 MiB of chunk extensions, 1 KiB a chunk",
+       "POST /events/x HTTP/1.1\r\nHost: " + ownHost() +
+           "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
+           "close\r\n\r\n",
+       "1;e=" + std::string(1020, 'e') + "\r\n \r\n", 1024, "0\r\n\r\n", 413,
+       fixedStart(messages::kChunkFramingTooLarge)},
+      {__LINE__, "a chunk extension of 1 MiB",
+       "POST /events/x HTTP/1.1\r\nHost: " + ownHost() +
+           "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
+           "close\r\n\r\n1;e=",
+       std::string(1024, 'e'), 1024, "\r\n \r\n0\r\n\r\n", 413,
+       fixedStart(messages::kChunkFramingTooLarge)},
+      {__LINE__, "1 MiB of trailers",
+       "POST /events/x HTTP/1.1\r\nHost: " + ownHost() +
+           "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
+           "close\r\n\r\n2\r\n{}\r\n0\r\n",
+       "X-Trailer: " + std::string(1010, 't') + "\r\n", 1024, "\r\n", 413,
+       fixedStart(messages::kChunkFramingTooLarge)},
       {__LINE__, "200,000 headers",
        "GET /zel-maps/v1/maps HTTP/1.1\r\nHost: " + ownHost() + "\r\nConnection: close\r\n",
        floodHeaders, 200, "\r\n", 431, fixedStart(messages::kHeadTooLarge)},
@@ -883,6 +910,517 @@ TEST_F(HostileClientsTest, AllowedHostsAreAnsweredAsTheirOwn) {
   }
   EXPECT_TRUE(answersMaps(allowing.port(), kPromptly));
   EXPECT_EQ(allowing.stop(), 0) << allowing.output();
+}
+
+// ---- an HttpServer of the tests' own, with small limits, in this process
+
+constexpr std::string_view kStatusBody = "a body that must not be sent";
+
+// Answers by path: /status/N answers N with a body (which 1xx, 204 and 304
+// must not carry), /echo answers how many body bytes came with which method;
+// every answer is logged as "METHOD TARGET -> STATUS".
+class SmallServer {
+ public:
+  explicit SmallServer(HttpLimits limits) : server_(limits, handlers()) {
+    if (server_.bind("127.0.0.1", 0)) serving_ = std::thread([this] { server_.run(); });
+  }
+  ~SmallServer() {
+    server_.stop();
+    if (serving_.joinable()) serving_.join();
+  }
+
+  int port() const { return server_.port(); }
+  bool servesIpv6Loopback() const { return server_.servesIpv6Loopback(); }
+  std::string host() const { return "Host: 127.0.0.1:" + std::to_string(port()); }
+  std::vector<std::string> logged() {
+    std::lock_guard lock(mutex_);
+    return log_;
+  }
+
+ private:
+  HttpHandlers handlers() {
+    HttpHandlers handlers;
+    handlers.answer = [](HttpRequest& request) {
+      HttpResponse response;
+      response.contentType = "text/plain";
+      if (request.target.rfind("/status/", 0) == 0) {
+        response.status = std::atoi(request.target.c_str() + 8);
+        response.body = kStatusBody;
+        // Framing is the server's: a handler's own is dropped.
+        response.headers.emplace_back("Content-Length", "1");
+      } else {
+        response.body = std::to_string(request.body.size()) + " bytes by " + request.method;
+      }
+      return response;
+    };
+    handlers.log = [this](const HttpRequest& request, int status, Clock::duration) {
+      std::lock_guard lock(mutex_);
+      log_.push_back(request.method + " " + request.target + " -> " + std::to_string(status));
+    };
+    return handlers;
+  }
+
+  std::mutex mutex_;
+  std::vector<std::string> log_;
+  HttpServer server_;
+  std::thread serving_;
+};
+
+HttpLimits smallLimits() {
+  HttpLimits limits;
+  limits.maxBodyBytes = 64u << 10;
+  limits.bodyBudgetBytes = 256u << 10;
+  limits.maxChunkFramingBytes = 16u << 10;
+  limits.headDeadline = 2s;
+  limits.bodyDeadline = 10s;
+  limits.bodyStallDeadline = 500ms;
+  limits.writeDeadline = 2s;
+  limits.maxConnections = 8;
+  limits.workerThreads = 2;
+  return limits;
+}
+
+// The replies in raw, one after another; a reply to HEAD (heads[i]) and a
+// 1xx, 204 or 304 end with their head.
+std::vector<RawReply> splitReplies(const std::string& raw, const std::vector<bool>& heads = {}) {
+  std::vector<RawReply> replies;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 64 && at < raw.size(); ++i) {
+    std::size_t headEnd = raw.find("\r\n\r\n", at);
+    if (headEnd == std::string::npos) break;
+    RawReply head = parseReply(raw.substr(at, headEnd + 4 - at));
+    std::size_t end = headEnd + 4;
+    bool bodiless = (i < heads.size() && heads[i]) || head.status < 200 || head.status == 204 ||
+                    head.status == 304;
+    if (!bodiless) end += std::strtoul(head.header("content-length").c_str(), nullptr, 10);
+    replies.push_back(parseReply(raw.substr(at, end - at)));
+    at = end;
+  }
+  return replies;
+}
+
+std::string chunkedPost(const std::string& host, std::string_view target) {
+  return "POST " + std::string(target) + " HTTP/1.1\r\n" + host +
+         "\r\nTransfer-Encoding: chunked\r\n\r\n";
+}
+
+TEST(SmallServerTest, BodiesUpToTheLimitGivenAreTakenAndNoMore) {
+  // Above the parser's own default of 1 MiB: the server must hand its limit on.
+  HttpLimits limits = smallLimits();
+  limits.maxBodyBytes = 3u << 20;
+  limits.bodyBudgetBytes = 8u << 20;
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  const std::size_t kLimit = limits.maxBodyBytes;
+  struct Row {
+    int line;
+    std::size_t bytes;
+    bool chunked;
+    int status;
+  };
+  const Row rows[] = {
+      {__LINE__, 2u << 20, false, 200},   {__LINE__, kLimit, false, 200},
+      {__LINE__, kLimit + 1, false, 413}, {__LINE__, 2u << 20, true, 200},
+      {__LINE__, kLimit, true, 200},      {__LINE__, kLimit + 1, true, 413},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.bytes << " bytes"
+                                    << (row.chunked ? ", chunked" : ""));
+    RawClient client(server.port());
+    std::string body(row.bytes, 'b');
+    if (row.chunked) {
+      // Pieces of 64 KiB and the rest.
+      std::string request = chunkedPost(server.host(), "/echo");
+      for (std::size_t at = 0; at < body.size(); at += 65536) {
+        std::size_t size = std::min<std::size_t>(65536, body.size() - at);
+        char line[20];
+        std::snprintf(line, sizeof line, "%zx\r\n", size);
+        request += line + body.substr(at, size) + "\r\n";
+      }
+      client.send(request + "0\r\n\r\n");
+    } else {
+      client.send(httpRequest("POST /echo", {server.host()}, body));
+    }
+    client.readUntil(isWholeReply, 5s);
+    RawReply reply = parseReply(client.received());
+    EXPECT_EQ(reply.status, row.status) << shown(reply.raw);
+    if (row.status == 200) {
+      EXPECT_EQ(reply.body, std::to_string(row.bytes) + " bytes by POST");
+    }
+  }
+}
+
+TEST(SmallServerTest, AChunkedBodyHoldsTheLargestShareOfTheBudgetUntilItIsIn) {
+  // Budget for four bodies of the largest size.
+  HttpLimits limits = smallLimits();
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  std::vector<std::unique_ptr<RawClient>> open;
+  for (int i = 0; i < 4; ++i) {
+    open.push_back(std::make_unique<RawClient>(server.port()));
+    ASSERT_TRUE(open.back()->send(chunkedPost(server.host(), "/echo") + "1\r\nx\r\n"));
+  }
+  std::this_thread::sleep_for(100ms);
+  struct Row {
+    int line;
+    std::string request;
+    int status;
+  };
+  const Row rows[] = {
+      {__LINE__, httpRequest("POST /echo", {server.host()}, "tiny"), 503},
+      {__LINE__, chunkedPost(server.host(), "/echo") + "0\r\n\r\n", 503},
+      {__LINE__, httpRequest("GET /echo", {server.host()}), 200},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    EXPECT_EQ(exchange(server.port(), row.request).status, row.status);
+  }
+  // One of them ends: its share comes back.
+  open[0]->send("0\r\n\r\n");
+  EXPECT_TRUE(open[0]->readUntil(isWholeReply, 2s)) << shown(open[0]->received());
+  EXPECT_EQ(exchange(server.port(), httpRequest("POST /echo", {server.host()}, "tiny")).status,
+            200);
+}
+
+TEST(SmallServerTest, ConnectionsEndQuietlyAfterTheHeadDeadline) {
+  HttpLimits limits = smallLimits();
+  limits.headDeadline = 600ms;
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  struct Row {
+    int line;
+    std::string first;  // what the client sends and has answered
+    std::string then;   // sent afterwards
+    int status;         // the answer to then at the deadline; 0: none, a clean close
+  };
+  const Row rows[] = {
+      {__LINE__, httpRequest("GET /echo", {server.host()}), "", 0},
+      {__LINE__, "", "", 0},
+      {__LINE__, httpRequest("GET /echo", {server.host()}), "GET /echo HTTP/1.1\r\n", 408},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    RawClient client(server.port());
+    if (!row.first.empty()) {
+      client.send(row.first);
+      ASSERT_TRUE(client.readUntil(isWholeReply, 2s));
+    }
+    std::size_t answered = client.received().size();
+    client.send(row.then);
+    auto waiting = Clock::now();
+    // Open until the deadline, closed soon after.
+    EXPECT_FALSE(client.closesWithin(300ms)) << "closed long before the deadline";
+    EXPECT_TRUE(client.closesWithin(2s)) << "still open well after the deadline";
+    EXPECT_LT(millisecondsOf(Clock::now() - waiting), 1600);
+    EXPECT_FALSE(client.reset()) << "reset instead of closed";
+    std::string after = client.received().substr(answered);
+    if (row.status == 0) {
+      EXPECT_EQ(after, "") << "an idle connection ends without an answer";
+    } else {
+      EXPECT_EQ(parseReply(after).status, row.status) << shown(after);
+    }
+  }
+}
+
+TEST(SmallServerTest, AnswersWithoutABodyAreFramedAsSuch) {
+  SmallServer server(smallLimits());
+  ASSERT_GT(server.port(), 0);
+  std::string host = server.host();
+  struct Row {
+    int line;
+    std::vector<std::string> requests;  // sent at once, pipelined
+    std::vector<int> statuses;
+    std::vector<std::string> bodies;
+    std::vector<std::string> logged;  // the server's log of them, in order
+  };
+  const Row rows[] = {
+      {__LINE__,
+       {httpRequest("GET /status/204", {host}), httpRequest("GET /echo", {host})},
+       {204, 200},
+       {"", "0 bytes by GET"},
+       {"GET /status/204 -> 204", "GET /echo -> 200"}},
+      {__LINE__,
+       {httpRequest("GET /status/304", {host}), httpRequest("POST /echo", {host}, "abc")},
+       {304, 200},
+       {"", "3 bytes by POST"},
+       {"GET /status/304 -> 304", "POST /echo -> 200"}},
+      // HEAD gets GET's answer, Content-Length too, without its body.
+      {__LINE__,
+       {httpRequest("HEAD /echo", {host}), httpRequest("GET /echo", {host})},
+       {200, 200},
+       {"", "0 bytes by GET"},
+       {"HEAD /echo -> 200", "GET /echo -> 200"}},
+      {__LINE__,
+       {httpRequest("HEAD /status/204", {host}), httpRequest("HEAD /status/200", {host}),
+        httpRequest("GET /echo", {host})},
+       {204, 200, 200},
+       {"", "", "0 bytes by GET"},
+       {"HEAD /status/204 -> 204", "HEAD /status/200 -> 200", "GET /echo -> 200"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    std::size_t logged = server.logged().size();
+    std::string requests;
+    std::vector<bool> heads;
+    for (const std::string& request : row.requests) {
+      requests += request;
+      heads.push_back(request.rfind("HEAD", 0) == 0);
+    }
+    RawClient client(server.port());
+    client.send(requests);
+    client.readUntil(
+        [&](const std::string& raw) {
+          std::vector<RawReply> replies = splitReplies(raw, heads);
+          return !replies.empty() && replies.size() == row.statuses.size() &&
+                 (replies.back().status == 204 || replies.back().status == 304 || heads.back() ||
+                  isWholeReply(replies.back().raw));
+        },
+        3s);
+    // Nothing follows the last answer: a body that should not be there would.
+    client.readUntil([](const std::string&) { return false; }, 200ms);
+    std::vector<RawReply> replies = splitReplies(client.received(), heads);
+    ASSERT_EQ(replies.size(), row.statuses.size()) << shown(client.received());
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "reply " << i);
+      total += replies[i].raw.size();
+      EXPECT_EQ(replies[i].status, row.statuses[i]) << shown(replies[i].raw);
+      EXPECT_EQ(replies[i].body, row.bodies[i]);
+      int status = replies[i].status;
+      bool bodiless = status < 200 || status == 204 || status == 304;
+      if (bodiless) {
+        EXPECT_EQ(replies[i].header("content-length"), "");
+        EXPECT_EQ(replies[i].header("transfer-encoding"), "");
+      } else if (heads[i]) {
+        // What GET would send.
+        std::string length = row.requests[i].find("/status/") != std::string::npos
+                                 ? std::to_string(kStatusBody.size())
+                                 : std::to_string(std::string_view("0 bytes by GET").size());
+        EXPECT_EQ(replies[i].header("content-length"), length);
+      }
+    }
+    EXPECT_EQ(total, client.received().size()) << shown(client.received());
+    std::vector<std::string> log = server.logged();
+    for (int round = 0; round < 20 && log.size() < logged + row.logged.size(); ++round) {
+      std::this_thread::sleep_for(50ms);
+      log = server.logged();
+    }
+    EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<long>(logged), log.end()),
+              row.logged);
+  }
+}
+
+TEST(SmallServerTest, ABodyIsFramedByChunkedLastOrNotAtAll) {
+  SmallServer server(smallLimits());
+  ASSERT_GT(server.port(), 0);
+  // What follows the head: a chunked body, and a request that a server that
+  // did not read it as a body would run next.
+  std::string smuggled =
+      "5\r\nhello\r\n0\r\n\r\n" + httpRequest("GET /status/202", {server.host()});
+  struct Row {
+    int line;
+    std::string codings;  // the Transfer-Encoding header lines' values, joined by '|'
+    int status;
+    std::string message;
+  };
+  const Row rows[] = {
+      {__LINE__, "gzip", 400, std::string(fixedStart(messages::kBadTransferEncoding))},
+      {__LINE__, "xchunked", 400, std::string(fixedStart(messages::kBadTransferEncoding))},
+      {__LINE__, "chunked, gzip", 400, std::string(fixedStart(messages::kBadTransferEncoding))},
+      {__LINE__, "chunked|identity", 400, ""},
+      {__LINE__, "gzip, chunked", 501, std::string(fixedStart(messages::kUnknownTransferCoding))},
+      {__LINE__, "gzip|chunked", 501, std::string(fixedStart(messages::kUnknownTransferCoding))},
+      {__LINE__, "Chunked", 200, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.codings);
+    std::string head = "POST /echo HTTP/1.1\r\n" + server.host() + "\r\n";
+    std::string codings = row.codings;
+    for (std::size_t bar; (bar = codings.find('|')) != std::string::npos;) {
+      head += "Transfer-Encoding: " + codings.substr(0, bar) + "\r\n";
+      codings = codings.substr(bar + 1);
+    }
+    head += "Transfer-Encoding: " + codings + "\r\n\r\n";
+    std::size_t logged = server.logged().size();
+    RawClient client(server.port());
+    client.send(head + smuggled);
+    client.readUntil(isWholeReply, 3s);
+    RawReply reply = parseReply(client.received());
+    EXPECT_EQ(reply.status, row.status) << shown(reply.raw);
+    if (row.status == 200) {
+      EXPECT_EQ(reply.body, "5 bytes by POST");
+      continue;
+    }
+    if (!row.message.empty()) {
+      EXPECT_THAT(reply.body, HasSubstr(row.message));
+    }
+    EXPECT_TRUE(client.closesWithin(2s)) << "the connection stayed open";
+    std::vector<std::string> log = server.logged();
+    for (std::size_t i = logged; i < log.size(); ++i) {
+      EXPECT_THAT(log[i], testing::Not(HasSubstr("/status/202"))) << "the body ran as a request";
+    }
+  }
+}
+
+TEST(SmallServerTest, StalledBodiesHoldNeitherTheBudgetNorTheConnections) {
+  HttpLimits limits = smallLimits();  // four bodies of 64 KiB, eight connections
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  struct Row {
+    int line;
+    int stalling;        // connections that announce a body
+    std::size_t length;  // its Content-Length
+    std::string sent;    // of it, before they stall
+    std::string probe;   // a request that must be answered meanwhile
+    int status;          // within 2 s, after their stall deadline
+  };
+  const Row rows[] = {
+      // The body budget: a POST is refused at once, taken after the stall deadline.
+      {__LINE__, 4, limits.maxBodyBytes, "", httpRequest("POST /echo", {server.host()}, "tiny"),
+       200},
+      // The connections: one of those waiting for a body makes room.
+      {__LINE__, 8, 1000, "x", httpRequest("GET /echo", {server.host()}), 200},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    std::string announced = "POST /echo HTTP/1.1\r\n" + server.host() +
+                            "\r\nContent-Length: " + std::to_string(row.length) + "\r\n\r\n";
+    std::vector<std::unique_ptr<RawClient>> stalling;
+    for (int i = 0; i < row.stalling; ++i) {
+      stalling.push_back(std::make_unique<RawClient>(server.port()));
+      ASSERT_TRUE(stalling.back()->send(announced + row.sent));
+    }
+    std::this_thread::sleep_for(100ms);
+    auto sent = Clock::now();
+    RawReply reply;
+    for (int round = 0; round < 20 && reply.status != row.status; ++round) {
+      reply = exchange(server.port(), row.probe, 1s);
+      if (reply.status != row.status) std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(reply.status, row.status) << shown(reply.raw);
+    EXPECT_LT(millisecondsOf(Clock::now() - sent), 2000);
+    // A stalled body that was not closed to make room hears why.
+    for (auto& client : stalling) {
+      client->readUntil(isWholeReply, 2s);
+      if (client->received().empty()) continue;
+      RawReply refused = parseReply(client->received());
+      EXPECT_EQ(refused.status, 408) << shown(refused.raw);
+      EXPECT_THAT(refused.body, HasSubstr(fixedStart(messages::kBodyStalled)));
+    }
+  }
+}
+
+TEST(SmallServerTest, NewClientsAreAnsweredWhileStallingOnesReconnect) {
+  HttpLimits limits = smallLimits();
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  std::string stall =
+      "POST /echo HTTP/1.1\r\n" + server.host() + "\r\nContent-Length: 1000\r\n\r\nx";
+  std::atomic<bool> done{false};
+  // Twice the connections the server keeps, each reconnecting once cut off.
+  std::thread stallers([&] {
+    std::vector<std::unique_ptr<RawClient>> clients;
+    auto deadline = Clock::now() + 10s;
+    for (int round = 0; round < 10000 && !done && Clock::now() < deadline; ++round) {
+      for (auto& client : clients) {
+        client->readUntil([](const std::string&) { return false; }, 0ms);
+        if (client->closed()) client.reset();
+      }
+      clients.erase(std::remove(clients.begin(), clients.end(), nullptr), clients.end());
+      while (clients.size() < 2 * limits.maxConnections) {
+        clients.push_back(std::make_unique<RawClient>(server.port()));
+        clients.back()->send(stall);
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+  });
+  std::this_thread::sleep_for(300ms);
+  for (int probe = 0; probe < 8; ++probe) {
+    SCOPED_TRACE(testing::Message() << "probe " << probe);
+    auto sent = Clock::now();
+    RawReply reply;
+    for (int round = 0; round < 8 && reply.status != 200 && Clock::now() < sent + 2s; ++round) {
+      reply = exchange(server.port(), httpRequest("GET /echo", {server.host()}), 500ms);
+    }
+    EXPECT_EQ(reply.status, 200) << shown(reply.raw);
+    EXPECT_LT(millisecondsOf(Clock::now() - sent), 2000);
+    std::this_thread::sleep_for(200ms);
+  }
+  done = true;
+  stallers.join();
+}
+
+TEST(SmallServerTest, TheConnectionThatHasWaitedLongestMakesRoom) {
+  HttpLimits limits = smallLimits();
+  limits.maxConnections = 4;
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  std::string request = httpRequest("GET /echo", {server.host()});
+  auto ask = [&](RawClient& client) {
+    std::size_t before = client.received().size();
+    client.send(request);
+    client.readUntil([&](const std::string& raw) { return isWholeReply(raw.substr(before)); }, 2s);
+    return parseReply(client.received().substr(before)).status;
+  };
+  // The busy one connects first, then three that only wait, one after another.
+  RawClient busy(server.port());
+  ASSERT_EQ(ask(busy), 200);
+  std::vector<std::unique_ptr<RawClient>> waiting;
+  for (int i = 0; i < 3; ++i) {
+    std::this_thread::sleep_for(50ms);
+    waiting.push_back(std::make_unique<RawClient>(server.port()));
+  }
+  // Each newcomer takes the place of the longest-waiting: the first idle
+  // one, then the second, never the busy one, which asks again meanwhile.
+  std::vector<std::unique_ptr<RawClient>> newcomers;
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(testing::Message() << "newcomer " << i);
+    std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(ask(busy), 200);
+    std::this_thread::sleep_for(50ms);
+    // Kept open, so that the next newcomer finds the cap reached too.
+    RawClient& newcomer = *newcomers.emplace_back(std::make_unique<RawClient>(server.port()));
+    EXPECT_EQ(ask(newcomer), 200);
+    EXPECT_TRUE(waiting[i]->closesWithin(500ms)) << "the longest-waiting connection stayed";
+    EXPECT_FALSE(waiting[2]->closesWithin(0ms)) << "the latest waiting connection was closed";
+    EXPECT_FALSE(busy.closesWithin(0ms)) << "the busy connection was closed";
+  }
+  EXPECT_EQ(ask(busy), 200);
+}
+
+TEST(SmallServerTest, ItListensOnBothLoopbackAddresses) {
+  SmallServer server(smallLimits());
+  ASSERT_GT(server.port(), 0);
+  int fd = socket(AF_INET6, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  address.sin6_port = htons(static_cast<std::uint16_t>(server.port()));
+  bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  if (!server.servesIpv6Loopback()) {
+    // No IPv6 here: nothing else can listen on [::1] either.
+    EXPECT_FALSE(connected);
+    GTEST_SKIP() << "no [::1] on this machine";
+  }
+  EXPECT_TRUE(connected) << "nothing listens on [::1]:" << server.port();
+
+  // A port whose [::1] another program holds is not taken.
+  int other = socket(AF_INET6, SOCK_STREAM, 0);
+  ASSERT_GE(other, 0);
+  address.sin6_port = 0;
+  int on = 1;
+  setsockopt(other, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+  ASSERT_EQ(bind(other, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(other, 1), 0);
+  socklen_t length = sizeof address;
+  getsockname(other, reinterpret_cast<sockaddr*>(&address), &length);
+  int taken = ntohs(address.sin6_port);
+  HttpServer second(smallLimits(), HttpHandlers{});
+  EXPECT_FALSE(second.bind("127.0.0.1", taken));
+  EXPECT_THAT(second.error(), HasSubstr(std::string(messages::kAddressInUse)));
+  close(other);
 }
 
 }  // namespace

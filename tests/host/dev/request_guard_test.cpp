@@ -82,5 +82,34 @@ TEST(RequestGuardTest, PortEightyGoesWithoutSaying) {
   EXPECT_FALSE(guard.isServedHost("localhost:8080"));
 }
 
+TEST(RequestGuardTest, LocalhostAndIpv6AreOwnNamesOnlyWhenIpv6LoopbackIsServed) {
+  // Without [::1] another program may listen there: localhost may reach it.
+  RequestGuard both(8123, {}, true);
+  RequestGuard ipv4Only(8123, {}, false);
+  struct Row {
+    int line;
+    const char* host;
+    bool servedWithBoth;
+    bool servedIpv4Only;
+  };
+  const Row rows[] = {
+      {__LINE__, "127.0.0.1:8123", true, true},
+      {__LINE__, "localhost:8123", true, false},
+      {__LINE__, "LocalHost:8123", true, false},
+      {__LINE__, "[::1]:8123", true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.host);
+    EXPECT_EQ(both.isServedHost(row.host), row.servedWithBoth);
+    EXPECT_EQ(ipv4Only.isServedHost(row.host), row.servedIpv4Only);
+    EXPECT_EQ(ipv4Only.isOwnOrigin(std::string("http://") + row.host), row.servedIpv4Only);
+  }
+  std::optional<GuardRefusal> refused =
+      ipv4Only.check(head("GET", "/maps", {{"Host", "[::1]:8123"}}));
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 421);
+  EXPECT_THAT(refused->text, testing::HasSubstr("zel-host answers 127.0.0.1:8123 (--allow-host"));
+}
+
 }  // namespace
 }  // namespace zel::host
