@@ -185,6 +185,22 @@ void sortFields(ArrayRecord& record, ValueContext& context, RepeatedKey rule, Ke
   foldRepeatedKeys(record, context, rule);
 }
 
+// Gives back the room a remembered shape reserved (findOrAppendField) and
+// the finished structure left unused: small structures that start with the
+// key of a large shape would each keep the large one's room. What is left
+// is no more than growth by doubling leaves. When memory refuses the smaller
+// block the structure keeps its room.
+void giveBackUnusedRoom(ArrayRecord& record) noexcept {
+  if (record.size == 0 ||
+      record.capacity <= std::max<std::size_t>(4, std::size_t{record.size} * 2)) {
+    return;
+  }
+  void* trimmed = memory::reallocate(record.data, std::size_t{record.size} * sizeof(Field));
+  if (trimmed == nullptr) return;
+  record.data = trimmed;
+  record.capacity = record.size;
+}
+
 }  // namespace
 
 void reserveFields(ValueNode& node, std::size_t count) {
@@ -310,10 +326,10 @@ void finishFields(ValueNode& structure, RepeatedKey rule, KeyShapes& shapes,
                   const ShapeCursor& cursor) {
   if (structure.kind() != ValueKind::Structure) return;
   ArrayRecord& record = *NodeAccess::payload(structure).array;
-  if (record.size < 2 || shapes.recall(cursor, static_cast<Field*>(record.data), record.size)) {
-    return;
+  if (record.size >= 2 && !shapes.recall(cursor, static_cast<Field*>(record.data), record.size)) {
+    sortFields(record, *NodeAccess::context(structure), rule, &shapes, &cursor);
   }
-  sortFields(record, *NodeAccess::context(structure), rule, &shapes, &cursor);
+  giveBackUnusedRoom(record);
 }
 
 }  // namespace zel::binding::internal

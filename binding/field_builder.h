@@ -85,7 +85,8 @@ void reserveFields(ValueNode& node, std::size_t count);
 // (appended with `shapes` and `cursor`), appending an empty one when the key
 // is new. The search compares key records, which one context interns once;
 // it is meant for structures of a few dozen fields. A structure of a
-// remembered shape gets room for all of the shape's fields at its first key.
+// remembered shape gets room for all of the shape's fields at its first key;
+// finishFields with the shapes gives back most of the room it left unused.
 // Throws std::bad_alloc when memory is exhausted.
 [[nodiscard]] Field& findOrAppendField(ValueNode& structure, std::string_view key,
                                        KeyShapes& shapes, ShapeCursor& cursor);
@@ -104,6 +105,8 @@ void reserveFields(ValueNode& node, std::size_t count);
 // keep their arrival order) and folds every repeated key into its first
 // field by `rule`. Does nothing to a value that is not a structure. Throws
 // std::bad_alloc when memory is exhausted, leaving every field in place.
+// With the shapes, a structure left with more than twice its fields' room
+// (and more than four) is shrunk to its fields.
 void finishFields(ValueNode& structure, RepeatedKey rule);
 void finishFields(ValueNode& structure, RepeatedKey rule, KeyShapes& shapes,
                   const ShapeCursor& cursor);

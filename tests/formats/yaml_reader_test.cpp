@@ -642,6 +642,27 @@ TEST(YamlReaderTest, ManyAnchorsUnderALongKeyStayCheap) {
   EXPECT_EQ(value.find(std::string(100'000, 'k')).size(), 20'000u);
 }
 
+// The room remembered for the keys of a large mapping is not kept by each
+// small mapping that starts with the same keys: read after it, the small
+// mappings hold about what they hold after a mapping of another first key.
+TEST(YamlReaderTest, SmallMappingsAfterALargeOneWithTheirKeysStaySmall) {
+  const auto liveBytesPerInputByte = [](const std::string& firstKey, const std::string& small) {
+    std::string text = "- {" + firstKey + ": 0";
+    for (int i = 1; i < 24; ++i) text += ", k" + std::to_string(i) + ": 0";
+    text += "}\n";
+    for (int i = 0; i < 20'000; ++i) text += small;
+    const std::int64_t before = memory::liveBytes();
+    const BindingValue value = readYaml(text);
+    EXPECT_EQ(value.size(), 20'001u);
+    return static_cast<double>(memory::liveBytes() - before) / static_cast<double>(text.size());
+  };
+  for (const std::string small :
+       {"- {a: 0}\n", "- {a: 0, k1: 0}\n", "- a: 0\n  k1: 0\n  k2: 0\n"}) {
+    SCOPED_TRACE(small);
+    EXPECT_LT(liveBytesPerInputByte("a", small), liveBytesPerInputByte("b", small) * 1.25);
+  }
+}
+
 TEST(YamlReaderTest, EveryPrefixGivesAValueOrAnError) {
   const std::string document =
       "maps:\n"
