@@ -4,6 +4,7 @@
 // success, give back every byte it took, and leave the catalogue whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -22,6 +23,7 @@
 #include "formats/yaml_reader.h"
 #include "host/sdk_fakes/quiet_host.h"
 #include "host/sdk_fakes/value_equality.h"
+#include "maps/map_catalogue.h"
 #include "maps/maps_service.h"
 #include "memory/memory.h"
 #include "plugin/entry.h"
@@ -68,51 +70,69 @@ std::size_t failureCount() {
   return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
 }
 
+// How memory runs out in a sweep: only the nth allocation fails, or the nth
+// and every one after it, as in a process that has used up its address space
+// (where the code cleaning up after the failure finds no memory either).
+enum class Exhaustion { OneAllocation, FromThereOn };
+
 // Runs operation with its nth allocation failing, n = 1, 2, ... until a run
-// makes fewer than n allocations (the failure was never reached). Each n runs
-// twice: what the first run caches for good (a log buffer grown by its first
-// error line, an interned name) is no leak, so only the second run must give
-// back every block it took, with its bytes. The operation releases what it
-// made before it returns; check runs after the bytes are counted, outside the
-// failing window, so that the test's own records of failures are not mistaken
-// for a leak.
-// Returns the number of the last run.
+// makes fewer than n allocations (the failure was never reached), once for
+// each kind of exhaustion. Each n runs twice: what the first run caches for
+// good (a log buffer grown by its first error line, an interned name) is no
+// leak, so only the second run must give back every block it took, with its
+// bytes. The operation releases what it made before it returns; check runs
+// after the bytes are counted, outside the failing window, so that the test's
+// own records of failures are not mistaken for a leak.
+// Returns the number of runs of both sweeps together.
 std::uint64_t failEachAllocation(const std::function<void()>& operation,
                                  const std::function<void(std::uint64_t)>& check) {
-  std::uint64_t n = 1;
-  for (; n < kMaxRuns; ++n) {
-    const std::size_t failuresBefore = failureCount();
-    bool reached = false;
-    for (int pass = 0; pass < 2; ++pass) {
-      const std::int64_t before = memory::liveBytes();
-      const std::int64_t blocksBefore = liveBlocks();
-      const std::uint64_t start = allocationCount();
-      memory::failAllocationForTest(n);
-      operation();
-      memory::failAllocationForTest(0);
-      const std::uint64_t allocations = allocationCount() - start;
-      reached = allocations >= n;
-      const std::int64_t after = memory::liveBytes();
-      const std::int64_t keptBlocks = liveBlocks() - blocksBefore;
-      if (pass == 1) {
-        // The failed allocation itself counts as an allocation of nothing that
-        // is never freed, a failed reallocation as its block kept: one block
-        // more, or none.
-        EXPECT_GE(keptBlocks, 0) << "more blocks freed than taken after the failure of allocation "
-                                 << n;
-        EXPECT_LE(keptBlocks, reached ? 1 : 0)
-            << "blocks kept after the failure of allocation " << n;
-        // Every block the run left in place of another may differ by the slack.
-        const std::int64_t slack = kUsableSlackPerBlock * static_cast<std::int64_t>(allocations);
-        EXPECT_LE(after - before, slack) << "bytes kept after the failure of allocation " << n;
-        EXPECT_GE(after - before, -slack) << "bytes freed after the failure of allocation " << n;
+  std::uint64_t runs = 0;
+  for (const Exhaustion exhaustion : {Exhaustion::OneAllocation, Exhaustion::FromThereOn}) {
+    SCOPED_TRACE(exhaustion == Exhaustion::OneAllocation ? "one allocation fails"
+                                                         : "every allocation fails from there on");
+    std::uint64_t n = 1;
+    for (; n < kMaxRuns; ++n) {
+      const std::size_t failuresBefore = failureCount();
+      bool reached = false;
+      for (int pass = 0; pass < 2; ++pass) {
+        const std::int64_t before = memory::liveBytes();
+        const std::int64_t blocksBefore = liveBlocks();
+        const std::uint64_t start = allocationCount();
+        if (exhaustion == Exhaustion::OneAllocation) {
+          memory::failAllocationForTest(n);
+        } else {
+          memory::failAllocationsFromForTest(n);
+        }
+        operation();
+        memory::failAllocationForTest(0);
+        const std::uint64_t allocations = allocationCount() - start;
+        reached = allocations >= n;
+        const std::int64_t after = memory::liveBytes();
+        const std::int64_t keptBlocks = liveBlocks() - blocksBefore;
+        if (pass == 1) {
+          // A failed allocation counts as an allocation of nothing that is
+          // never freed, a failed reallocation as its block kept: one block
+          // more per failure, or none.
+          const std::int64_t failures = !reached ? 0
+                                        : exhaustion == Exhaustion::OneAllocation
+                                            ? 1
+                                            : static_cast<std::int64_t>(allocations - (n - 1));
+          EXPECT_GE(keptBlocks, 0)
+              << "more blocks freed than taken after the failure of allocation " << n;
+          EXPECT_LE(keptBlocks, failures) << "blocks kept after the failure of allocation " << n;
+          // Every block the run left in place of another may differ by the slack.
+          const std::int64_t slack = kUsableSlackPerBlock * static_cast<std::int64_t>(allocations);
+          EXPECT_LE(after - before, slack) << "bytes kept after the failure of allocation " << n;
+          EXPECT_GE(after - before, -slack) << "bytes freed after the failure of allocation " << n;
+        }
+        check(n);
       }
-      check(n);
+      if (failureCount() != failuresBefore || !reached) break;
     }
-    if (failureCount() != failuresBefore || !reached) break;
+    EXPECT_LT(n, kMaxRuns);
+    runs += n;
   }
-  EXPECT_LT(n, kMaxRuns);
-  return n;
+  return runs;
 }
 
 // --- Readers --------------------------------------------------------------
@@ -187,28 +207,102 @@ TEST(AllocationFailureTest, ReadersAnswerAnErrorOrTheWholeValue) {
   }
 }
 
-TEST(AllocationFailureTest, FlatCopyIsWholeOrClear) {
-  const BindingValue value = readJson(kJson);
-  ASSERT_TRUE(value.ok());
-  FlatValue warm{};
-  ASSERT_TRUE(valueToFlat(warm, value, nullptr));
-  clearFlatValue(warm);
+// Every kind a flat value owns something of: nested collections and
+// structures (with owned keys), texts, blobs, an enum, and more sibling
+// containers than the teardown of a flat value notes without allocating.
+BindingValue richValue() {
+  BindingValue value;
+  value.field("name").setString("a text long enough to leave the small buffer behind");
+  const unsigned char bytes[] = {0, 1, 2, 0xFF};
+  value.field("bytes").setBlob(bytes, sizeof bytes);
+  value.field("no bytes").setBlob(nullptr, 0);
+  value.field("enum").setEnum(3, 77);
+  value.field("flags").element(2).setBool(true);
+  ValueNode& wide = value.field("wide");
+  for (int i = 0; i < 40; ++i) {
+    ValueNode& entry = wide.element(static_cast<std::size_t>(i));
+    entry.field("key " + std::to_string(i)).setUnsigned(static_cast<std::uint64_t>(i));
+    entry.field("list").element(1).setFloat(0.5);
+  }
+  ValueNode* deep = &value.field("deep");
+  for (int i = 0; i < 40; ++i) deep = &deep->element(0).field("d");
+  deep->setSigned(-7);
+  return value;
+}
 
-  bool copied = false;
-  std::uint32_t kind = 0;
-  failEachAllocation(
-      [&] {
-        FlatValue flat{};
-        copied = valueToFlat(flat, value, nullptr);
-        kind = flat.kind;
-        clearFlatValue(flat);
-      },
-      [&](std::uint64_t n) {
-        if (!copied) {
-          EXPECT_EQ(kind, 0u) << "run " << n;
-        }
-      });
-  EXPECT_TRUE(copied);
+TEST(AllocationFailureTest, FlatCopyIsWholeOrClear) {
+  const BindingValue rich = richValue();
+  // The flat form of the rich value, made outside the failing window and read
+  // back by flatToValue below.
+  FlatValue richFlat{};
+  ASSERT_TRUE(valueToFlat(richFlat, rich, nullptr));
+  struct FlatGuard {
+    FlatValue& value;
+    ~FlatGuard() { clearFlatValue(value); }
+  } guard{richFlat};
+
+  enum class Outcome { Whole, Different, Clear, NotClear };
+  struct Row {
+    int line;
+    const char* name;
+    BindingValue source;
+    // Converts within the failing window, then judges the result with
+    // failures turned off.
+    std::function<Outcome(const BindingValue& source, const BindingValue& expected)> run;
+  };
+  // valueToFlat, then the flat value cleared (the clear allocates when the
+  // teardown needs more room than it holds inline).
+  const auto toFlat = [](const BindingValue& source, const BindingValue& expected) {
+    FlatValue flat{};
+    const bool copied = valueToFlat(flat, source, nullptr);
+    memory::failAllocationForTest(0);
+    Outcome outcome = flat.kind == 0 ? Outcome::Clear : Outcome::NotClear;
+    if (copied) {
+      BindingValue back;
+      outcome = flatToValue(back, flat, "<flat>").ok() && sameValue(back, expected)
+                    ? Outcome::Whole
+                    : Outcome::Different;
+    }
+    clearFlatValue(flat);
+    return outcome;
+  };
+  const Row rows[] = {
+      {__LINE__, "json document to flat", readJson(kJson), toFlat},
+      {__LINE__, "containers, texts, blobs, enum, owned keys to flat", richValue(), toFlat},
+      {__LINE__, "flat to value", BindingValue(),
+       [&](const BindingValue&, const BindingValue& expected) {
+         BindingValue value;
+         try {
+           const FlatConversion read = flatToValue(value, richFlat, "<flat>");
+           memory::failAllocationForTest(0);
+           return read.ok() && sameValue(value, expected) ? Outcome::Whole : Outcome::Different;
+         } catch (const std::bad_alloc&) {
+           // What was built so far goes with the value.
+           return Outcome::Clear;
+         }
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    // The enum comes back as its number: the expected value is the one a
+    // complete run reads back.
+    BindingValue expected;
+    if (row.source.isEmpty()) {
+      ASSERT_TRUE(flatToValue(expected, richFlat, "<flat>").ok());
+    } else {
+      FlatValue warm{};
+      ASSERT_TRUE(valueToFlat(warm, row.source, nullptr));
+      ASSERT_TRUE(flatToValue(expected, warm, "<flat>").ok());
+      clearFlatValue(warm);
+    }
+    Outcome outcome = Outcome::Different;
+    failEachAllocation([&] { outcome = row.run(row.source, expected); },
+                       [&](std::uint64_t n) {
+                         EXPECT_NE(outcome, Outcome::Different) << row.name << " run " << n;
+                         EXPECT_NE(outcome, Outcome::NotClear) << row.name << " run " << n;
+                       });
+    EXPECT_EQ(outcome, Outcome::Whole) << row.name;
+  }
 }
 
 // --- The plugin in-process ------------------------------------------------
@@ -291,6 +385,21 @@ TEST(AllocationFailureTest, EveryRouteAnswersAnErrorOrItsResult) {
        "assets: {icon: r.png}\nproperties: {k: [1, 2]}\n"},
       {__LINE__, kMethodPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/json",
        R"({"id": "forty"})"},
+      // Properties with a blob and nested containers, then the variant as a
+      // result: {"id": 42, "gameMode": "B", "gameMutator": "X", "name": "Packed",
+      // "assets": {"icon": "p.png"}, "properties": {"bin": <1 2 3>, "nested": [{"k": "t"}]}}
+      // (few enough records that a copy of the properties beside the one it
+      // replaces takes no page of the cell pools, whose bookkeeping would come
+      // and go with every other update).
+      {__LINE__, kMethodPost, "/zel-maps/v1/map", "/zel-maps/v1/map", "application/x-msgpack",
+       "\x86\xa2id\x2a\xa8gameMode\xa1"
+       "B\xabgameMutator\xa1X\xa4name\xa6Packed"
+       "\xa6"
+       "assets\x81\xa4icon\xa5p.png"
+       "\xaaproperties\x82\xa3"
+       "bin\xc4\x03\x01\x02\x03\xa6nested\x91\x81\xa1k\xa1t"},
+      {__LINE__, kMethodGet, "/zel-maps/v2/map/{id}/{gameMode}/{gameMutator}",
+       "/zel-maps/v2/map/42/B/X", nullptr, nullptr},
   };
   const char* const headers[] = {"Accept", "application/json", "X-Trace", "abc"};
 
@@ -382,6 +491,150 @@ TEST(AllocationFailureTest, CatalogueReloadKeepsTheOldCatalogueOrBuildsTheNew) {
         EXPECT_TRUE(whole) << "run " << n;
       });
   EXPECT_TRUE(replaced);
+}
+
+// A digest of an event as the host receives it: its name and its whole
+// payload. Allocates nothing, so it runs inside the failing window.
+std::uint64_t digest(std::uint64_t hash, const void* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    hash = (hash ^ static_cast<const unsigned char*>(bytes)[i]) * 0x100000001b3u;
+  }
+  return hash;
+}
+
+std::uint64_t digest(std::uint64_t hash, const FlatValue& value) {
+  hash = digest(hash, &value.kind, sizeof value.kind);
+  const auto& span = value.payload.span;
+  switch (static_cast<FlatKind>(value.kind)) {
+    case FlatKind::StringRef:
+    case FlatKind::String:
+    case FlatKind::BlobRef:
+    case FlatKind::Blob:
+      return digest(hash, span.pointer, span.pointer != nullptr ? span.count : 0);
+    case FlatKind::Collection:
+      for (std::uint32_t i = 0; span.pointer != nullptr && i < span.count; ++i) {
+        hash = digest(hash, flatElements(value)[i]);
+      }
+      return hash;
+    case FlatKind::Structure:
+      for (std::uint32_t i = 0; span.pointer != nullptr && i < span.count; ++i) {
+        const FlatEntry& entry = flatEntries(value)[i];
+        hash = digest(hash, entry.key, std::strlen(entry.key) + 1);
+        hash = digest(hash, entry.value);
+      }
+      return hash;
+    default:
+      return digest(hash, value.payload.raw, sizeof value.payload.raw);
+  }
+}
+
+// The events the plugin sent, as digests, in fixed storage.
+struct SentEvents {
+  static constexpr std::size_t kMax = 16;
+  std::uint64_t digests[kMax] = {};
+  std::size_t count = 0;
+  std::size_t dropped = 0;
+};
+SentEvents sentEvents;
+
+std::int32_t recordEvent(HostApi*, const HostEvent* event) {
+  std::uint64_t hash = digest(0xcbf29ce484222325u, event->name, std::strlen(event->name) + 1);
+  hash = digest(hash, event->payload);
+  if (sentEvents.count < SentEvents::kMax) {
+    sentEvents.digests[sentEvents.count++] = hash;
+  } else {
+    ++sentEvents.dropped;
+  }
+  return 1;
+}
+
+TEST(AllocationFailureTest, CatalogueListsAndEventsAreWholeOrAbsent) {
+  InProcessPlugin plugin;
+  ASSERT_TRUE(plugin.ready());
+  plugin.host().api()->sendEvent = &recordEvent;
+  // A variant whose properties hold every kind of value, announced in both
+  // lists with the game data's variants.
+  maps::MapsResource rich;
+  rich.id = 901;
+  rich.isDefault = true;
+  rich.gameMode = "R";
+  rich.name = "Rich";
+  rich.assets = {{"icon", "rich.png"}, {"splash", "rich-splash.png"}};
+  rich.properties = richValue();
+  plugin.service().updateMap(rich);
+  const TypeRegistry* registry = plugin.service().conversionRegistry();
+  maps::MapCatalogue catalogue;
+  catalogue.replace({{1, plugin.service().listAllMaps()}});
+
+  enum class Outcome { Whole, Different, Absent };
+  struct Row {
+    int line;
+    const char* name;
+    // Runs within the failing window; `warm` is the complete run's record.
+    std::function<Outcome(bool warm)> run;
+  };
+  BindingValue expectedDefaults;
+  BindingValue expectedAll;
+  std::uint64_t expectedEvents[SentEvents::kMax] = {};
+  std::size_t expectedEventCount = 0;
+  const Row rows[] = {
+      {__LINE__, "the v1 and v2 lists",
+       [&](bool warm) {
+         BindingValue defaults;
+         BindingValue all;
+         try {
+           catalogue.listValues(defaults, all, registry);
+         } catch (const std::bad_alloc&) {
+           return Outcome::Absent;
+         }
+         memory::failAllocationForTest(0);
+         if (warm) {
+           expectedDefaults = defaults;
+           expectedAll = all;
+         }
+         if (!defaults.ok() && !all.ok()) return Outcome::Absent;
+         return sameValue(defaults, expectedDefaults) && sameValue(all, expectedAll) &&
+                        defaults.ok() && all.ok()
+                    ? Outcome::Whole
+                    : Outcome::Different;
+       }},
+      {__LINE__, "the events of a change",
+       [&](bool warm) {
+         sentEvents = SentEvents{};
+         try {
+           plugin.service().updateMap(rich);
+         } catch (const std::bad_alloc&) {
+           // The change may still have been made; its events are what is judged.
+         }
+         memory::failAllocationForTest(0);
+         if (warm) {
+           std::copy_n(sentEvents.digests, sentEvents.count, expectedEvents);
+           expectedEventCount = sentEvents.count;
+         }
+         // Every event sent is one of the complete run's, each list's under
+         // its own name and then as OnJsonApiEvent; what could not be built
+         // is not sent at all.
+         for (std::size_t i = 0; i < sentEvents.count; ++i) {
+           if (std::find(expectedEvents, expectedEvents + expectedEventCount,
+                         sentEvents.digests[i]) == expectedEvents + expectedEventCount) {
+             return Outcome::Different;
+           }
+         }
+         return sentEvents.count == expectedEventCount && sentEvents.dropped == 0 ? Outcome::Whole
+                                                                                  : Outcome::Absent;
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    ASSERT_EQ(row.run(true), Outcome::Whole) << row.name;
+    Outcome outcome = Outcome::Different;
+    failEachAllocation([&] { outcome = row.run(false); },
+                       [&](std::uint64_t n) {
+                         EXPECT_NE(outcome, Outcome::Different) << row.name << " run " << n;
+                       });
+    EXPECT_EQ(outcome, Outcome::Whole) << row.name;
+  }
+  EXPECT_EQ(expectedEventCount, 4u);
 }
 
 TEST(AllocationFailureTest, LoadHandshakeSucceedsOrRefusesAndAttachSucceedsOrFails) {
