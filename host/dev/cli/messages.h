@@ -31,6 +31,21 @@ inline constexpr std::string_view kWatching = "zel-host: reloading %1 when it ch
 // new
 inline constexpr std::string_view kNotAProjectName =
     "not a plugin name (lower-case words joined by \"-\", e.g. my-notes): %1";
+// A well-formed name whose project could not build (project_name_clash.h):
+// %1 the name as given, %2 what it becomes (my_notes, or MyNotes).
+inline constexpr std::string_view kNameIsCppKeyword =
+    "cannot name a plugin %1: its namespace %2 is a C++ keyword";
+inline constexpr std::string_view kNameIsCompilerWord =
+    "cannot name a plugin %1: its namespace %2 is a keyword or macro of the compiler or its C "
+    "library";
+inline constexpr std::string_view kNameIsSdkName =
+    "cannot name a plugin %1: its namespace zel::%2 would clash with the SDK's %2";
+inline constexpr std::string_view kNameIsFixture =
+    "cannot name a plugin %1: its test fixture %2Test would be the SDK's own";
+inline constexpr std::string_view kNameIsCMakeTarget =
+    "cannot name a plugin %1: CMake keeps the target name %2 for itself";
+inline constexpr std::string_view kNameIsWindowsDevice =
+    "cannot name a plugin %1: %2 is a device on Windows, where %2.dll cannot be a file";
 inline constexpr std::string_view kFolderNotEmpty = "%1 exists and is not an empty folder";
 inline constexpr std::string_view kCannotWrite = "cannot write %1: %2";
 inline constexpr std::string_view kProjectWritten =

@@ -11,6 +11,7 @@
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
+#include "host/dev/project_name_clash.h"
 #include "host/dev/project_template.h"
 #include "host/dev/sdk_layout.h"
 #include "host/loading/program_path.h"
@@ -37,6 +38,27 @@ bool writeFile(const fs::path& path, const std::string& text) {
   return false;
 }
 
+// The reason a project of these names could not build; empty when it can.
+std::string clashReport(const std::string& name, const ProjectNames& names) {
+  switch (nameClash(names)) {
+    case NameClash::None:
+      return {};
+    case NameClash::CppKeyword:
+      return fillTemplate(messages::kNameIsCppKeyword, {name, names.fileName});
+    case NameClash::CompilerWord:
+      return fillTemplate(messages::kNameIsCompilerWord, {name, names.fileName});
+    case NameClash::SdkName:
+      return fillTemplate(messages::kNameIsSdkName, {name, names.fileName});
+    case NameClash::FixtureName:
+      return fillTemplate(messages::kNameIsFixture, {name, names.className});
+    case NameClash::CMakeTarget:
+      return fillTemplate(messages::kNameIsCMakeTarget, {name, names.fileName});
+    case NameClash::WindowsDevice:
+      return fillTemplate(messages::kNameIsWindowsDevice, {name, names.fileName});
+  }
+  return {};
+}
+
 }  // namespace
 
 int runNew(const CliOptions& options) {
@@ -44,6 +66,11 @@ int runNew(const CliOptions& options) {
   const std::optional<ProjectNames> names = projectNames(name);
   if (!names) {
     reportError(fillTemplate(messages::kNotAProjectName, {name}));
+    return kExitUsage;
+  }
+  // Refused before anything is written.
+  if (const std::string clash = clashReport(name, *names); !clash.empty()) {
+    reportError(clash);
     return kExitUsage;
   }
   const fs::path folder =

@@ -118,6 +118,20 @@ TEST(ZelHostCliTest, BadCommandLinesAndMissingLibrariesFail) {
       {__LINE__, "new my--notes", 2, "zel-host: not a plugin name"},
       {__LINE__, "new 1notes", 2, "zel-host: not a plugin name"},
       {__LINE__, "new notes- x", 2, "zel-host: not a plugin name"},
+      {__LINE__, "new static-assert", 2,
+       "zel-host: cannot name a plugin static-assert: its namespace static_assert is a C++ "
+       "keyword"},
+      {__LINE__, "new linux", 2,
+       "zel-host: cannot name a plugin linux: its namespace linux is a keyword or macro of the "
+       "compiler"},
+      {__LINE__, "new std", 2,
+       "zel-host: cannot name a plugin std: its namespace zel::std would clash with the SDK's std"},
+      {__LINE__, "new plugin", 2,
+       "zel-host: cannot name a plugin plugin: its test fixture PluginTest would be the SDK's own"},
+      {__LINE__, "new edit-cache", 2,
+       "zel-host: cannot name a plugin edit-cache: CMake keeps the target name edit_cache"},
+      {__LINE__, "new nul", 2,
+       "zel-host: cannot name a plugin nul: nul is a device on Windows, where nul.dll cannot"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.arguments);
@@ -255,6 +269,14 @@ TEST(ZelHostCliTest, NewWritesAProjectIntoAnEmptyFolderOnly) {
   ChildResult refused = runChild(ZEL_HOST_PROGRAM, "new my-shop2 " + blocked);
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_THAT(refused.output, HasSubstr("zel-host: cannot write " + blocked + ": "));
+
+  // A name whose project could not build is refused before anything is made.
+  const std::filesystem::path unbuildable = testing_support::artifactDirectory() / "new-class";
+  std::filesystem::remove_all(unbuildable);
+  ChildResult keyword = runChild(ZEL_HOST_PROGRAM, "new class " + unbuildable.string());
+  EXPECT_EQ(keyword.exitCode, 2);
+  EXPECT_THAT(keyword.output, HasSubstr("its namespace class is a C++ keyword"));
+  EXPECT_FALSE(std::filesystem::exists(unbuildable));
 }
 
 TEST(ZelHostCliTest, ErrorsLoggedDuringLoadArePrintedAndFail) {
