@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "api/route_declarer.h"
+#include "binding/type_identity.h"
 #include "diagnostics/logger.h"
 #include "host/fakes/recording_host_api.h"
 #include "plugin/identity.h"
@@ -30,6 +32,7 @@ struct Late {
 struct Note {
   Place target;
   std::vector<Late> later;
+  std::unordered_map<std::string, Late> byName;
 };
 }  // namespace load_check
 
@@ -56,7 +59,8 @@ class DeclaringPlugin final : public PluginBase {
     registry()
         .registerStruct<Note>("Note")
         .field("target", &Note::target)
-        .field("later", &Note::later);
+        .field("later", &Note::later)
+        .field("byName", &Note::byName);
     routes.declare(HttpMethod::Post, "/zel-test/note", [](const Note&, Place) { return 0; })
         .bodyArgument("note")
         .queryArgument("place");
@@ -109,6 +113,8 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
   EXPECT_TRUE(whole.lines.empty());
   EXPECT_TRUE(whole.hostErrors.empty());
 
+  const TypeIdentity& textMapOfLate =
+      typeIdentity<std::unordered_map<std::string, load_check::Late>>();
   const struct {
     int line;
     Fault fault;
@@ -127,6 +133,9 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
         "registered before 'Note'",
         "Structure 'Note' field 'later' has type 'std::vector<zel::load_check::Late>', which was "
         "not registered before 'Note'",
+        // The compilers spell the map's key type their own way.
+        "Structure 'Note' field 'byName' has type '" + std::string(textMapOfLate.name()) +
+            "', which was not registered before 'Note'",
         "Function 'GetZelTestPlace' result has type 'zel::load_check::Place', which is not "
         "registered",
         "Function 'PostZelTestNote' argument 'place' has type 'zel::load_check::Place', which is "

@@ -2,6 +2,7 @@
 // of the plugin object, driven in-process through the recording host.
 #include "plugin/plugin_core.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -436,9 +437,10 @@ class ListeningPlugin final : public PluginBase {
     addResourceListener("/zel-maps/v1/skins", [this](const PluginResourceEvent&) { ++heard; });
     subscribeEvent("/zel-maps/v1/skins");
     addResourcePatternListener("/zel-maps/v2/*", [this](const PluginResourceEvent&) { ++heard; });
-    return true;
+    return !startFails;
   }
   int heard = 0;
+  static inline bool startFails = false;
 };
 
 TEST(ResourceListenersAtAttach, AListenedUriWithoutSubscriptionIsSubscribedOnce) {
@@ -459,6 +461,37 @@ TEST(ResourceListenersAtAttach, AListenedUriWithoutSubscriptionIsSubscribedOnce)
   ASSERT_EQ(host.unsubscriptions().size(), 1u);
   EXPECT_EQ(host.unsubscriptions()[0].eventName, "OnJsonApiEvent_zel-maps_v1_maps");
   info.entryPoints->shutdown(info.plugin);
+}
+
+// A plugin whose start fails keeps what start subscribed until the host
+// shuts it down, but attach subscribes nothing more for its listeners.
+TEST(ResourceListenersAtAttach, AFailedStartSubscribesNoListenedUri) {
+  host::RecordingHostApi host;
+  HostLoadInfo info{kPluginApiMajor, 0, 0, nullptr, nullptr, nullptr, nullptr};
+  ASSERT_EQ(loadPlugin(&info, "zel-test", []() -> PluginBase* { return new ListeningPlugin; }), 1);
+  auto& plugin = *static_cast<ListeningPlugin*>(static_cast<PluginBase*>(info.plugin));
+  HostConnection connection{host.api(), kTestPluginHandle};
+  ListeningPlugin::startFails = true;
+  EXPECT_EQ(info.entryPoints->attach(info.plugin, &connection), 0);
+  ListeningPlugin::startFails = false;
+
+  EXPECT_EQ(plugin.subscriptionCount("OnJsonApiEvent_zel-maps_v1_maps"), 0);
+  std::vector<std::string> subscribed;
+  for (const auto& subscription : host.subscriptions()) {
+    subscribed.push_back(subscription.eventName);
+  }
+  EXPECT_EQ(subscribed, (std::vector<std::string>{
+                            "OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent",
+                            "OnServiceProxyAsyncEvent", "OnJsonApiEvent_zel-maps_v1_skins"}))
+      << "the service-proxy events and what start subscribed, not the maps it listens to";
+  info.entryPoints->shutdown(info.plugin);
+  std::vector<std::string> released;
+  for (const auto& unsubscription : host.unsubscriptions()) {
+    released.push_back(unsubscription.eventName);
+  }
+  std::sort(subscribed.begin(), subscribed.end());
+  std::sort(released.begin(), released.end());
+  EXPECT_EQ(released, subscribed) << "shutdown releases each subscription once";
 }
 
 }  // namespace
