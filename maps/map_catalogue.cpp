@@ -95,15 +95,25 @@ std::optional<MapsResource> MapCatalogue::findVariant(std::int64_t id, std::stri
 }
 
 void MapCatalogue::update(const MapsResource& record) {
+  // Copied before anything changes, then moved in (moves allocate nothing):
+  // when memory runs out the catalogue keeps the old variant whole, never
+  // half of each, and a new id is not left behind without its variant.
+  MapsResource copy = record;
   std::lock_guard lock(mutex_);
-  MapsList& list = variants_[record.id];
+  const auto [entry, created] = variants_.try_emplace(record.id);
+  MapsList& list = entry->second;
   for (MapsResource& variant : list) {
-    if (variant.gameMode == record.gameMode && variant.gameMutator == record.gameMutator) {
-      variant = record;
+    if (variant.gameMode == copy.gameMode && variant.gameMutator == copy.gameMutator) {
+      variant = std::move(copy);
       return;
     }
   }
-  list.push_back(record);
+  try {
+    list.push_back(std::move(copy));
+  } catch (...) {
+    if (created) variants_.erase(entry);
+    throw;
+  }
 }
 
 void MapCatalogue::replace(MapVariants variants) {

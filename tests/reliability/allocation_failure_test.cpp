@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -548,7 +549,7 @@ std::int32_t recordEvent(HostApi*, const HostEvent* event) {
   return 1;
 }
 
-TEST(AllocationFailureTest, CatalogueListsAndEventsAreWholeOrAbsent) {
+TEST(AllocationFailureTest, CatalogueChangesListsAndEventsAreWholeOrAbsent) {
   InProcessPlugin plugin;
   ASSERT_TRUE(plugin.ready());
   plugin.host().api()->sendEvent = &recordEvent;
@@ -563,10 +564,38 @@ TEST(AllocationFailureTest, CatalogueListsAndEventsAreWholeOrAbsent) {
   rich.properties = richValue();
   plugin.service().updateMap(rich);
   const TypeRegistry* registry = plugin.service().conversionRegistry();
-  maps::MapCatalogue catalogue;
-  catalogue.replace({{1, plugin.service().listAllMaps()}});
-
   enum class Outcome { Whole, Different, Absent };
+  maps::MapVariants variants;
+  for (maps::MapsResource& variant : plugin.service().listAllMaps()) {
+    variants[variant.id].push_back(std::move(variant));
+  }
+  maps::MapCatalogue catalogue;
+  catalogue.replace(variants);
+  // A variant of a new id, and a change of every text of a stored variant
+  // (texts too long to be kept inside their strings).
+  maps::MapsResource added = rich;
+  added.id = 902;
+  const maps::MapsResource stored = variants.begin()->second.front();
+  maps::MapsResource changed = stored;
+  changed.name = "a name long enough to need a block of its own";
+  changed.description = "a description long enough to need a block of its own";
+  changed.gameModeName = "a game mode name long enough to need a block of its own";
+  changed.properties = richValue();
+  // The record found for `wanted`'s id, mode and mutator: the whole of
+  // `whole`, the whole of `before` (or none, for a new id), or something else.
+  const auto judge = [&](const maps::MapsResource& whole, const maps::MapsResource* before) {
+    const std::optional<maps::MapsResource> found =
+        catalogue.findVariant(whole.id, whole.gameMode, whole.gameMutator);
+    const auto same = [](const maps::MapsResource& a, const maps::MapsResource& b) {
+      return a.id == b.id && a.gameMode == b.gameMode && a.name == b.name &&
+             a.description == b.description && a.gameModeName == b.gameModeName &&
+             a.assets == b.assets && sameValue(a.properties, b.properties);
+    };
+    if (found && same(*found, whole)) return Outcome::Whole;
+    if (before == nullptr ? !found : found && same(*found, *before)) return Outcome::Absent;
+    return Outcome::Different;
+  };
+
   struct Row {
     int line;
     const char* name;
@@ -578,6 +607,29 @@ TEST(AllocationFailureTest, CatalogueListsAndEventsAreWholeOrAbsent) {
   std::uint64_t expectedEvents[SentEvents::kMax] = {};
   std::size_t expectedEventCount = 0;
   const Row rows[] = {
+      {__LINE__, "a variant of a new id",
+       [&](bool) {
+         try {
+           catalogue.update(added);
+         } catch (const std::bad_alloc&) {
+         }
+         memory::failAllocationForTest(0);
+         const Outcome outcome = judge(added, nullptr);
+         catalogue.replace(variants);
+         return outcome;
+       }},
+      {__LINE__, "a changed variant",
+       [&](bool) {
+         try {
+           catalogue.update(changed);
+         } catch (const std::bad_alloc&) {
+         }
+         memory::failAllocationForTest(0);
+         const Outcome outcome = judge(changed, &stored);
+         // Stored afresh, so that the next run's texts have no room yet.
+         catalogue.replace(variants);
+         return outcome;
+       }},
       {__LINE__, "the v1 and v2 lists",
        [&](bool warm) {
          BindingValue defaults;
