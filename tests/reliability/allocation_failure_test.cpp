@@ -581,8 +581,8 @@ TEST(AllocationFailureTest, CatalogueChangesListsAndEventsAreWholeOrAbsent) {
   changed.description = "a description long enough to need a block of its own";
   changed.gameModeName = "a game mode name long enough to need a block of its own";
   changed.properties = richValue();
-  // The record found for `wanted`'s id, mode and mutator: the whole of
-  // `whole`, the whole of `before` (or none, for a new id), or something else.
+  // What the catalogue holds under `whole`'s id, mode and mutator: all of
+  // `whole`, all of `before` (or nothing, for a new id), or something else.
   const auto judge = [&](const maps::MapsResource& whole, const maps::MapsResource* before) {
     const std::optional<maps::MapsResource> found =
         catalogue.findVariant(whole.id, whole.gameMode, whole.gameMutator);
