@@ -34,6 +34,9 @@ struct Note {
   std::vector<Late> later;
   std::unordered_map<std::string, Late> byName;
 };
+struct Memo {
+  Place where;
+};
 }  // namespace load_check
 
 namespace {
@@ -61,11 +64,14 @@ class DeclaringPlugin final : public PluginBase {
         .field("target", &Note::target)
         .field("later", &Note::later)
         .field("byName", &Note::byName);
+    registry().registerStruct<Memo>("Memo").field("where", &Memo::where);
     routes.declare(HttpMethod::Post, "/zel-test/note", [](const Note&, Place) { return 0; })
         .bodyArgument("note")
         .queryArgument("place");
     routes.declare(HttpMethod::Get, "/zel-test/place", [](Late) { return Place{}; })
         .queryArgument("late");
+    routes.declare(HttpMethod::Get, "/zel-test/where", [](Place) { return 0; })
+        .queryArgument("where");
     registry().registerStruct<Late>("Late").field("y", &Late::y);
   }
   static inline Fault fault = Fault::None;
@@ -128,8 +134,10 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
       {__LINE__, Fault::WithoutText, -1, {"zel-test: registerApi failed during load"}},
       {__LINE__,
        Fault::UnregisteredTypes,
-       2,
-       {"Structure 'Note' field 'target' has type 'zel::load_check::Place', which was not "
+       3,
+       {"Structure 'Memo' field 'where' has type 'zel::load_check::Place', which was not "
+        "registered before 'Memo'",
+        "Structure 'Note' field 'target' has type 'zel::load_check::Place', which was not "
         "registered before 'Note'",
         "Structure 'Note' field 'later' has type 'std::vector<zel::load_check::Late>', which was "
         "not registered before 'Note'",
@@ -138,6 +146,8 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
             "', which was not registered before 'Note'",
         "Function 'GetZelTestPlace' result has type 'zel::load_check::Place', which is not "
         "registered",
+        "Function 'GetZelTestWhere' argument 'where' has type 'zel::load_check::Place', which is "
+        "not registered",
         "Function 'PostZelTestNote' argument 'place' has type 'zel::load_check::Place', which is "
         "not registered"}},
   };
