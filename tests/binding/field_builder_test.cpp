@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "binding/internal/value_context.h"
+#include "binding/value_records.h"
 #include "memory/memory.h"
 #include "tests/formats/value_text.h"
 
@@ -155,6 +156,41 @@ TEST(FieldBuilderTest, ExhaustedMemoryDuringASortLeavesTheFieldsInPlace) {
   }
   EXPECT_GE(failures, 2) << "the index and the sorted array";
   EXPECT_EQ(memory::liveBytes(), before);
+}
+
+// A structure that starts with the first key of a large shape is given the
+// shape's room; finished with one field, it gives the room back, and keeps
+// room and field when memory refuses the smaller block.
+TEST(FieldBuilderTest, FinishedStructuresGiveBackTheRoomOfTheirShape) {
+  const std::int64_t before = memory::liveBytes();
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused);
+    {
+      BindingValue root;
+      root.makeCollection();
+      KeyShapes shapes;
+      const auto build = [&](std::size_t keys) -> ValueNode& {
+        ValueNode& node = root.append();
+        reserveFields(node, 0);
+        ShapeCursor cursor{};
+        for (std::size_t i = 0; i < keys; ++i) {
+          NodeAccess::value(findOrAppendField(node, "k" + std::to_string(i), shapes, cursor))
+              .setUnsigned(i);
+        }
+        if (keys == 1 && refused) memory::failAllocationForTest(1);
+        finishFields(node, RepeatedKey::Replace, shapes, cursor);
+        memory::failAllocationForTest(0);
+        return node;
+      };
+      build(kMaxShapeKeys);
+      const ValueNode& small = build(1);
+      ASSERT_EQ(small.size(), 1u);
+      EXPECT_EQ(small.find("k0").asUnsigned(9), 0u);
+      EXPECT_EQ(NodeAccess::payload(small).array->capacity, refused ? kMaxShapeKeys : 1u);
+      shapes.release();
+    }
+    EXPECT_EQ(memory::liveBytes(), before);
+  }
 }
 
 TEST(FieldBuilderTest, PendingFieldsMoveInOnceAndReleaseWhatIsLeft) {
