@@ -646,6 +646,13 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       if (unsentStream() == 0) finish();
       return;
     }
+    if (!text.empty()) {
+      // More may be ready: ask again at once (which waits for a write to
+      // end while too much is unsent).
+      pollPending_ = true;
+      asio::post(socket_.get_executor(), [self = shared_from_this()] { self->pollStream(); });
+      return;
+    }
     pollPending_ = true;
     pollTimer_.expires_after(kStreamPoll);
     pollTimer_.async_wait([self = shared_from_this()](beast::error_code error) {
@@ -681,7 +688,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   std::string streamQueued_;   // chunks polled but not yet being written
   std::string streamWriting_;  // the chunks being written
   bool streamEnded_ = false;
-  bool pollPending_ = false;  // the poll timer is armed
+  bool pollPending_ = false;  // a poll is due: the timer is armed or a poll posted
 };
 
 HttpResponse HttpServer::Impl::refusal(int status, std::string_view text) const {

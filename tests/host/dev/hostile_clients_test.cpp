@@ -610,7 +610,8 @@ TEST_F(HostileClientsTest, FloodsAreRefusedAndTheirMemoryGivenBack) {
            "close\r\n\r\n",
        "10000\r\n" + chunk + "\r\n", 1024, "0\r\n\r\n", 413, std::string(messages::kBodyTooLarge)},
       // The framing of a chunked body is bounded apart from its data: 1 MiB
-      // of chunk extensions in many lines or in one, and of trailers.
+      // of chunk extensions in many lines or in one, and of trailers; the
+      // last two never end, so that only a bound on what is kept answers.
       {__LINE__, "1 MiB of chunk extensions, 1 KiB a chunk",
        "POST /events/x HTTP/1.1\r\nHost: " + ownHost() +
            "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
@@ -621,13 +622,12 @@ TEST_F(HostileClientsTest, FloodsAreRefusedAndTheirMemoryGivenBack) {
        "POST /events/x HTTP/1.1\r\nHost: " + ownHost() +
            "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
            "close\r\n\r\n1;e=",
-       std::string(1024, 'e'), 1024, "\r\n \r\n0\r\n\r\n", 413,
-       fixedStart(messages::kChunkFramingTooLarge)},
+       std::string(1024, 'e'), 1024, "", 413, fixedStart(messages::kChunkFramingTooLarge)},
       {__LINE__, "1 MiB of trailers",
        "POST /events/x HTTP/1.1\r\nHost: " + ownHost() +
            "\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\nConnection: "
            "close\r\n\r\n2\r\n{}\r\n0\r\n",
-       "X-Trailer: " + std::string(1010, 't') + "\r\n", 1024, "\r\n", 413,
+       "X-Trailer: " + std::string(1010, 't') + "\r\n", 1024, "", 413,
        fixedStart(messages::kChunkFramingTooLarge)},
       {__LINE__, "200,000 headers",
        "GET /zel-maps/v1/maps HTTP/1.1\r\nHost: " + ownHost() + "\r\nConnection: close\r\n",
@@ -917,8 +917,9 @@ TEST_F(HostileClientsTest, AllowedHostsAreAnsweredAsTheirOwn) {
 constexpr std::string_view kStatusBody = "a body that must not be sent";
 
 // Answers by path: /status/N answers N with a body (which 1xx, 204 and 304
-// must not carry), /echo answers how many body bytes came with which method;
-// every answer is logged as "METHOD TARGET -> STATUS".
+// must not carry), /echo answers how many body bytes came with which method,
+// GET /stream is a stream that gives 64 KiB at every poll (streamed() counts
+// them); every answer is logged as "METHOD TARGET -> STATUS".
 class SmallServer {
  public:
   explicit SmallServer(HttpLimits limits) : server_(limits, handlers()) {
@@ -936,10 +937,30 @@ class SmallServer {
     std::lock_guard lock(mutex_);
     return log_;
   }
+  std::size_t streamed() const { return *streamed_; }
 
  private:
+  class EndlessStream : public HttpStream {
+   public:
+    explicit EndlessStream(std::shared_ptr<std::atomic<std::size_t>> given)
+        : given_(std::move(given)) {}
+    bool poll(std::string& text) override {
+      text.append(64u << 10, 'e');
+      *given_ += 64u << 10;
+      return true;
+    }
+
+   private:
+    std::shared_ptr<std::atomic<std::size_t>> given_;
+  };
+
   HttpHandlers handlers() {
     HttpHandlers handlers;
+    handlers.wantsStream = [](const HttpRequest& head) { return head.target == "/stream"; };
+    handlers.openStream = [this](const HttpRequest&, HttpResponse& first) {
+      first.contentType = "text/plain";
+      return std::make_unique<EndlessStream>(streamed_);
+    };
     handlers.answer = [](HttpRequest& request) {
       HttpResponse response;
       response.contentType = "text/plain";
@@ -962,6 +983,8 @@ class SmallServer {
 
   std::mutex mutex_;
   std::vector<std::string> log_;
+  std::shared_ptr<std::atomic<std::size_t>> streamed_ =
+      std::make_shared<std::atomic<std::size_t>>(0);
   HttpServer server_;
   std::thread serving_;
 };
@@ -1421,6 +1444,29 @@ TEST(SmallServerTest, ItListensOnBothLoopbackAddresses) {
   EXPECT_FALSE(second.bind("127.0.0.1", taken));
   EXPECT_THAT(second.error(), HasSubstr(std::string(messages::kAddressInUse)));
   close(other);
+}
+
+TEST(SmallServerTest, AStreamIsNotPolledWhileItsClientLeavesTooMuchUnread) {
+  HttpLimits limits = smallLimits();
+  limits.maxUnsentStreamBytes = 256u << 10;
+  limits.writeDeadline = 10s;
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  RawClient client(server.port());
+  client.send(httpRequest("GET /stream", {server.host()}));
+  ASSERT_TRUE(client.readUntil(hasWholeHead, 2s)) << shown(client.received());
+  // The client reads no more: what the sockets hold on the way (a few MiB
+  // at most) and the unsent maximum is all that may be polled.
+  constexpr std::size_t kSockets = 12u << 20;
+  std::this_thread::sleep_for(1s);
+  std::size_t polled = server.streamed();
+  EXPECT_LT(polled, kSockets + limits.maxUnsentStreamBytes);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(server.streamed(), polled) << "polled on while nothing was read";
+  // Reading again, the stream goes on.
+  EXPECT_TRUE(client.readUntil(
+      [&](const std::string& raw) { return raw.size() > polled + (1u << 20); }, 5s));
+  EXPECT_GT(server.streamed(), polled);
 }
 
 }  // namespace
