@@ -15,9 +15,10 @@ checks and prints one line of figures:
             run, a small POST not starved, ...), stated per attack below.
 
 The attacks a to g run by default; h (budget hogs that come back) only when
-named. A server that fails an attack (dead, hung, or over its memory) is
-replaced by a new one for the next attack, so that its figures are its own. Only 127.0.0.1 is ever contacted;
-every loop is bounded by the attack's time and by a count of connections.
+named. A server that failed a check (it may be dead, hung or holding the
+attack's memory) is replaced by a new one for the next attack, so that each
+attack's figures are its own. Only 127.0.0.1 is ever contacted; every loop
+is bounded by the attack's time and by a count of connections.
 Ends with a table and exit status 0 when every check of every attack passed,
 1 otherwise, 2 when the server could not be started.
 
