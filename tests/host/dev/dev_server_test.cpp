@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -238,6 +239,96 @@ TEST_F(DevServerTest, TheEventStreamCarriesTheFourCatalogueEventsOfAnUpdate) {
 
   server_->stop();  // ends the stream, so the reader returns
   reader.join();
+}
+
+// A client that stops reading holds its events in its listener, shared with
+// the others, until they pass the listener's bound: then its stream ends
+// with a comment saying why, while a client that reads gets every event.
+TEST_F(DevServerTest, AnEventClientThatStopsReadingIsClosedPastItsBoundAndOthersGoOn) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::string reading;
+  std::string stalled;
+  bool stalledGreeted = false;
+  bool released = false;
+  std::atomic<bool> done{false};
+  auto readEvents = [&](bool stall) {
+    httplib::Client client("127.0.0.1", server_->port());
+    client.set_read_timeout(std::chrono::seconds(20));
+    if (stall) {
+      // A small window, so that little waits in the sockets on the way.
+      client.set_socket_options([](socket_t socket) {
+        int size = 16 << 10;
+        setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size),
+                   sizeof size);
+      });
+    }
+    client.Get("/events", [&](const char* data, std::size_t length) {
+      std::unique_lock lock(mutex);
+      if (stall) {
+        stalledGreeted = true;
+        changed.notify_all();
+        // Reads nothing more until released: the server's writes stall.
+        changed.wait_for(lock, std::chrono::seconds(20), [&] { return released; });
+      }
+      (stall ? stalled : reading).append(data, length);
+      changed.notify_all();
+      return !done.load();
+    });
+  };
+  std::thread readingThread(readEvents, false);
+  std::thread stalledThread(readEvents, true);
+  auto waitFor = [&](auto condition) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(10), condition);
+  };
+  ASSERT_TRUE(waitFor([&] { return stalledGreeted && !reading.empty(); }));
+
+  // Well past the bound and what the sockets buffer on the way (the server's
+  // side up to 4 MiB).
+  constexpr int kEvents = 32;
+  const std::string payload = "\"" + std::string(1u << 20, 'p') + "\"";
+  // Counted as they come: the text grows to tens of MiB.
+  const std::string big = "\nevent: Big\n";
+  std::size_t scanned = 0;
+  int received = 0;
+  auto receivedAll = [&](int count) {
+    for (std::size_t at = reading.find(big, scanned); at != std::string::npos;
+         at = reading.find(big, scanned)) {
+      ++received;
+      scanned = at + big.size();
+    }
+    scanned = std::max(scanned, reading.size() - std::min(reading.size(), big.size()));
+    return received >= count;
+  };
+  for (int i = 1; i <= kEvents; ++i) {
+    host_->events().publish("Big", payload);
+    EXPECT_TRUE(waitFor([&] { return receivedAll(i); })) << i;
+  }
+  EXPECT_EQ(received, kEvents);
+  {
+    std::lock_guard lock(mutex);
+    released = true;
+  }
+  changed.notify_all();
+  const std::string closing = ": closed: this listener fell more than 16 MiB behind\n\n";
+  EXPECT_TRUE(waitFor([&] { return stalled.ends_with(closing); }));
+  std::unique_lock lock(mutex);
+  std::size_t stalledEvents = 0;
+  for (std::size_t at = stalled.find("\nevent: Big\n"); at != std::string::npos;
+       at = stalled.find("\nevent: Big\n", at + 1)) {
+    ++stalledEvents;
+  }
+  EXPECT_LT(stalledEvents, static_cast<std::size_t>(kEvents));
+
+  lock.unlock();
+
+  host_->events().publish("After", "1");
+  EXPECT_TRUE(waitFor([&] { return reading.ends_with("event: After\ndata: 1\n\n"); }));
+  done = true;
+  server_->stop();
+  readingThread.join();
+  stalledThread.join();
 }
 
 TEST_F(DevServerTest, ARegionChangeReloadsTheEditedGameData) {
