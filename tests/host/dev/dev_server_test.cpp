@@ -3,6 +3,7 @@
 // sample game data.
 #include "host/dev/dev_server.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
