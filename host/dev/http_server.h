@@ -28,6 +28,7 @@
 //
 // The handlers are called on the server's thread (screen, openStream) or on
 // a worker (answer, log) and must outlive the server.
+// Each connection is an HttpSession (http_session.h, internal to the server).
 #pragma once
 
 #include <chrono>
@@ -146,7 +147,6 @@ class HttpServer {
   void stop();
 
  private:
-  friend class HttpSession;  // one connection, in http_server.cpp
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
