@@ -25,6 +25,8 @@ struct ProjectNames {
 
 // The names of a project NAME: lower-case letters and digits in words joined
 // by single "-", starting with a letter, at most 40 characters; none otherwise.
+// A well-formed name may still make a project that cannot build: see
+// nameClash (project_name_clash.h).
 [[nodiscard]] std::optional<ProjectNames> projectNames(std::string_view name);
 
 struct ProjectFile {

@@ -1,6 +1,7 @@
 // zel-host new NAME [DIR]: writes a plugin project that builds against the
 // SDK this program belongs to. Nothing is overwritten: DIR must not exist or
-// must be an empty folder.
+// must be an empty folder. A name whose project could not build (a C++
+// keyword, a target name CMake reserves: project_name_clash.h) writes nothing.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
