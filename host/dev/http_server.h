@@ -7,8 +7,9 @@
 //     client that sends slowly or reads slowly holds no thread;
 //   - a request head must arrive whole within a deadline and within a count
 //     of headers and a size; a body (chunked ones too, with their framing)
-//     within a size and a deadline, getting bytes all along, and all bodies
-//     being read at once within a budget; refusals of a body that is still
+//     within a size and a deadline, getting bytes all along and at a pace
+//     that brings it in by then, and all bodies being read at once within a
+//     budget; refusals of a body that is still
 //     arriving drain it without keeping it, so that the client reads the
 //     answer;
 //   - a body is framed by Content-Length or by chunked as the last transfer
@@ -90,7 +91,12 @@ struct HttpLimits {
   std::chrono::milliseconds headDeadline{10'000};  // also how long a kept-alive connection idles
   std::chrono::milliseconds bodyDeadline{60'000};
   // A body that gets no byte for this long gives its share of the budget
-  // back and is answered 408.
+  // back and is answered 408. So does one that falls behind the pace rule:
+  // a body whose share is S must have received, at T after it began,
+  //   S x (T - bodyStallDeadline) / bodyDeadline
+  // bytes (framing of a chunked one included), so that a start within the
+  // stall deadline is never cut, and bodies that trickle a byte now and
+  // then cannot hold the budget until the body deadline.
   std::chrono::milliseconds bodyStallDeadline{5'000};
   std::chrono::milliseconds writeDeadline{30'000};
   std::size_t maxStreams = 32;

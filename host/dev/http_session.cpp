@@ -86,6 +86,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
 
  private:
   enum class Phase { head, body, other };
+  // What the armed deadline of a body stands for.
+  enum class BodyCut { deadline, stall, pace };
 
   const HttpLimits& limits() const { return server_.limits; }
 
@@ -177,9 +179,24 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
     if (phase_ == Phase::head) {
       armAt(headDue_);
     } else {
-      Clock::time_point stall = Clock::now() + limits().bodyStallDeadline;
-      stalled_ = stall < bodyDue_;
-      armAt(stalled_ ? stall : bodyDue_);
+      // One deadline for the three ways a body is cut: whichever comes first.
+      Clock::time_point now = Clock::now();
+      Clock::time_point behind = behindPaceAt();
+      if (behind <= now) {
+        bodyCut_ = BodyCut::pace;
+        return onTimeout();
+      }
+      Clock::time_point due = bodyDue_;
+      bodyCut_ = BodyCut::deadline;
+      if (now + limits().bodyStallDeadline < due) {
+        due = now + limits().bodyStallDeadline;
+        bodyCut_ = BodyCut::stall;
+      }
+      if (behind < due) {
+        due = behind;
+        bodyCut_ = BodyCut::pace;
+      }
+      armAt(due);
     }
     std::size_t room = std::min(kReadChunk, buffer_.max_size() - buffer_.size());
     socket_.async_read_some(buffer_.prepare(room),
@@ -187,6 +204,19 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
                               self->disarm();
                               self->onRead(error, read);
                             });
+  }
+
+  // When the body falls behind the pace rule (HttpLimits::bodyStallDeadline)
+  // unless more arrives: its share, received in bodyDeadline after a grace
+  // of bodyStallDeadline. What waits in the buffer to be parsed has arrived.
+  Clock::time_point behindPaceAt() const {
+    std::size_t received = bodyBytesRead_ + buffer_.size();
+    if (reserved_ == 0 || received >= reserved_) return Clock::time_point::max();
+    std::chrono::duration<double> allowed =
+        std::chrono::duration<double>(limits().bodyDeadline) *
+        (static_cast<double>(received) / static_cast<double>(reserved_));
+    return bodyStarted_ + limits().bodyStallDeadline +
+           std::chrono::duration_cast<Clock::duration>(allowed);
   }
 
   void onRead(beast::error_code error, std::size_t read) {
@@ -213,9 +243,16 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
       return refuse(408, fillTemplate(messages::kHeadTimedOut,
                                       {std::to_string(limits().headDeadline.count() / 1000)}));
     }
-    if (stalled_) {
+    // A body that got nothing since it began falls behind its pace as its
+    // stall deadline passes: it hears that it stalled.
+    bool silent = Clock::now() - lastActivity_ >= limits().bodyStallDeadline;
+    if (bodyCut_ == BodyCut::stall || (bodyCut_ == BodyCut::pace && silent)) {
       return refuse(408, fillTemplate(messages::kBodyStalled,
                                       {std::to_string(limits().bodyStallDeadline.count() / 1000)}));
+    }
+    if (bodyCut_ == BodyCut::pace) {
+      return refuse(408, fillTemplate(messages::kBodyTooSlow,
+                                      {std::to_string(limits().bodyDeadline.count() / 1000)}));
     }
     refuse(408, fillTemplate(messages::kHttpRefused, {"408", "Request Timeout"}));
   }
@@ -313,7 +350,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   void readBody() {
     phase_ = Phase::body;
     evictable_ = true;
-    bodyDue_ = Clock::now() + limits().bodyDeadline;
+    bodyStarted_ = Clock::now();
+    bodyDue_ = bodyStarted_ + limits().bodyDeadline;
     pump();
   }
 
@@ -606,11 +644,12 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   asio::steady_timer pollTimer_;
   std::uint64_t generation_ = 0;
   bool timedOut_ = false;
-  bool stalled_ = false;  // the armed deadline is the body's stall deadline
+  BodyCut bodyCut_ = BodyCut::deadline;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   Phase phase_ = Phase::other;
   Clock::time_point headDue_;
+  Clock::time_point bodyStarted_;
   Clock::time_point bodyDue_;
   std::size_t headBytesRead_ = 0;  // of this request's head, by the parser
   std::size_t bodyBytesRead_ = 0;

@@ -6,9 +6,9 @@
 //
 // A connection reads its socket itself and hands the bytes to Beast's
 // parser, so that it sees every byte as it arrives: its read buffer has a
-// maximum, a body that stops getting bytes is cut off, the head and the
-// chunk framing are counted across reads, and eviction knows which
-// connection has waited longest. Its steps: read a head, screen it, read a
+// maximum, a body that stops getting bytes or falls behind its pace is cut
+// off, the head and the chunk framing are counted across reads, and
+// eviction knows which connection has waited longest. Its steps: read a head, screen it, read a
 // body under the budget, have a worker answer, write the answer framed as
 // HTTP says, then read the next head, drain a refused body, or stream.
 //

@@ -71,6 +71,8 @@ inline constexpr std::string_view kServerBusy = "The server is busy; try again";
 
 // The HTTP server's framing and limits (http_server.cpp).
 inline constexpr std::string_view kBodyStalled = "The request body stopped arriving for %1 s";
+inline constexpr std::string_view kBodyTooSlow =
+    "The request body arrives too slowly to be in within %1 s";
 inline constexpr std::string_view kBadTransferEncoding =
     "The Transfer-Encoding %1 is refused: its last coding must be chunked, once";
 inline constexpr std::string_view kUnknownTransferCoding =

@@ -1333,6 +1333,89 @@ TEST(SmallServerTest, StalledBodiesHoldNeitherTheBudgetNorTheConnections) {
   }
 }
 
+TEST(SmallServerTest, BodiesThatFallBehindTheirPaceAreCut) {
+  // Pace: a body's share in 4 s, after a grace of 500 ms.
+  HttpLimits limits = smallLimits();  // four bodies of 64 KiB
+  limits.bodyDeadline = 4s;
+  SmallServer server(limits);
+  ASSERT_GT(server.port(), 0);
+  struct Row {
+    int line;
+    int senders;
+    bool chunked;
+    std::size_t length;     // its Content-Length, or the data of a chunked one
+    Clock::duration pause;  // before the first piece
+    std::size_t piece;      // bytes sent at each interval
+    Clock::duration interval;
+    int status;
+    std::string_view message;  // what a refusal says
+  };
+  const Row rows[] = {
+      // Budget hogs, a byte more often than the stall deadline: cut after the grace.
+      {__LINE__, 4, false, limits.maxBodyBytes, 0ms, 1, 300ms, 408, messages::kBodyTooSlow},
+      {__LINE__, 4, true, limits.maxBodyBytes, 0ms, 1, 300ms, 408, messages::kBodyTooSlow},
+      // Slow but on pace for its own length (not for the largest body), and
+      // silent for most of the grace: taken.
+      {__LINE__, 1, false, 16u << 10, 300ms, 1u << 10, 100ms, 200, {}},
+  };
+  auto piece = [](const Row& row, std::size_t bytes) {
+    if (!row.chunked) return std::string(bytes, 'p');
+    char line[20];
+    std::snprintf(line, sizeof line, "%zx\r\n", bytes);
+    return line + std::string(bytes, 'p') + "\r\n";
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
+    std::string head = row.chunked
+                           ? chunkedPost(server.host(), "/echo")
+                           : "POST /echo HTTP/1.1\r\n" + server.host() +
+                                 "\r\nContent-Length: " + std::to_string(row.length) + "\r\n\r\n";
+    std::vector<std::unique_ptr<RawClient>> senders;
+    std::vector<std::size_t> sent;
+    for (int i = 0; i < row.senders; ++i) {
+      senders.push_back(std::make_unique<RawClient>(server.port()));
+      ASSERT_TRUE(senders.back()->send(head));
+      sent.push_back(0);
+    }
+    auto started = Clock::now();
+    std::this_thread::sleep_for(row.pause);
+    // They send while a normal POST is tried now and then; none may take
+    // the whole body deadline.
+    Clock::time_point accepted{};
+    for (int round = 0; round < 100 && Clock::now() < started + 3s; ++round) {
+      bool sending = false;
+      for (int i = 0; i < row.senders; ++i) {
+        if (senders[i]->readable() || sent[i] >= row.length) continue;
+        std::size_t bytes = std::min(row.piece, row.length - sent[i]);
+        sent[i] += bytes;
+        std::string text = piece(row, bytes);
+        if (row.chunked && sent[i] == row.length) text += "0\r\n\r\n";
+        senders[i]->send(text);
+        sending = true;
+      }
+      if (accepted == Clock::time_point{} &&
+          exchange(server.port(), httpRequest("POST /echo", {server.host()}, "tiny"), 300ms)
+                  .status == 200) {
+        accepted = Clock::now();
+      }
+      if (!sending && accepted != Clock::time_point{}) break;
+      std::this_thread::sleep_for(row.interval);
+    }
+    EXPECT_NE(accepted, Clock::time_point{}) << "a normal POST was never taken";
+    EXPECT_LT(millisecondsOf(accepted - started), 1500);
+    for (int i = 0; i < row.senders; ++i) {
+      senders[i]->readUntil(isWholeReply, 2s);
+      RawReply reply = parseReply(senders[i]->received());
+      EXPECT_EQ(reply.status, row.status) << shown(reply.raw);
+      if (row.status == 200) {
+        EXPECT_EQ(reply.body, std::to_string(row.length) + " bytes by POST");
+      } else {
+        EXPECT_THAT(reply.body, HasSubstr(fixedStart(row.message)));
+      }
+    }
+  }
+}
+
 TEST(SmallServerTest, NewClientsAreAnsweredWhileStallingOnesReconnect) {
   HttpLimits limits = smallLimits();
   SmallServer server(limits);
