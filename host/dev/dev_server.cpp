@@ -325,7 +325,9 @@ DevServer::~DevServer() {
 bool DevServer::bind() {
   Impl& impl = *impl_;
   if (!impl.server_.bind(impl.options_.address, impl.options_.port)) return false;
-  impl.guard_.emplace(impl.server_.port(), impl.options_.allowedHosts);
+  // localhost and [::1] are our names only while we hold [::1] too.
+  impl.guard_.emplace(impl.server_.port(), impl.options_.allowedHosts,
+                      impl.server_.servesIpv6Loopback());
   return true;
 }
 

@@ -1,8 +1,10 @@
 // zel-host: our stand-in for the platform's plugin host, on the command line.
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "host/dev/cli/commands.h"
+#include "host/dev/cli/messages.h"
 #include "host/dev/cli/options.h"
 
 int main(int argc, char** argv) {
@@ -18,5 +20,11 @@ int main(int argc, char** argv) {
     printUsage(stdout);
     return kExitOk;
   }
-  return findCommand(options->command)->run(*options);
+  try {
+    return findCommand(options->command)->run(*options);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(messages::kOutOfMemory.size()),
+                 messages::kOutOfMemory.data());
+    return kExitFailure;
+  }
 }

@@ -22,6 +22,10 @@ inline constexpr std::string_view kLinkMismatch =
 // loaded (printed above this report): %1 how many.
 inline constexpr std::string_view kLoadErrors = "the plugin logged %1 ERROR lines during load";
 
+// A command that ran out of memory (describe of a huge description, a call
+// with a huge reply): said on one line instead of ending the process.
+inline constexpr std::string_view kOutOfMemory = "zel-host: out of memory";
+
 inline constexpr std::string_view kBodyUnreadable = "cannot read the body file %1: %2";
 inline constexpr std::string_view kBadArgument = "--arg %1 is not JSON: %2";
 inline constexpr std::string_view kServing = "zel-host: serving %1 on %2";
