@@ -611,6 +611,11 @@ TEST(YamlReaderTest, AliasesExpandToABoundedNumberOfBytes) {
        "error: Aliases expand to more than 67108864 bytes. Alias \"m\". At line: 68 col: 3"},
   });
 
+  // The budget saturates instead of wrapping for inputs beyond a quarter of
+  // the address space.
+  EXPECT_EQ(formats::maxAliasExpansionBytes(SIZE_MAX), SIZE_MAX);
+  EXPECT_EQ(formats::maxAliasExpansionBytes(SIZE_MAX / 4 + 1), SIZE_MAX);
+
   // An input over 16 MiB may expand to four times its size instead: four
   // copies of 16 MiB and 1 KiB pass 64 MiB and are made, the fifth is refused.
   std::string large = "- &s ";

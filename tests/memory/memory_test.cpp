@@ -122,6 +122,11 @@ TEST(CountingAllocator, ExhaustedMemoryStaysExhaustedUntilTurnedOff) {
   EXPECT_EQ(copy, nullptr);
   EXPECT_EQ(grown, nullptr);
   EXPECT_NE(after, nullptr);
+  // Turned off from the same side as well.
+  failAllocationsFromForTest(0);
+  void* unfailed = allocate(16);
+  EXPECT_NE(unfailed, nullptr);
+  release(unfailed);
   release(first);
   release(after);
   EXPECT_EQ(liveBytes(), live);

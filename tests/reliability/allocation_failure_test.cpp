@@ -581,6 +581,9 @@ TEST(AllocationFailureTest, CatalogueChangesListsAndEventsAreWholeOrAbsent) {
   changed.description = "a description long enough to need a block of its own";
   changed.gameModeName = "a game mode name long enough to need a block of its own";
   changed.properties = richValue();
+  // A variant of a mode of its own beside the stored one: the id's list grows.
+  maps::MapsResource another = stored;
+  another.gameMode = "a mode the stored id does not have yet";
   // What the catalogue holds under `whole`'s id, mode and mutator: all of
   // `whole`, all of `before` (or nothing, for a new id), or something else.
   const auto judge = [&](const maps::MapsResource& whole, const maps::MapsResource* before) {
@@ -617,6 +620,28 @@ TEST(AllocationFailureTest, CatalogueChangesListsAndEventsAreWholeOrAbsent) {
          const Outcome outcome = judge(added, nullptr);
          catalogue.replace(variants);
          return outcome;
+       }},
+      {__LINE__, "a new variant of a stored id",
+       [&](bool) {
+         try {
+           catalogue.update(another);
+         } catch (const std::bad_alloc&) {
+         }
+         memory::failAllocationForTest(0);
+         // Looked up among every variant: a lookup of a mode the id lacks
+         // falls back to another of its variants.
+         std::size_t withMode = 0;
+         bool storedKept = false;
+         for (const maps::MapsResource& variant : catalogue.allVariants()) {
+           withMode += variant.id == another.id && variant.gameMode == another.gameMode;
+           storedKept =
+               storedKept || (variant.id == stored.id && variant.gameMode == stored.gameMode &&
+                              variant.name == stored.name);
+         }
+         catalogue.replace(variants);
+         // The id's other variants stay, whatever became of the new one.
+         if (!storedKept || withMode > 1) return Outcome::Different;
+         return withMode == 1 ? Outcome::Whole : Outcome::Absent;
        }},
       {__LINE__, "a changed variant",
        [&](bool) {
