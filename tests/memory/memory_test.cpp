@@ -122,7 +122,10 @@ TEST(CountingAllocator, ExhaustedMemoryStaysExhaustedUntilTurnedOff) {
   EXPECT_EQ(copy, nullptr);
   EXPECT_EQ(grown, nullptr);
   EXPECT_NE(after, nullptr);
-  // Turned off from the same side as well.
+  // From the very next allocation on, and turned off from the same side.
+  failAllocationsFromForTest(1);
+  EXPECT_EQ(allocate(16), nullptr);
+  EXPECT_EQ(allocate(16), nullptr);
   failAllocationsFromForTest(0);
   void* unfailed = allocate(16);
   EXPECT_NE(unfailed, nullptr);
