@@ -85,8 +85,10 @@ struct HttpLimits {
   // Every byte of a chunked body that is not data: chunk-size lines with
   // their extensions, the line ends after the data, the trailer section.
   std::size_t maxChunkFramingBytes = 256u << 10;
-  // All bodies being read at once; a request that would pass it is answered
-  // 503. A chunked body counts as the largest allowed until it has arrived.
+  // What all bodies being read hold in memory at once. A body holds what
+  // its text holds (what it has received, grown by doubling up to its
+  // Content-Length), never what it announces; a body whose next bytes would
+  // pass the budget is answered 503.
   std::size_t bodyBudgetBytes = 64u << 20;
   std::chrono::milliseconds headDeadline{10'000};  // also how long a kept-alive connection idles
   std::chrono::milliseconds bodyDeadline{60'000};

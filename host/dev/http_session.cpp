@@ -13,6 +13,7 @@
 #include <boost/beast/http/write.hpp>
 
 #include "host/conversions/text_template.h"
+#include "host/dev/http_request_body.h"
 #include "host/dev/messages.h"
 
 namespace zel::host {
@@ -61,6 +62,7 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
         deadline_(socket_.get_executor()),
         pollTimer_(socket_.get_executor()),
         buffer_(server.limits.maxHeadBytes + kReadChunk),
+        share_(server.bodyReserved, server.limits.bodyBudgetBytes),
         lastActivity_(Clock::now()) {
     std::lock_guard lock(server_.sessionsMutex);
     self_ = server_.sessions.insert(server_.sessions.end(), this);
@@ -117,6 +119,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
 
   void readRequest() {
     parser_.emplace();
+    parser_->get().body().share = &share_;
+    parser_->get().body().limit = limits().maxBodyBytes;
     parser_->header_limit(static_cast<std::uint32_t>(limits().maxHeadBytes));
     parser_->body_limit(static_cast<std::uint64_t>(limits().maxBodyBytes));
     request_ = HttpRequest();
@@ -171,7 +175,7 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
 
   // What a chunked body has sent besides its data so far.
   std::size_t framingBytes() const {
-    std::size_t data = parser_->get().body().size();
+    std::size_t data = parser_->get().body().text.size();
     return bodyBytesRead_ > data ? bodyBytesRead_ - data : 0;
   }
 
@@ -211,10 +215,10 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   // of bodyStallDeadline. What waits in the buffer to be parsed has arrived.
   Clock::time_point behindPaceAt() const {
     std::size_t received = bodyBytesRead_ + buffer_.size();
-    if (reserved_ == 0 || received >= reserved_) return Clock::time_point::max();
+    if (paceShare_ == 0 || received >= paceShare_) return Clock::time_point::max();
     std::chrono::duration<double> allowed =
         std::chrono::duration<double>(limits().bodyDeadline) *
-        (static_cast<double>(received) / static_cast<double>(reserved_));
+        (static_cast<double>(received) / static_cast<double>(paceShare_));
     return bodyStarted_ + limits().bodyStallDeadline +
            std::chrono::duration_cast<Clock::duration>(allowed);
   }
@@ -258,6 +262,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   }
 
   void onParseError(beast::error_code error) {
+    // The body's next bytes would pass what all bodies may hold at once.
+    if (share_.refused()) return refuse(503, messages::kServerBusy);
     if (error == http::error::header_limit) return refuseHeadTooLarge();
     if (error == http::error::body_limit) return refuse(413, messages::kBodyTooLarge);
     refuse(400, fillTemplate(messages::kHttpRefused, {"400", "Bad Request"}));
@@ -286,14 +292,11 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
       return openStream();
     }
     if (parser_->is_done()) return dispatch();
-    // A body follows: it must fit in what is left of the budget.
-    std::size_t wanted = limits().maxBodyBytes;
-    if (auto length = parser_->content_length()) wanted = static_cast<std::size_t>(*length);
-    if (server_.bodyReserved + wanted > limits().bodyBudgetBytes) {
-      return refuse(503, messages::kServerBusy);
-    }
-    server_.bodyReserved += wanted;
-    reserved_ = wanted;
+    // A body follows. It holds of the budget what it has received (the
+    // parser's reader takes it as the bytes come), and must come at the
+    // pace of its length, or of the largest body when chunked.
+    paceShare_ = limits().maxBodyBytes;
+    if (auto length = parser_->content_length()) paceShare_ = static_cast<std::size_t>(*length);
     if (const std::string* expect = request_.header("Expect");
         expect != nullptr && equalsIgnoringCase(*expect, "100-continue")) {
       auto text = std::make_shared<std::string>("HTTP/1.1 100 Continue\r\n\r\n");
@@ -372,7 +375,7 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   void dispatch() {
     phase_ = Phase::other;
     evictable_ = false;
-    request_.body = std::move(parser_->get().body());
+    request_.body = std::move(parser_->get().body().text);
     parser_.reset();
     asio::post(server_.workers, [self = shared_from_this()]() mutable {
       HttpResponse response;
@@ -471,8 +474,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   }
 
   void onWritten(beast::error_code error) {
-    releaseBody();
     request_ = HttpRequest();
+    releaseBody();
     lastActivity_ = Clock::now();
     if (error) return close();
     if (drainAfter_) return drain();
@@ -480,9 +483,11 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
     readRequest();
   }
 
+  // The body's text is gone or goes with the request (both held by this
+  // connection alone): its share of the budget comes back.
   void releaseBody() {
-    server_.bodyReserved -= reserved_;
-    reserved_ = 0;
+    share_.giveBack();
+    paceShare_ = 0;
   }
 
   // Sends nothing more and reads what the client still sends, without
@@ -523,8 +528,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
     disarm();
     pollTimer_.cancel();
     socket_.close(ignored);
-    releaseBody();
     parser_.reset();
+    releaseBody();
     buffer_.consume(buffer_.size());
     buffer_.shrink_to_fit();
   }
@@ -646,7 +651,9 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   bool timedOut_ = false;
   BodyCut bodyCut_ = BodyCut::deadline;
   beast::flat_buffer buffer_;
-  std::optional<http::request_parser<http::string_body>> parser_;
+  // Declared before the parser, whose body points at it.
+  BodyBudgetShare share_;
+  std::optional<http::request_parser<HttpRequestBody>> parser_;
   Phase phase_ = Phase::other;
   Clock::time_point headDue_;
   Clock::time_point bodyStarted_;
@@ -656,7 +663,7 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
   HttpRequest request_;
   Clock::time_point started_;
   Clock::time_point lastActivity_;
-  std::size_t reserved_ = 0;
+  std::size_t paceShare_ = 0;  // S of the pace rule, HttpLimits::bodyStallDeadline
   std::size_t drained_ = 0;
   bool keepAlive_ = false;
   bool drainAfter_ = false;

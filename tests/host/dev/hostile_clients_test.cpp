@@ -1073,36 +1073,101 @@ TEST(SmallServerTest, BodiesUpToTheLimitGivenAreTakenAndNoMore) {
   }
 }
 
-TEST(SmallServerTest, AChunkedBodyHoldsTheLargestShareOfTheBudgetUntilItIsIn) {
-  // Budget for four bodies of the largest size.
+TEST(SmallServerTest, ABodyHoldsOfTheBudgetWhatItHasReceived) {
+  // Budget for four bodies of the largest size; a stall deadline that the
+  // probes never reach.
   HttpLimits limits = smallLimits();
+  limits.bodyStallDeadline = 2s;
   SmallServer server(limits);
   ASSERT_GT(server.port(), 0);
-  std::vector<std::unique_ptr<RawClient>> open;
-  for (int i = 0; i < 4; ++i) {
-    open.push_back(std::make_unique<RawClient>(server.port()));
-    ASSERT_TRUE(open.back()->send(chunkedPost(server.host(), "/echo") + "1\r\nx\r\n"));
-  }
-  std::this_thread::sleep_for(100ms);
+  const std::size_t kLargest = limits.maxBodyBytes;
   struct Row {
     int line;
-    std::string request;
-    int status;
+    int bodies;         // connections that start a body
+    bool chunked;       // or a Content-Length of the largest body
+    std::size_t first;  // bytes of data each sends before the probes
+    bool leave;         // then the clients go, or send the rest
+    int mostTaken;      // of the bodies, answered 200 at most, the rest 503
   };
   const Row rows[] = {
-      {__LINE__, httpRequest("POST /echo", {server.host()}, "tiny"), 503},
-      {__LINE__, chunkedPost(server.host(), "/echo") + "0\r\n\r\n", 503},
-      {__LINE__, httpRequest("GET /echo", {server.host()}), 200},
+      // Announced beyond the budget, nothing sent: they hold nothing.
+      {__LINE__, 4, true, 1, false, 4},
+      {__LINE__, 6, false, 0, false, 4},
+      // Bodies that took the whole budget and went: it comes back.
+      {__LINE__, 4, false, 48u << 10, true, 0},
+  };
+  auto chunk = [](std::size_t bytes) {
+    char line[20];
+    std::snprintf(line, sizeof line, "%zx\r\n", bytes);
+    return line + std::string(bytes, 'c') + "\r\n";
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "line " << row.line);
-    EXPECT_EQ(exchange(server.port(), row.request).status, row.status);
+    std::string head = row.chunked
+                           ? chunkedPost(server.host(), "/echo")
+                           : "POST /echo HTTP/1.1\r\n" + server.host() +
+                                 "\r\nContent-Length: " + std::to_string(kLargest) + "\r\n\r\n";
+    std::string first = row.first == 0 ? std::string()
+                        : row.chunked  ? chunk(row.first)
+                                       : std::string(row.first, 'c');
+    std::vector<std::unique_ptr<RawClient>> open;
+    for (int i = 0; i < row.bodies; ++i) {
+      open.push_back(std::make_unique<RawClient>(server.port()));
+      ASSERT_TRUE(open.back()->send(head + first));
+    }
+    std::this_thread::sleep_for(100ms);
+    if (row.leave) {
+      open.clear();
+      std::this_thread::sleep_for(100ms);
+    }
+    // Answered at once, while the bodies are still open.
+    const std::string probes[] = {
+        httpRequest("POST /echo", {server.host()}, "tiny"),
+        chunkedPost(server.host(), "/echo") + "0\r\n\r\n",
+        httpRequest("GET /echo", {server.host()}),
+    };
+    for (const std::string& probe : probes) {
+      RawReply reply = exchange(server.port(), probe);
+      EXPECT_EQ(reply.status, 200) << shown(reply.raw);
+    }
+    // The rest of each body but its end, so that none is answered (and
+    // gives its share back) before all have grown: those whose bytes would
+    // pass the budget are refused, so that no more are taken than it holds.
+    int taken = 0;
+    for (auto& client : open) {
+      if (!row.chunked) client->send(std::string(kLargest - row.first - 1, 'c'));
+    }
+    std::this_thread::sleep_for(100ms);
+    for (auto& client : open) client->send(row.chunked ? "0\r\n\r\n" : "c");
+    for (auto& client : open) {
+      client->readUntil(isWholeReply, 3s);
+      RawReply reply = parseReply(client->received());
+      if (reply.status == 200) {
+        ++taken;
+        continue;
+      }
+      EXPECT_EQ(reply.status, 503) << shown(reply.raw);
+      EXPECT_THAT(reply.body, HasSubstr(std::string(messages::kServerBusy)));
+    }
+    EXPECT_LE(taken, row.mostTaken);
+    if (!row.leave) {
+      EXPECT_GE(taken, 1);
+    }
+    open.clear();
+    std::this_thread::sleep_for(100ms);
   }
-  // One of them ends: its share comes back.
-  open[0]->send("0\r\n\r\n");
-  EXPECT_TRUE(open[0]->readUntil(isWholeReply, 2s)) << shown(open[0]->received());
-  EXPECT_EQ(exchange(server.port(), httpRequest("POST /echo", {server.host()}, "tiny")).status,
-            200);
+  // Every share came back: the budget takes four of the largest bodies.
+  std::vector<std::unique_ptr<RawClient>> full;
+  for (int i = 0; i < 4; ++i) {
+    full.push_back(std::make_unique<RawClient>(server.port()));
+    ASSERT_TRUE(
+        full.back()->send(httpRequest("POST /echo", {server.host()}, std::string(kLargest, 'f'))));
+  }
+  for (auto& client : full) {
+    client->readUntil(isWholeReply, 3s);
+    RawReply reply = parseReply(client->received());
+    EXPECT_EQ(reply.status, 200) << shown(reply.raw);
+  }
 }
 
 TEST(SmallServerTest, ConnectionsEndQuietlyAfterTheHeadDeadline) {
@@ -1298,7 +1363,7 @@ TEST(SmallServerTest, StalledBodiesHoldNeitherTheBudgetNorTheConnections) {
     int status;          // within 2 s, after their stall deadline
   };
   const Row rows[] = {
-      // The body budget: a POST is refused at once, taken after the stall deadline.
+      // Bodies that announce the whole budget and send nothing: a POST is taken.
       {__LINE__, 4, limits.maxBodyBytes, "", httpRequest("POST /echo", {server.host()}, "tiny"),
        200},
       // The connections: one of those waiting for a body makes room.
