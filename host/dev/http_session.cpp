@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -563,7 +564,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
     for (const auto& [name, value] : first.headers) text += name + ": " + value + "\r\n";
     text += "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
     watchClose();
-    queueStream(std::move(text));
+    streamQueued_ = std::move(text);
+    writeStream();
     pollStream();
   }
 
@@ -580,8 +582,22 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
 
   std::size_t unsentStream() const { return streamQueued_.size() + streamWriting_.size(); }
 
-  void queueStream(std::string text) {
-    streamQueued_ += text;
+  // Frames a poll's text as one chunk (none when empty), and the last chunk
+  // once the stream has ended, straight into what waits to be written.
+  void queueChunk(std::string_view text, bool last) {
+    if (!text.empty()) {
+      char size[20];
+      std::snprintf(size, sizeof size, "%zx\r\n", text.size());
+      streamQueued_ += size;
+      streamQueued_ += text;
+      streamQueued_ += "\r\n";
+    }
+    if (last) streamQueued_ += "0\r\n\r\n";
+    writeStream();
+  }
+
+  // Starts writing what is queued, unless a write is under way.
+  void writeStream() {
     if (!streamWriting_.empty() || streamQueued_.empty()) return;
     streamWriting_.swap(streamQueued_);
     // A client that does not read is dropped at the deadline.
@@ -591,7 +607,7 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
                         self->disarm();
                         self->streamWriting_.clear();
                         if (error) return self->close();
-                        if (!self->streamQueued_.empty()) self->queueStream({});
+                        self->writeStream();
                         if (self->streamEnded_) {
                           if (self->unsentStream() == 0) self->finish();
                           return;
@@ -613,17 +629,8 @@ class HttpSession final : public HttpConnection, public std::enable_shared_from_
     } catch (...) {
       more = false;
     }
-    std::string chunked;
-    if (!text.empty()) {
-      char size[20];
-      std::snprintf(size, sizeof size, "%zx\r\n", text.size());
-      chunked = size + text + "\r\n";
-    }
-    if (!more) {
-      chunked += "0\r\n\r\n";
-      streamEnded_ = true;
-    }
-    if (!chunked.empty()) queueStream(std::move(chunked));
+    streamEnded_ = !more;
+    queueChunk(text, streamEnded_);
     if (streamEnded_) {
       if (unsentStream() == 0) finish();
       return;
