@@ -120,7 +120,7 @@ install(TARGETS zel_operator_new EXPORT ZelSdkTargets
         OBJECTS DESTINATION ${CMAKE_INSTALL_LIBDIR}/zel-sdk/objects)
 if(TARGET zel-host)
   install(TARGETS zel-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # zel-host's default plugin, where it looks for it (host/dev/sdk_layout.h).
+  # zel-host's default plugin, where it looks for it (host/dev/new_project/sdk_layout.h).
   install(FILES $<TARGET_FILE:zel_maps> DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(EXPORT ZelSdkTargets NAMESPACE ZelSdk:: DESTINATION ${ZEL_PACKAGE_DIR})

@@ -66,6 +66,16 @@ expect pass own_and_tests_internal "$(tree owninternal binding/v.h=binding/inter
   tests/binding/t.cpp=binding/internal/b.h fuzz/z.cpp=binding/internal/b.h)"
 expect pass host_concerns "$(tree concerns host/calling/c.cpp=host/loading/l.h \
   host/loading/l.h=boundary/b.h host/dev/d.cpp=host/calling/c.h)"
+expect pass dev_concerns "$(tree devconcerns host/dev/cli/c.cpp=host/dev/serving/s.h \
+  host/dev/serving/s.h=host/dev/hosting/h.h host/dev/hosting/h.h=host/dev/documents/d.h \
+  host/dev/documents/d.h=host/h.h host/dev/documents/internal/i.h=host/h.h \
+  host/dev/documents/d.cpp=host/dev/documents/internal/i.h)"
+expect fail dev_serving_reaches_cli "$(tree devup host/dev/serving/s.cpp=host/dev/cli/c.h)" \
+  "host/dev/serving/s.cpp: includes host/dev/cli/c.h; host/dev/serving may include only:"
+expect fail dev_hosting_reaches_serving "$(tree devsideways host/dev/hosting/h.h=host/dev/serving/s.h)" \
+  "host/dev/hosting/h.h: includes host/dev/serving/s.h; host/dev/hosting may include only:"
+expect fail dev_foreign_internal "$(tree devinternal host/dev/serving/s.cpp=host/dev/documents/internal/i.h)" \
+  "includes host/dev/documents/internal/i.h, an internal header of host/dev/documents"
 expect fail sdk_fake_reaches_host "$(tree sdkfake host/sdk_fakes/q.h=host/h.h)" \
   "host/sdk_fakes/q.h: includes host/h.h; host/sdk_fakes may include only:"
 

@@ -10,8 +10,8 @@
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
-#include "host/dev/json_value.h"
-#include "host/dev/messages.h"
+#include "host/dev/documents/json_value.h"
+#include "host/dev/hosting/messages.h"
 
 namespace zel::host::cli {
 

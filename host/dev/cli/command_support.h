@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "host/dev/cli/options.h"
-#include "host/dev/dev_host.h"
+#include "host/dev/hosting/dev_host.h"
 
 namespace zel::host::cli {
 

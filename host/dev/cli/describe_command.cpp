@@ -3,11 +3,12 @@
 #include <string>
 
 #include "host/conversions/text_template.h"
-#include "host/dev/api_document.h"
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
-#include "host/dev/json_value.h"
+#include "host/dev/documents/describe_document.h"
+#include "host/dev/documents/json_value.h"
+#include "host/dev/documents/openapi_document.h"
 
 namespace zel::host::cli {
 

@@ -12,9 +12,9 @@
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
-#include "host/dev/project_name_clash.h"
-#include "host/dev/project_template.h"
-#include "host/dev/sdk_layout.h"
+#include "host/dev/new_project/project_name_clash.h"
+#include "host/dev/new_project/project_template.h"
+#include "host/dev/new_project/sdk_layout.h"
 #include "host/loading/program_path.h"
 
 namespace zel::host::cli {

@@ -8,8 +8,8 @@
 #include "host/conversions/text_template.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
-#include "host/dev/sdk_layout.h"
-#include "host/dev/zel_maps_defaults.h"
+#include "host/dev/hosting/zel_maps_defaults.h"
+#include "host/dev/new_project/sdk_layout.h"
 #include "host/loading/program_path.h"
 
 namespace zel::host::cli {

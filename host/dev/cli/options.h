@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "host/api_version.h"
-#include "host/dev/mock_folder.h"
+#include "host/dev/hosting/mock_folder.h"
 
 namespace zel::host::cli {
 

@@ -10,8 +10,8 @@
 #include "host/dev/cli/command_support.h"
 #include "host/dev/cli/commands.h"
 #include "host/dev/cli/messages.h"
-#include "host/dev/dev_server.h"
-#include "host/dev/file_watcher.h"
+#include "host/dev/hosting/file_watcher.h"
+#include "host/dev/serving/dev_server.h"
 
 namespace zel::host::cli {
 
