@@ -48,7 +48,6 @@ set(ZEL_PUBLIC_HEADERS
     plugin/sdk.h
     plugin/entry.h
     plugin/plugin_base.h
-    plugin/plugin_core.h
     plugin/identity.h
     plugin/plugin_manager_types.h
     plugin/outgoing_request.h

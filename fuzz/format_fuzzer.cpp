@@ -12,7 +12,7 @@
 #include "diagnostics/format.h"
 #include "formats/messages.h"
 #include "maps/messages.h"
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 
 namespace {
 

@@ -105,7 +105,7 @@ bool MapsService::rebuildCatalogue() {
 void MapsService::announceCatalogue() {
   BindingValue defaults;
   BindingValue all;
-  catalogue_.listValues(defaults, all, conversionRegistry());
+  catalogue_.listValues(defaults, all, &registry());
   publishResourceValue(PluginResourceEventType::Update, kDefaultListUri, std::move(defaults));
   publishResourceValue(PluginResourceEventType::Update, kFullListUri, std::move(all));
 }

@@ -12,8 +12,11 @@
 #include "diagnostics/assertion.h"
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
-#include "plugin/internal/messages.h"
+#include "boundary/host_api.h"
+#include "plugin/internal/plugin_access.h"
+#include "plugin/messages.h"
 #include "plugin/plugin_base.h"
+#include "plugin/plugin_manager_types.h"
 
 namespace zel {
 namespace {
@@ -74,39 +77,41 @@ std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName, PluginFactory
 
   // The handshake still succeeds when a step throws: the plugin then offers
   // the functions declared before the failure, and the log says why.
+  plugin::internal::PluginState& state = plugin::internal::PluginAccess::state(*plugin);
   const char* step = text::kSetIdentityStep;
   try {
-    plugin->setIdentity(shortName, backendKind(), host);
+    state.setIdentity(shortName, backendKind(), host);
     step = text::kRegisterPlatformApiStep;
-    plugin->registerPlatformApi(plugin->registry());
+    // The platform's types and events, which the plugin's API may name.
+    registerPluginManagerTypes(plugin->registry());
     step = text::kRegisterApiStep;
     plugin->registerApi();
   } catch (const std::exception& fault) {
-    reportLoadStepFailure(plugin->loadErrors_, shortName, step, fault.what());
+    reportLoadStepFailure(state.loadErrors, shortName, step, fault.what());
   } catch (...) {
-    reportLoadStepFailure(plugin->loadErrors_, shortName, step, nullptr);
+    reportLoadStepFailure(state.loadErrors, shortName, step, nullptr);
   }
   // A structure or enum the API names but the registry lacks fails every
   // value of it; said now, the first call does not blame its caller.
   try {
     for (std::string& line : unresolvedTypeReports(plugin->registry())) {
-      reportLoadError(plugin->loadErrors_, std::move(line));
+      reportLoadError(state.loadErrors, std::move(line));
     }
   } catch (...) {
   }
   try {
-    *plugin->apiDescription() = buildApiDescription(plugin->registry());
+    state.apiDescription = buildApiDescription(plugin->registry());
   } catch (...) {
     // Without memory for the records the host is told of no function.
-    *plugin->apiDescription() = ApiDescription{};
+    state.apiDescription = ApiDescription{};
   }
 
   info->major = ours.major;
   info->minor = ours.minor;
   info->patch = ours.patch;
-  info->entryPoints = plugin->entryPoints();
+  info->entryPoints = &state.entryPoints;
   info->shortName = plugin->names().shortName.c_str();
-  info->description = plugin->apiDescription();
+  info->description = &state.apiDescription;
   info->plugin = plugin.release();
   return 1;
 }

@@ -15,8 +15,6 @@
 
 #include <cstdint>
 
-#include "boundary/host_api.h"
-
 #if defined(_WIN32)
 #define ZEL_EXPORT __declspec(dllexport)
 #else
@@ -36,7 +34,11 @@
 namespace zel {
 
 class PluginBase;
+// The handshake's record (boundary/host_api.h), which the host fills and
+// the plugin answers in.
+struct HostLoadInfo;
 
+// What the exported entry function builds the plugin object with.
 using PluginFactory = PluginBase* (*)();
 
 // Fills words 0-6 of info and returns 1; returns 0 with words 3-6 cleared when

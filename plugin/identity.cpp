@@ -2,7 +2,7 @@
 
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 
 namespace zel {
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 
 namespace zel {
 namespace {

@@ -1,48 +1,136 @@
-// PluginBase: the base class of every plugin object. It holds the plugin's
-// names, the host's version and connection, the API registry into which the
-// plugin declares its types and routes, and the log target that forwards log
-// lines to the host; it wraps each host entry in a virtual operation so the
-// rest of the SDK talks to the host only through the plugin object.
+// PluginBase: the base class of every plugin object. A plugin declares its
+// types and routes in registerApi and subscribes and loads in start; through
+// this class it subscribes to events (typed handlers, counted subscriptions
+// to a URI's JSON-API event, resource listeners), publishes resources and
+// sends requests to other plugins through the host.
 //
 //   class MapsService : public PluginBase {
 //     void registerApi() override;   // declare types and routes
 //     bool start() override;         // subscribe, load
 //   };
+//   subscribe<BindingValue>("OnRegionLocaleChanged", [this](const BindingValue&) { reload(); });
+//   subscribeEvent("/zel-maps/v1/maps");    // counted; "OnJsonApiEvent_zel-maps_v1_maps"
+//   publishResource(PluginResourceEventType::Update, "/zel-maps/v1/maps", maps);
 //
-// The plugin object owns everything it holds from load until shutdown, when
-// it destroys itself.
+// The plugin object owns everything it holds from load until the host calls
+// shutdown, when it stops and destroys itself. Its machinery (host
+// connection, handler, count and listener tables, service proxy, telemetry,
+// log target, entry points) sits behind one pointer
+// (plugin/internal/plugin_state.h). The tables share one mutex, held only to
+// read or change them: handlers run after it is released, so they may
+// subscribe and unsubscribe.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
-#include "boundary/description_records.h"
+#include "api/http_method.h"
+#include "binding/convert_native.h"
+#include "binding/value.h"
 #include "plugin/identity.h"
 #include "plugin/outgoing_request.h"
-#include "plugin/plugin_core.h"
+#include "plugin/plugin_manager_types.h"
 
 namespace zel {
 
-class PluginLogTarget;
+struct HostEvent;
+struct HostResponse;
+class TypeRegistry;
 
-class PluginBase : public PluginCore {
+namespace plugin::internal {
+class PluginAccess;
+struct PluginState;
+}  // namespace plugin::internal
+
+class PluginBase {
  public:
+  // A handler of the events of one name, called with the converted payload.
+  template <typename T>
+  using EventHandler = std::function<void(const T&)>;
+
   PluginBase();
-  ~PluginBase() override;
+  PluginBase(const PluginBase&) = delete;
+  PluginBase& operator=(const PluginBase&) = delete;
+  virtual ~PluginBase();
 
   // Does nothing here; a plugin declares its records and routes.
-  void registerApi() override {}
+  virtual void registerApi() {}
   // Returns true here; a plugin subscribes and loads what it needs.
-  bool start() override { return true; }
+  virtual bool start() { return true; }
+  // Unsubscribes every event name that has a handler, each once, then
+  // empties the handler, service-proxy and listener tables. The
+  // subscription counts stay.
+  virtual void stop();
 
-  const PluginNames& names() const noexcept { return names_; }
-  const std::string& apiPrefix() const noexcept { return apiPrefix_; }
-  const std::vector<std::string>& tags() const noexcept { return tags_; }
-  const PluginApiVersion& hostVersion() const noexcept { return hostVersion_; }
-  TypeRegistry& registry() noexcept { return *registry_; }
+  const PluginNames& names() const noexcept;
+  const std::string& apiPrefix() const noexcept;
+  const std::vector<std::string>& tags() const noexcept;
+  const PluginApiVersion& hostVersion() const noexcept;
+  TypeRegistry& registry() noexcept;
+  const std::string& userAgent() const noexcept;
+  bool shuttingDown() const noexcept;
+
+  // Stores the handler under the exact event name (replacing the previous
+  // one) and subscribes the dispatcher of T with the host, the plugin object
+  // as context. flag is 0 for ordinary subscriptions, 1 for the service
+  // proxy's. An event whose payload does not convert to T is dropped with a
+  // warning, once a second per name at most.
+  template <typename T>
+  void subscribe(std::string_view eventName, std::type_identity_t<EventHandler<T>> handler,
+                 std::uint32_t flag = 0) {
+    subscribeHandler(
+        eventName, typeIdentity<T>().id(),
+        [handler = std::move(handler)](const BindingValue& value, const char* path,
+                                       const TypeRegistry* registry, ConversionStatus& status) {
+          T payload{};
+          toNative(status, payload, value, path, registry);
+          if (status.ok()) handler(payload);
+        },
+        &PluginBase::dispatch<T>, flag);
+  }
+
+  // Counted subscription to the JSON-API event of the URI: the first one for
+  // an event name subscribes the resource-event handler with the host, the
+  // one that brings its count back to 0 unsubscribes it. An unsubscription
+  // of a name whose count is already 0 changes nothing.
+  virtual void subscribeEvent(std::string_view uri);
+  virtual void unsubscribeEvent(std::string_view uri);
+
+  [[nodiscard]] bool hasEventHandler(std::string_view eventName) const;
+  // The count of counted subscriptions of a JSON-API event name (0 when
+  // never subscribed).
+  [[nodiscard]] std::int32_t subscriptionCount(std::string_view jsonApiEventName) const;
+
+  // Publishes the resource as a PluginResourceEvent: once under the URI's
+  // JSON-API event name, then once as "OnJsonApiEvent". Publishes nothing
+  // when the resource or the event does not convert.
+  template <typename T>
+  void publishResource(PluginResourceEventType type, std::string_view uri, const T& resource) {
+    BindingValue data;
+    toValue(data, resource, &registry());
+    if (data.ok()) publishResourceValue(type, uri, std::move(data));
+  }
+  // The same for a resource already converted (with registry()), for a
+  // caller that builds the value without a native copy of the resource.
+  void publishResourceValue(PluginResourceEventType type, std::string_view uri,
+                            BindingValue&& data);
+
+  // Resource events of subscribed URIs reach these listeners: the exact
+  // listener of the event's URI first, then every matching pattern's (a
+  // pattern's "*" stands for one segment). An empty callable is refused
+  // (false); a URI or pattern is "/" prefixed when it lacks one.
+  bool addResourceListener(std::string_view uri, ResourceListener listener);
+  bool addResourcePatternListener(std::string_view pattern, ResourceListener listener);
+  bool removeResourceListener(std::string_view uri);
+  bool removeResourcePatternListener(std::string_view pattern);
 
   // Requests to other plugins through the host (plugin/outgoing_request.h);
   // each blocks until the answer is complete. requestRaw leaves the caller's
@@ -51,7 +139,15 @@ class PluginBase : public PluginCore {
                                                HostResponse& response);
   template <typename T>
   [[nodiscard]] RequestResult<T> request(HttpMethod method, const char* url) {
-    return plugin::internal::request<T>(hostChannel(), registry_.get(), method, url);
+    T result{};
+    RequestResult<void> fetched =
+        fetchInto(method, url, &result,
+                  [](ConversionStatus& status, void* target, const BindingValue& value,
+                     const char* path, const TypeRegistry* registry) {
+                    toNative(status, *static_cast<T*>(target), value, path, registry);
+                  });
+    if (fetched.failed()) return ErrorInfo(fetched.error());
+    return result;
   }
   [[nodiscard]] RequestResult<void> requestWithParameters(
       HttpMethod method, const char* url, std::span<const RequestArgument> parameters);
@@ -61,42 +157,37 @@ class PluginBase : public PluginCore {
   }
 
  private:
-  // The entry function and the host reach the plugin object only here.
-  friend std::int32_t loadPlugin(HostLoadInfo* info, const char* shortName,
-                                 PluginFactory create) noexcept;
+  friend class plugin::internal::PluginAccess;
 
-  // The load handshake: names, tags and the API name prefix from the short
-  // name, and the host's version.
-  void setIdentity(const std::string& shortName, const PluginKind& kind,
-                   const PluginApiVersion& hostVersion);
+  // Converts a delivered value to the payload type and calls the handler;
+  // leaves the failure in status and calls nothing when it does not convert.
+  using ConvertAndRun = std::function<void(const BindingValue& value, const char* path,
+                                           const TypeRegistry* registry, ConversionStatus& status)>;
+  // Converts an answer into the caller's result.
+  using ConvertAnswer = void (*)(ConversionStatus& status, void* target, const BindingValue& value,
+                                 const char* path, const TypeRegistry* registry);
 
-  // The attach sequence: log target, user agent, connection, start.
-  bool attach(HostConnection* connection);
+  void subscribeHandler(std::string_view eventName, std::uint32_t payloadTypeId,
+                        ConvertAndRun run, std::int32_t (*dispatcher)(const HostEvent*),
+                        std::uint32_t flag);
+  // The callback handed to the host for events with payload T: one per
+  // payload type, so a name subscribed again with another type is run only
+  // by the new type's. Nothing it meets escapes to the host.
+  template <typename T>
+  static std::int32_t dispatch(const HostEvent* event) noexcept {
+    return deliver(event, typeIdentity<T>().id());
+  }
+  // Finds the plugin object in the event's context and the handler by the
+  // event's name; an event without a handler of the payload type, or whose
+  // payload does not convert, is dropped. 1 when a handler ran to its end.
+  static std::int32_t deliver(const HostEvent* event, std::uint32_t payloadTypeId) noexcept;
 
-  PluginEntryPoints* entryPoints() noexcept { return &entryPoints_; }
-  ApiDescription* apiDescription() noexcept { return &apiDescription_; }
+  // Sends the request and converts its answer into target; the failure of
+  // either is the result's.
+  RequestResult<void> fetchInto(HttpMethod method, const char* url, void* target,
+                                ConvertAnswer convert);
 
-  // The entry points handed to the host; each catches everything.
-  static std::uint8_t attachEntry(void* plugin, HostConnection* connection) noexcept;
-  static void shutdownEntry(void* plugin) noexcept;
-  static void getMemoryStatsEntry(void* ignored, MemoryStats* stats) noexcept;
-
-  void installLogTarget();
-  // Hands the ERROR lines logged during load to the host's writeLog, which
-  // could not see them then: before attach the plugin's lines go to the
-  // console targets only.
-  void forwardLoadErrors() const;
-
-  PluginApiVersion hostVersion_;
-  std::unique_ptr<PluginLogTarget> logTarget_;
-  PluginNames names_;
-  std::string apiPrefix_;
-  std::vector<std::string> tags_;
-  std::unique_ptr<TypeRegistry> registry_;
-  HostConnection* connection_ = nullptr;
-  PluginEntryPoints entryPoints_{};
-  ApiDescription apiDescription_{};
-  std::vector<std::string> loadErrors_;  // the ERROR lines of the load, in order
+  std::unique_ptr<plugin::internal::PluginState> state_;
 };
 
 }  // namespace zel

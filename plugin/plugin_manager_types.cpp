@@ -1,7 +1,7 @@
 #include "plugin/plugin_manager_types.h"
 
 #include "binding/type_registry.h"
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 
 namespace zel {
 

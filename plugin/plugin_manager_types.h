@@ -69,7 +69,7 @@ struct PluginServiceProxyResponse {
 };
 
 // A listener of the resource events of a URI or pattern
-// (PluginCore::addResourceListener).
+// (PluginBase::addResourceListener).
 using ResourceListener = std::function<void(const PluginResourceEvent&)>;
 
 // Registers the seven types, then the five events with their descriptions,

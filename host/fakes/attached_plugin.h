@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "binding/type_registry.h"
+#include "boundary/host_api.h"
 #include "host/fakes/recording_host_api.h"
 #include "plugin/entry.h"
 #include "plugin/identity.h"

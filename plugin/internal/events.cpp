@@ -1,7 +1,7 @@
 #include "plugin/internal/events.h"
 
 #include "binding/convert_flat.h"
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 
 namespace zel::plugin::internal {
 

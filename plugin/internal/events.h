@@ -1,11 +1,12 @@
-// The handler records of the plugin object's event table, and the steps of
-// delivering an event that do not depend on its payload type. A record
-// holds the callable of one subscription together with the identity of the
-// payload type it takes, so the dispatcher of another type never runs it.
+// EventHandlerRecord: one subscription's handler in the plugin object's
+// event table, its payload type erased: the identity of the payload type
+// the handler takes, and run, which converts a delivered value to that type
+// and calls the handler (PluginBase::subscribe builds it). The dispatcher of
+// another payload type never runs a record that is not of its type.
 //
-//   auto record =
-//   std::make_shared<plugin::internal::TypedEventHandler<PluginResourceEvent>>(onResource); if
-//   (record->payloadTypeId() == typeIdentity<PluginResourceEvent>().id()) (*record)(event);
+//   auto record = std::make_shared<const EventHandlerRecord>(
+//       EventHandlerRecord{typeIdentity<PluginResourceEvent>().id(), std::move(run)});
+//   if (record->payloadTypeId == payloadTypeId) record->run(value, kPayloadPath, registry, status);
 //
 // Records are shared: the dispatcher keeps its copy while the handler runs,
 // even if the subscription is replaced or removed meanwhile.
@@ -13,39 +14,21 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
 
-#include "binding/type_identity.h"
+#include "binding/convert_native.h"
 #include "binding/value.h"
 #include "boundary/flat_value.h"
 
 namespace zel::plugin::internal {
 
-class EventHandlerRecord {
- public:
-  explicit EventHandlerRecord(std::uint32_t payloadTypeId) noexcept
-      : payloadTypeId_(payloadTypeId) {}
-  virtual ~EventHandlerRecord() = default;
-  EventHandlerRecord(const EventHandlerRecord&) = delete;
-  EventHandlerRecord& operator=(const EventHandlerRecord&) = delete;
-
-  [[nodiscard]] std::uint32_t payloadTypeId() const noexcept { return payloadTypeId_; }
-
- private:
-  std::uint32_t payloadTypeId_;
-};
-
-template <typename T>
-class TypedEventHandler final : public EventHandlerRecord {
- public:
-  explicit TypedEventHandler(std::function<void(const T&)> handler)
-      : EventHandlerRecord(typeIdentity<T>().id()), handler_(std::move(handler)) {}
-
-  // Throws std::bad_function_call when the record holds no callable.
-  void operator()(const T& payload) const { handler_(payload); }
-
- private:
-  std::function<void(const T&)> handler_;
+struct EventHandlerRecord {
+  std::uint32_t payloadTypeId = 0;
+  // Leaves the failure in status and calls nothing when the value does not
+  // convert; throws what the handler throws (std::bad_function_call when
+  // there is none).
+  std::function<void(const BindingValue& value, const char* path, const TypeRegistry* registry,
+                     ConversionStatus& status)>
+      run;
 };
 
 // The delivered payload as a value (conversion path "<result>"); false when

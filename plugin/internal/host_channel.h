@@ -16,7 +16,7 @@
 
 #include "boundary/host_api.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 class HostChannel {
  public:
@@ -54,4 +54,4 @@ class HostChannel {
   std::uint32_t pluginHandle_ = 0;
 };
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

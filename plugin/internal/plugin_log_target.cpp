@@ -3,7 +3,7 @@
 #include "boundary/log_level_codes.h"
 #include "diagnostics/log_level.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 // The logger's levels travel to the host unchanged, so they must be the
 // host's codes (diagnostics includes nothing of ours, so it keeps its own).
@@ -19,4 +19,4 @@ bool PluginLogTarget::write(const LogRecord& record) {
   return true;
 }
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

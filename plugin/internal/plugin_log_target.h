@@ -6,7 +6,7 @@
 #include "boundary/host_api.h"
 #include "diagnostics/log_target.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 class PluginLogTarget final : public LogTarget {
  public:
@@ -22,4 +22,4 @@ class PluginLogTarget final : public LogTarget {
   HostApi* api_;
 };
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

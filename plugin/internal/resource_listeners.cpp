@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <utility>
 
-namespace zel {
+namespace zel::plugin::internal {
 namespace {
 
-bool store(plugin::internal::TextTable<SharedResourceListener>& table, std::string_view key,
+bool store(TextTable<SharedResourceListener>& table, std::string_view key,
            ResourceListener listener) {
   if (!listener) return false;
   table.insert_or_assign(rootedUri(key),
@@ -14,7 +14,7 @@ bool store(plugin::internal::TextTable<SharedResourceListener>& table, std::stri
   return true;
 }
 
-bool remove(plugin::internal::TextTable<SharedResourceListener>& table, std::string_view key) {
+bool remove(TextTable<SharedResourceListener>& table, std::string_view key) {
   const auto found = table.find(rootedUri(key));
   if (found == table.end()) return false;
   table.erase(found);
@@ -24,7 +24,7 @@ bool remove(plugin::internal::TextTable<SharedResourceListener>& table, std::str
 }  // namespace
 
 ResourceListeners::ResourceListeners()
-    : exact_(plugin::internal::kTableBuckets), patterns_(plugin::internal::kTableBuckets) {}
+    : exact_(kTableBuckets), patterns_(kTableBuckets) {}
 
 bool ResourceListeners::setExact(std::string_view uri, ResourceListener listener) {
   return store(exact_, uri, std::move(listener));
@@ -58,8 +58,8 @@ void ResourceListeners::collect(std::string_view uri,
 }
 
 void ResourceListeners::clear() {
-  plugin::internal::resetTable(exact_);
-  plugin::internal::resetTable(patterns_);
+  resetTable(exact_);
+  resetTable(patterns_);
 }
 
 bool matchesUriPattern(std::string_view pattern, std::string_view uri) noexcept {
@@ -85,4 +85,4 @@ std::string rootedUri(std::string_view uri) {
   return rooted;
 }
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

@@ -19,7 +19,7 @@
 #include "plugin/internal/events_text_table.h"
 #include "plugin/plugin_manager_types.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 using SharedResourceListener = std::shared_ptr<const ResourceListener>;
 
@@ -48,8 +48,8 @@ class ResourceListeners {
   void clear();
 
  private:
-  plugin::internal::TextTable<SharedResourceListener> exact_;
-  plugin::internal::TextTable<SharedResourceListener> patterns_;
+  TextTable<SharedResourceListener> exact_;
+  TextTable<SharedResourceListener> patterns_;
 };
 
 // Whether pattern matches all of uri. A pattern character other than "*"
@@ -61,4 +61,4 @@ class ResourceListeners {
 // The URI with a leading "/" added when it has none.
 [[nodiscard]] std::string rootedUri(std::string_view uri);
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

@@ -4,17 +4,17 @@
 
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 namespace text = plugin::messages;
 
 ServiceProxy::ServiceProxy(const std::string& shortName)
     : shortName_(shortName),
-      messages_(plugin::internal::kTableBuckets),
-      waiters_(plugin::internal::kTableBuckets),
-      asyncHandlers_(plugin::internal::kTableBuckets) {}
+      messages_(kTableBuckets),
+      waiters_(kTableBuckets),
+      asyncHandlers_(kTableBuckets) {}
 
 std::string ServiceProxy::methodKey(std::string_view serviceName, std::string_view methodName) {
   return formatPositional(text::kServiceProxyKey, serviceName, methodName);
@@ -105,9 +105,9 @@ std::size_t ServiceProxy::keptMessageCount() const {
 
 void ServiceProxy::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
-  plugin::internal::resetTable(waiters_);
-  plugin::internal::resetTable(asyncHandlers_);
-  plugin::internal::resetTable(messages_);
+  resetTable(waiters_);
+  resetTable(asyncHandlers_);
+  resetTable(messages_);
 }
 
 bool ServiceProxy::fulfilLocked(std::string_view key) {
@@ -130,4 +130,4 @@ void ServiceProxy::logFulfilled(std::string_view key) const {
           formatPositional(text::kServiceProxyFulfilled, shortName_, key).c_str());
 }
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

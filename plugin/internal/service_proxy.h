@@ -24,7 +24,7 @@
 #include "plugin/internal/events_text_table.h"
 #include "plugin/plugin_manager_types.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 class ServiceProxy {
  public:
@@ -76,9 +76,9 @@ class ServiceProxy {
 
   const std::string& shortName_;
   mutable std::mutex mutex_;
-  plugin::internal::TextTable<PluginServiceProxyResponse> messages_;
-  plugin::internal::TextTable<Handler> waiters_;
-  plugin::internal::TextTable<Handler> asyncHandlers_;
+  TextTable<PluginServiceProxyResponse> messages_;
+  TextTable<Handler> waiters_;
+  TextTable<Handler> asyncHandlers_;
 };
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

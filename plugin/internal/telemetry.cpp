@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "plugin/internal/messages.h"
+#include "plugin/messages.h"
 #include "plugin/plugin_base.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 std::future<RequestResult<void>> PluginTelemetrySender::sendTelemetryEvent(
     std::string_view eventName, std::span<const RequestArgument> parameters) {
@@ -18,4 +18,4 @@ std::future<RequestResult<void>> PluginTelemetrySender::sendTelemetryEvent(
   return future;
 }
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

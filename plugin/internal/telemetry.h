@@ -1,10 +1,10 @@
-// TelemetrySender: how plugin code reports a named telemetry event with
-// parameters. The sender posts the event to the platform's telemetry
+// TelemetrySender: reports a named telemetry event with parameters for the
+// plugin object. The sender posts the event to the platform's telemetry
 // endpoint, "/telemetry/v1/events/" followed by the name, as an ordinary
 // request through the host; the returned future is already satisfied.
 //
 //   int attempt = 2;
-//   std::future<RequestResult<void>> sent = plugin.telemetry()->sendTelemetryEvent(
+//   std::future<RequestResult<void>> sent = PluginAccess::telemetry(plugin)->sendTelemetryEvent(
 //       "login-start", {requestArgument("attempt", attempt)});
 //   if (sent.get().failed()) ...   // status 400: a parameter did not convert
 //
@@ -20,8 +20,10 @@
 #include "plugin/outgoing_request.h"
 
 namespace zel {
-
 class PluginBase;
+}  // namespace zel
+
+namespace zel::plugin::internal {
 
 class TelemetrySender {
  public:
@@ -52,4 +54,4 @@ class PluginTelemetrySender final : public TelemetrySender {
   PluginBase* plugin_;
 };
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

@@ -4,7 +4,7 @@
 
 #include "binding/type_identity.h"
 
-namespace zel {
+namespace zel::plugin::internal {
 
 bool WarningLimiter::allow(std::string_view name, std::int64_t now) noexcept {
   const std::uint32_t hash = fnv1aHash(name);
@@ -35,4 +35,4 @@ std::int64_t WarningLimiter::steadyNow() noexcept {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

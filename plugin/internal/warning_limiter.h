@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string_view>
 
-namespace zel {
+namespace zel::plugin::internal {
 
 class WarningLimiter {
  public:
@@ -39,4 +39,4 @@ class WarningLimiter {
   std::array<Slot, kSlots> slots_{};
 };
 
-}  // namespace zel
+}  // namespace zel::plugin::internal

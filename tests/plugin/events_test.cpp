@@ -1,6 +1,6 @@
 // Event names, subscriptions, delivery, resource listeners and publication
 // of the plugin object, driven in-process through the recording host.
-#include "plugin/plugin_core.h"
+#include "plugin/plugin_base.h"
 
 #include <algorithm>
 #include <map>
@@ -16,6 +16,7 @@
 #include "host/conversions/host_flat_value.h"
 #include "host/fakes/attached_plugin.h"
 #include "plugin/entry.h"
+#include "plugin/internal/plugin_access.h"
 #include "plugin/internal/resource_listeners.h"
 #include "plugin/internal/warning_limiter.h"
 #include "plugin/json_api_event.h"
@@ -26,6 +27,9 @@ namespace {
 using host::AttachedPlugin;
 using host::HostValue;
 using host::kTestPluginHandle;
+using plugin::internal::matchesUriPattern;
+using plugin::internal::PluginAccess;
+using plugin::internal::WarningLimiter;
 
 TEST(JsonApiEventName, KeepsFourEntriesOrSixForThePlatformConfiguration) {
   struct Row {
@@ -136,7 +140,7 @@ class EventsTest : public testing::Test {
     event.name = name;
     event.payload = flat.value();
     event.context = &plugin();
-    return PluginCore::dispatch<T>(&event);
+    return PluginAccess::dispatch<T>(&event);
   }
 
   AttachedPlugin attached_;
@@ -309,8 +313,8 @@ TEST_F(EventsTest, EventsWithoutHandlerOrConvertiblePayloadReachNoHandler) {
   // Without the plugin object as context there is nothing to look in.
   HostEvent orphan{};
   orphan.name = "OnTestEvent";
-  EXPECT_EQ(PluginCore::dispatch<PluginResourceEvent>(&orphan), 0);
-  EXPECT_EQ(PluginCore::dispatch<PluginResourceEvent>(nullptr), 0);
+  EXPECT_EQ(PluginAccess::dispatch<PluginResourceEvent>(&orphan), 0);
+  EXPECT_EQ(PluginAccess::dispatch<PluginResourceEvent>(nullptr), 0);
 }
 
 TEST_F(EventsTest, NoHandlerFailureCrossesToTheHost) {
@@ -349,7 +353,7 @@ TEST_F(EventsTest, DeliveryOnOneThreadWhileAnotherSubscribes) {
     plugin().unsubscribeEvent(uri);
   }
   deliverer.join();
-  EXPECT_EQ(plugin().serviceProxy().keptMessageCount(), 1u);
+  EXPECT_EQ(PluginAccess::serviceProxy(plugin()).keptMessageCount(), 1u);
   EXPECT_EQ(host().unsubscriptions().size(), static_cast<std::size_t>(kRounds));
   EXPECT_EQ(host().activeSubscriptions().size(), 3u);
 }
@@ -363,7 +367,7 @@ TEST_F(EventsTest, StopUnsubscribesEachHandledNameOnceAndKeepsTheCounts) {
   int listened = 0;
   ASSERT_TRUE(plugin().addResourcePatternListener("/*/*/*",
                                                   [&](const PluginResourceEvent&) { ++listened; }));
-  ASSERT_TRUE(plugin().serviceProxy().addWaiter("w", [](const PluginServiceProxyResponse&) {}));
+  ASSERT_TRUE(PluginAccess::serviceProxy(plugin()).addWaiter("w", [](const PluginServiceProxyResponse&) {}));
   const std::size_t earlier = host().unsubscriptions().size();
   ASSERT_EQ(earlier, 1u);
 
@@ -382,7 +386,7 @@ TEST_F(EventsTest, StopUnsubscribesEachHandledNameOnceAndKeepsTheCounts) {
                                             resourceEvent("/zel-maps/v1/maps", "Create", {})),
             0);
   EXPECT_EQ(listened, 0);
-  EXPECT_FALSE(plugin().serviceProxy().removeWaiter("w"));
+  EXPECT_FALSE(PluginAccess::serviceProxy(plugin()).removeWaiter("w"));
 
   // A second stop finds nothing left to unsubscribe.
   plugin().stop();

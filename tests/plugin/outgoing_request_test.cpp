@@ -15,6 +15,7 @@
 #include "host/fakes/recording_host_api.h"
 #include "memory/memory.h"
 #include "plugin/internal/host_channel.h"
+#include "plugin/internal/request_sending.h"
 
 namespace zel {
 namespace {
@@ -24,6 +25,7 @@ using host::HostValue;
 using host::RecordingHostApi;
 using host::ScriptedResponse;
 using host::ScriptedStream;
+using plugin::internal::HostChannel;
 
 constexpr std::uint32_t kHandle = 0x77;
 

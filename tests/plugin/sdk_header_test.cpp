@@ -1,8 +1,12 @@
 // A plugin written against the one SDK header alone: a route whose handler
-// answers an Outcome, loaded through the entry function's handshake.
+// answers an Outcome, loaded through the entry function's handshake. The
+// test plays the host too, which reads the handshake's records.
 #include "plugin/sdk.h"
 
 #include <gtest/gtest.h>
+
+#include "boundary/description_records.h"
+#include "boundary/host_api.h"
 
 namespace {
 

@@ -12,12 +12,15 @@
 
 #include "diagnostics/log_level.h"
 #include "host/fakes/attached_plugin.h"
+#include "plugin/internal/plugin_access.h"
 
 namespace zel {
 namespace {
 
 using host::AttachedPlugin;
 using host::HostValue;
+using plugin::internal::PluginAccess;
+using plugin::internal::ServiceProxy;
 
 HostValue message(const char* uuid, const char* service, const char* method, const char* payload) {
   return HostValue::makeStructure({
@@ -34,7 +37,7 @@ class ServiceProxyTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(attached_.attached()); }
 
-  ServiceProxy& proxy() { return attached_.plugin().serviceProxy(); }
+  ServiceProxy& proxy() { return PluginAccess::serviceProxy(attached_.plugin()); }
   host::RecordingHostApi& host() { return attached_.host; }
 
   void deliver(const char* event, const HostValue& payload) {

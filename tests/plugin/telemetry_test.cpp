@@ -9,12 +9,15 @@
 
 #include "boundary/method_codes.h"
 #include "host/fakes/attached_plugin.h"
+#include "plugin/internal/plugin_access.h"
 
 namespace zel {
 namespace {
 
 using host::HostValue;
 using host::ScriptedResponse;
+using plugin::internal::PluginAccess;
+using plugin::internal::TelemetrySender;
 
 struct NotRegistered {
   int value = 0;
@@ -31,7 +34,7 @@ class TelemetryTest : public testing::Test {
     ASSERT_NE(telemetry(), nullptr);
   }
 
-  TelemetrySender* telemetry() { return attached_.plugin().telemetry(); }
+  TelemetrySender* telemetry() { return PluginAccess::telemetry(attached_.plugin()); }
   host::RecordingHostApi& host() { return attached_.host; }
 
   host::AttachedPlugin attached_;

@@ -563,7 +563,7 @@ TEST(AllocationFailureTest, CatalogueChangesListsAndEventsAreWholeOrAbsent) {
   rich.assets = {{"icon", "rich.png"}, {"splash", "rich-splash.png"}};
   rich.properties = richValue();
   plugin.service().updateMap(rich);
-  const TypeRegistry* registry = plugin.service().conversionRegistry();
+  const TypeRegistry* registry = &plugin.service().registry();
   enum class Outcome { Whole, Different, Absent };
   maps::MapVariants variants;
   for (maps::MapsResource& variant : plugin.service().listAllMaps()) {

@@ -1,4 +1,4 @@
-#include "plugin/outgoing_request.h"
+#include "plugin/internal/request_sending.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +8,7 @@
 #include "boundary/method_codes.h"
 #include "diagnostics/format.h"
 #include "formats/json_reader.h"
+#include "plugin/messages.h"
 
 namespace zel::plugin::internal {
 namespace {
@@ -153,6 +154,21 @@ RequestResult<void> fetchValue(const HostChannel& host, HttpMethod method, const
   if (!read.ok()) {
     return requestError(plugin::messages::kResponseNotConverted, 0, method, urlText(url),
                         read.errorMessage());
+  }
+  return {};
+}
+
+RequestResult<void> fetchInto(const HostChannel& host, const TypeRegistry* registry,
+                              HttpMethod method, const char* url, void* target,
+                              ConvertAnswer convert) {
+  BindingValue value;
+  RequestResult<void> fetched = fetchValue(host, method, url, value);
+  if (fetched.failed()) return fetched;
+  ConversionStatus status;
+  convert(status, target, value, plugin::messages::kResultPath, registry);
+  if (!status.ok()) {
+    return requestError(plugin::messages::kResponseNotConverted, 0, method, urlText(url),
+                        status.errorMessage());
   }
   return {};
 }
