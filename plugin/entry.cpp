@@ -9,10 +9,10 @@
 
 #include "api/describe_registry.h"
 #include "binding/registry_check.h"
+#include "boundary/host_api.h"
 #include "diagnostics/assertion.h"
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
-#include "boundary/host_api.h"
 #include "plugin/internal/plugin_access.h"
 #include "plugin/messages.h"
 #include "plugin/plugin_base.h"

@@ -167,9 +167,8 @@ class PluginBase {
   using ConvertAnswer = void (*)(ConversionStatus& status, void* target, const BindingValue& value,
                                  const char* path, const TypeRegistry* registry);
 
-  void subscribeHandler(std::string_view eventName, std::uint32_t payloadTypeId,
-                        ConvertAndRun run, std::int32_t (*dispatcher)(const HostEvent*),
-                        std::uint32_t flag);
+  void subscribeHandler(std::string_view eventName, std::uint32_t payloadTypeId, ConvertAndRun run,
+                        std::int32_t (*dispatcher)(const HostEvent*), std::uint32_t flag);
   // The callback handed to the host for events with payload T: one per
   // payload type, so a name subscribed again with another type is run only
   // by the new type's. Nothing it meets escapes to the host.

@@ -24,8 +24,9 @@ void PluginBase::subscribeHandler(std::string_view eventName, std::uint32_t payl
                                   ConvertAndRun run, std::int32_t (*dispatcher)(const HostEvent*),
                                   std::uint32_t flag) {
   const std::string name(eventName);
-  state_->storeHandler(name, std::make_shared<const plugin::internal::EventHandlerRecord>(
-                                 plugin::internal::EventHandlerRecord{payloadTypeId, std::move(run)}));
+  state_->storeHandler(name,
+                       std::make_shared<const plugin::internal::EventHandlerRecord>(
+                           plugin::internal::EventHandlerRecord{payloadTypeId, std::move(run)}));
   state_->host.subscribe(name.c_str(), dispatcher, this, flag);
 }
 

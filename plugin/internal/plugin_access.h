@@ -1,7 +1,7 @@
 // PluginAccess: the SDK's and the tests' way into what a plugin object keeps
 // from its author: its state (plugin/internal/plugin_state.h), the
-// dispatcher the host calls with each event, the service proxy, the
-// telemetry sender and the plugin's handle.
+// dispatcher the host calls with each event, the service proxy and the
+// telemetry sender.
 //
 //   PluginAccess::serviceProxy(plugin).addWaiter("a1b2", onAnswer);
 //   PluginAccess::dispatch<PluginResourceEvent>(&event);   // as the host would
@@ -33,9 +33,6 @@ class PluginAccess {
   // Null until attach.
   static TelemetrySender* telemetry(const PluginBase& plugin) noexcept {
     return state(plugin).telemetry.get();
-  }
-  static std::uint32_t pluginHandle(const PluginBase& plugin) noexcept {
-    return state(plugin).host.pluginHandle();
   }
 };
 

@@ -9,8 +9,7 @@
 
 namespace zel::plugin::internal {
 
-PluginState::PluginState()
-    : eventHandlers(kTableBuckets), subscriptionCounts(kTableBuckets) {}
+PluginState::PluginState() : eventHandlers(kTableBuckets), subscriptionCounts(kTableBuckets) {}
 
 PluginState::~PluginState() = default;
 

@@ -79,10 +79,12 @@ template <typename T>
 RequestResult<T> request(const HostChannel& host, const TypeRegistry* registry, HttpMethod method,
                          const char* url) {
   T result{};
-  RequestResult<void> fetched = fetchInto(
-      host, registry, method, url, &result,
-      [](ConversionStatus& status, void* target, const BindingValue& value, const char* path,
-         const TypeRegistry* types) { toNative(status, *static_cast<T*>(target), value, path, types); });
+  RequestResult<void> fetched =
+      fetchInto(host, registry, method, url, &result,
+                [](ConversionStatus& status, void* target, const BindingValue& value,
+                   const char* path, const TypeRegistry* types) {
+                  toNative(status, *static_cast<T*>(target), value, path, types);
+                });
   if (fetched.failed()) return ErrorInfo(fetched.error());
   return result;
 }

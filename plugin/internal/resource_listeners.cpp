@@ -23,8 +23,7 @@ bool remove(TextTable<SharedResourceListener>& table, std::string_view key) {
 
 }  // namespace
 
-ResourceListeners::ResourceListeners()
-    : exact_(kTableBuckets), patterns_(kTableBuckets) {}
+ResourceListeners::ResourceListeners() : exact_(kTableBuckets), patterns_(kTableBuckets) {}
 
 bool ResourceListeners::setExact(std::string_view uri, ResourceListener listener) {
   return store(exact_, uri, std::move(listener));

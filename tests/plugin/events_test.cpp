@@ -367,7 +367,8 @@ TEST_F(EventsTest, StopUnsubscribesEachHandledNameOnceAndKeepsTheCounts) {
   int listened = 0;
   ASSERT_TRUE(plugin().addResourcePatternListener("/*/*/*",
                                                   [&](const PluginResourceEvent&) { ++listened; }));
-  ASSERT_TRUE(PluginAccess::serviceProxy(plugin()).addWaiter("w", [](const PluginServiceProxyResponse&) {}));
+  ASSERT_TRUE(PluginAccess::serviceProxy(plugin()).addWaiter(
+      "w", [](const PluginServiceProxyResponse&) {}));
   const std::size_t earlier = host().unsubscriptions().size();
   ASSERT_EQ(earlier, 1u);
 
