@@ -14,6 +14,14 @@
 namespace zel {
 namespace {
 
+using api::internal::BuiltDescriptions;
+using api::internal::DescriptionBuilder;
+using api::internal::functionCallback;
+using api::internal::InvocationContext;
+using api::internal::InvocationContextTable;
+using api::internal::RouteDescriptor;
+using api::internal::RouteTable;
+
 const ArgumentLocationNode* locationList(DescriptionBuilder& builder,
                                          const RouteDescriptor& route) {
   const std::size_t count = route.function().arguments().size();

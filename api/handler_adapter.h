@@ -6,15 +6,13 @@
 //   void download(const CallInfo& call, CallResult& result, std::string name);
 //                                      // call-info form that writes the CallResult itself
 //
-//   auto handler = makeFunctionHandler([](std::int64_t id) { return id * 2; }, &function);
-//
 // invoke converts each argument value into its native parameter (the
 // argument's name is the path of the conversion; the CallResult is the
 // conversion status) and keeps the parameters pending; complete calls the
 // operation and copies its outcome into the CallResult (a value converted
-// with the function's result type); the pending parameters go with the
-// token that invoke returned.
-// A result may be a value, an Outcome<T>, or nothing (void, Outcome<void>).
+// with the function's result type). A result may be a value, an Outcome<T>,
+// or nothing (void, Outcome<void>). RouteDeclarer makes the adapters; the
+// templates here only fit a signature to HandlerCore, compiled once.
 //
 // The adapter owns its callable; it refers to its function descriptor, which
 // the registry owns and which outlives it.
@@ -29,12 +27,14 @@
 
 #include "api/call_info.h"
 #include "api/call_result.h"
-#include "api/internal/function_handler.h"
+#include "api/function_handler.h"
 #include "api/outcome.h"
 #include "binding/convert_native.h"
-#include "binding/function_descriptor.h"
 
 namespace zel {
+
+class FunctionDescriptor;
+
 namespace api::internal {
 
 template <typename... A>
@@ -59,6 +59,10 @@ struct CallableSignature<R (C::*)(A...) noexcept> : CallableSignature<R (*)(A...
 template <typename C, typename R, typename... A>
 struct CallableSignature<R (C::*)(A...) const noexcept> : CallableSignature<R (*)(A...)> {};
 
+template <typename Callable>
+using SignatureOf = CallableSignature<
+    std::conditional_t<std::is_function_v<Callable>, std::add_pointer_t<Callable>, Callable>>;
+
 template <typename T>
 struct OutcomeValue {
   using Type = T;  // a plain result
@@ -72,46 +76,69 @@ struct OutcomeValue<Outcome<T>> {
 // and CallResult parameters of the call-info forms).
 template <typename Parameters>
 struct FormOf {
-  using Form = PlainForm;
+  static constexpr HandlerForm kForm = HandlerForm::Plain;
   using Native = Parameters;
 };
 template <typename First, typename... Rest>
 requires std::is_same_v<std::remove_cvref_t<First>, CallInfo>
 struct FormOf<TypeList<First, Rest...>> {
-  using Form = CallInfoForm;
+  static constexpr HandlerForm kForm = HandlerForm::CallInfo;
   using Native = TypeList<Rest...>;
 };
 template <typename First, typename Second, typename... Rest>
 requires(std::is_same_v<std::remove_cvref_t<First>, CallInfo>&&
              std::is_same_v<Second, CallResult&>) struct FormOf<TypeList<First, Second, Rest...>> {
-  using Form = CallInfoResultForm;
+  static constexpr HandlerForm kForm = HandlerForm::CallInfoResult;
   using Native = TypeList<Rest...>;
 };
 
-// The CallInfo handed to a call-info form when none was given.
-const CallInfo& emptyCallInfo() noexcept;
+// The parameter types a handler receives from the function's arguments, in
+// order, and the native type of its result value (void when it has none).
+template <typename Callable>
+using HandlerArguments =
+    typename FormOf<typename SignatureOf<std::decay_t<Callable>>::Parameters>::Native;
+template <typename Callable>
+using HandlerResultValue = std::remove_cvref_t<typename OutcomeValue<
+    std::remove_cvref_t<typename SignatureOf<std::decay_t<Callable>>::Result>>::Type>;
 
-// Copies an error outcome into the CallResult: the message as its error
-// result, then pass-through fields, status, reason and headers.
-void deliverError(CallResult& call, ErrorOutcome&& error);
-// A successful outcome: status 0, no reason or headers.
-void deliverSuccess(CallResult& call);
+// What every adapter does whatever its signature.
+class HandlerCore : public FunctionHandler {
+ protected:
+  // Without a function, named types are looked up in registry.
+  HandlerCore(const FunctionDescriptor* function, const TypeRegistry* registry) noexcept;
 
-template <typename Callable, typename Result, typename Form, typename Native>
+  // The argument's name, the path of its conversion ("" when there is none).
+  [[nodiscard]] const char* argumentPath(std::size_t index) const noexcept;
+  // The types the function was declared with; null when it has none, so the
+  // adapter looks the native type up (it may have been registered later).
+  [[nodiscard]] const TypeDescriptor* argumentType(std::size_t index) const noexcept;
+  [[nodiscard]] const TypeDescriptor* resultType() const noexcept;
+  // The CallInfo handed to a call-info form: info, or an empty one.
+  [[nodiscard]] static const CallInfo& callInfoOr(const CallInfo* info) noexcept;
+  // Copies an error outcome into the CallResult: the message as its error
+  // result, then pass-through fields, status, reason and headers.
+  static void deliverError(CallResult& call, ErrorOutcome&& error);
+  // A successful outcome: status 0, no reason or headers.
+  static void deliverSuccess(CallResult& call);
+
+  const TypeRegistry* registry_;
+
+ private:
+  const FunctionDescriptor* function_;
+};
+
+template <typename Callable, typename Result, HandlerForm kForm, typename Native>
 class HandlerAdapter;
 
-template <typename Callable, typename Result, typename Form, typename... Args>
-class HandlerAdapter<Callable, Result, Form, TypeList<Args...>> final : public FunctionHandler {
+template <typename Callable, typename Result, HandlerForm kForm, typename... Args>
+class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public HandlerCore {
  public:
   using Parameters = std::tuple<std::remove_cvref_t<Args>...>;
-  using PlainResult = std::remove_cvref_t<Result>;
-  using Value = std::remove_cvref_t<typename OutcomeValue<PlainResult>::Type>;
+  using Value = std::remove_cvref_t<typename OutcomeValue<std::remove_cvref_t<Result>>::Type>;
 
   HandlerAdapter(Callable callable, const FunctionDescriptor* function,
                  const TypeRegistry* registry)
-      : callable_(std::move(callable)),
-        function_(function),
-        registry_(function != nullptr ? &function->registry() : registry) {}
+      : HandlerCore(function, registry), callable_(std::move(callable)) {}
 
   PendingToken invoke(CallResult& call, std::span<const BindingValue> arguments,
                       std::uint32_t) override {
@@ -119,7 +146,10 @@ class HandlerAdapter<Callable, Result, Form, TypeList<Args...>> final : public F
       return {};
     } else {
       auto pending = std::make_unique<Parameters>();
-      convertAll(call, arguments, *pending, std::index_sequence_for<Args...>{});
+      [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (convert<I>(call, arguments, std::get<I>(*pending)), ...);
+      }
+      (std::index_sequence_for<Args...>{});
       return PendingToken::of(std::move(pending));
     }
   }
@@ -128,104 +158,65 @@ class HandlerAdapter<Callable, Result, Form, TypeList<Args...>> final : public F
                 std::uint32_t) override {
     if constexpr (sizeof...(Args) == 0) {
       run(call, info, std::tuple<>{}, std::index_sequence<>{});
-    } else {
-      Parameters* parameters = token.get<Parameters>();
-      if (parameters == nullptr) return;
+    } else if (Parameters* parameters = token.get<Parameters>()) {
       run(call, info, *parameters, std::index_sequence_for<Args...>{});
     }
   }
 
-  const TypeIdentity& callForm() const noexcept override { return typeIdentity<Form>(); }
+  HandlerForm form() const noexcept override { return kForm; }
 
  private:
-  template <std::size_t... I>
-  void convertAll(CallResult& call, std::span<const BindingValue> arguments, Parameters& parameters,
-                  std::index_sequence<I...>) {
-    (convertOne<I>(call, arguments, std::get<I>(parameters)), ...);
-  }
-
   template <std::size_t I, typename T>
-  void convertOne(CallResult& call, std::span<const BindingValue> arguments, T& target) {
+  void convert(CallResult& call, std::span<const BindingValue> arguments, T& target) {
     if (!call.result.ok()) return;
     const ValueNode& input = I < arguments.size() ? static_cast<const ValueNode&>(arguments[I])
                                                   : ValueNode::sharedEmpty();
-    const ArgumentDescriptor* argument = function_ != nullptr && I < function_->arguments().size()
-                                             ? &function_->arguments()[I]
-                                             : nullptr;
-    const char* path = argument != nullptr ? argument->name().c_str() : "";
-    // A type registered after the route was declared is found by its identity.
-    const TypeDescriptor* type = argument != nullptr && argument->type().type != nullptr
-                                     ? argument->type().type
-                                     : namedTypeOf<T>(registry_);
-    zel::toNative(call.result, target, input, path, type, registry_);
+    const TypeDescriptor* type = argumentType(I);
+    if (type == nullptr) type = namedTypeOf<T>(registry_);
+    zel::toNative(call.result, target, input, argumentPath(I), type, registry_);
   }
 
   template <typename Tuple, std::size_t... I>
   void run(CallResult& call, const CallInfo* info, Tuple&& parameters, std::index_sequence<I...>) {
-    const CallInfo& callInfo = info != nullptr ? *info : emptyCallInfo();
-    if constexpr (std::is_same_v<Form, CallInfoResultForm>) {
-      callable_(callInfo, call, static_cast<Args&&>(std::get<I>(parameters))...);
-    } else if constexpr (std::is_void_v<Result>) {
-      if constexpr (std::is_same_v<Form, CallInfoForm>) {
-        callable_(callInfo, static_cast<Args&&>(std::get<I>(parameters))...);
-      } else {
-        callable_(static_cast<Args&&>(std::get<I>(parameters))...);
-      }
-      deliverSuccess(call);
+    auto operation = [&](auto&... leading) -> decltype(auto) {
+      return callable_(leading..., static_cast<Args&&>(std::get<I>(parameters))...);
+    };
+    const CallInfo& callInfo = callInfoOr(info);
+    if constexpr (kForm == HandlerForm::CallInfoResult) {
+      operation(callInfo, call);
+    } else if constexpr (kForm == HandlerForm::CallInfo) {
+      finish(call, [&]() -> decltype(auto) { return operation(callInfo); });
     } else {
-      if constexpr (std::is_same_v<Form, CallInfoForm>) {
-        deliver(call, callable_(callInfo, static_cast<Args&&>(std::get<I>(parameters))...));
-      } else {
-        deliver(call, callable_(static_cast<Args&&>(std::get<I>(parameters))...));
-      }
+      finish(call, [&]() -> decltype(auto) { return operation(); });
     }
   }
 
-  template <typename R>
-  void deliver(CallResult& call, R&& result) {
-    if constexpr (std::is_same_v<PlainResult, Outcome<Value>>) {
-      if (!result.ok()) {
-        deliverError(call, std::move(result.error()));
-        return;
-      }
+  template <typename Operation>
+  void finish(CallResult& call, Operation&& operation) {
+    if constexpr (std::is_void_v<Result>) {
+      operation();
       deliverSuccess(call);
-      if constexpr (!std::is_void_v<Value>) deliverValue(call, result.value());
+    } else if constexpr (std::is_same_v<std::remove_cvref_t<Result>, Outcome<Value>>) {
+      auto&& outcome = operation();
+      if (!outcome.ok()) return deliverError(call, std::move(outcome.error()));
+      deliverSuccess(call);
+      if constexpr (!std::is_void_v<Value>) deliverValue(call, outcome.value());
     } else {
+      auto&& value = operation();
       deliverSuccess(call);
-      deliverValue(call, result);
+      deliverValue(call, value);
     }
   }
 
   template <typename V>
   void deliverValue(CallResult& call, const V& value) {
-    const TypeDescriptor* type = function_ != nullptr && function_->result().type != nullptr
-                                     ? function_->result().type
-                                     : namedTypeOf<V>(registry_);
+    const TypeDescriptor* type = resultType();
+    if (type == nullptr) type = namedTypeOf<V>(registry_);
     zel::toValue(call.result, value, type, registry_);
   }
 
   Callable callable_;
-  const FunctionDescriptor* function_;
-  const TypeRegistry* registry_;
 };
-
-template <typename Callable>
-using SignatureOf = CallableSignature<
-    std::conditional_t<std::is_function_v<Callable>, std::add_pointer_t<Callable>, Callable>>;
-
-}  // namespace api::internal
-
-// The parameter types a handler receives from the function's arguments, in
-// order (the CallInfo and CallResult of the call-info forms excluded).
-template <typename Callable>
-using HandlerArguments = typename api::internal::FormOf<
-    typename api::internal::SignatureOf<std::decay_t<Callable>>::Parameters>::Native;
-
-// The native type of the handler's result value (void when it has none).
-template <typename Callable>
-using HandlerResultValue =
-    std::remove_cvref_t<typename api::internal::OutcomeValue<std::remove_cvref_t<
-        typename api::internal::SignatureOf<std::decay_t<Callable>>::Result>>::Type>;
 
 // The adapter of a callable. function gives the argument names, their types
 // and the result type; without it, named types are looked up in registry.
@@ -233,14 +224,15 @@ template <typename Callable>
 [[nodiscard]] std::unique_ptr<FunctionHandler> makeFunctionHandler(
     Callable callable, const FunctionDescriptor* function, const TypeRegistry* registry = nullptr) {
   using Decayed = std::decay_t<Callable>;
-  using Signature = api::internal::SignatureOf<Decayed>;
-  using Form = api::internal::FormOf<typename Signature::Parameters>;
-  static_assert(!std::is_same_v<typename Form::Form, CallInfoResultForm> ||
-                    std::is_void_v<typename Signature::Result>,
-                "a handler that writes its CallResult returns nothing");
-  return std::make_unique<api::internal::HandlerAdapter<
-      Decayed, typename Signature::Result, typename Form::Form, typename Form::Native>>(
+  using Signature = SignatureOf<Decayed>;
+  using Form = FormOf<typename Signature::Parameters>;
+  static_assert(
+      Form::kForm != HandlerForm::CallInfoResult || std::is_void_v<typename Signature::Result>,
+      "a handler that writes its CallResult returns nothing");
+  return std::make_unique<
+      HandlerAdapter<Decayed, typename Signature::Result, Form::kForm, typename Form::Native>>(
       std::move(callable), function, registry);
 }
 
+}  // namespace api::internal
 }  // namespace zel

@@ -2,10 +2,39 @@
 
 #include <string>
 
+#include "api/argument_location.h"
 #include "api/function_name.h"
+#include "api/internal/route_descriptor.h"
+#include "binding/type_registry.h"
 #include "boundary/description_records.h"
 
 namespace zel {
+
+using api::internal::RouteTable;
+
+FunctionBuilder& FunctionBuilder::pathArgument(std::string_view name,
+                                               std::string_view description) {
+  return nextArgument(ArgumentLocation::Path, name, description);
+}
+
+FunctionBuilder& FunctionBuilder::bodyArgument(std::string_view name,
+                                               std::string_view description) {
+  return nextArgument(ArgumentLocation::Body, name, description);
+}
+
+FunctionBuilder& FunctionBuilder::queryArgument(std::string_view name,
+                                                std::string_view description) {
+  return nextArgument(ArgumentLocation::Query, name, description);
+}
+
+FunctionBuilder& FunctionBuilder::headerArgument(std::string_view name,
+                                                 std::string_view description) {
+  return nextArgument(ArgumentLocation::Header, name, description);
+}
+
+FunctionBuilder& FunctionBuilder::argument(std::string_view name, std::string_view description) {
+  return nextArgument(ArgumentLocation::Any, name, description);
+}
 
 FunctionBuilder& FunctionBuilder::nextArgument(ArgumentLocation location, std::string_view name,
                                                std::string_view description) {
@@ -26,6 +55,16 @@ FunctionBuilder& FunctionBuilder::help(std::string_view text) {
   return *this;
 }
 
+FunctionBuilder& FunctionBuilder::returnsType(FactsOf result, std::uint32_t status,
+                                              std::string_view meaning) {
+  if (!alreadyDeclared_ && function_->result().kind == TypeKind::None) {
+    const api::internal::NativeFacts facts = result(function_->registry());
+    function_->setResult(facts.type);
+    function_->setResultNamedIdentity(facts.namedIdentity);
+  }
+  return returns(status, meaning);
+}
+
 FunctionBuilder& FunctionBuilder::returns(std::uint32_t status, std::string_view meaning) {
   if (!alreadyDeclared_) {
     route_->addTextList({kFactReturns, std::to_string(status), std::string(meaning)});
@@ -43,26 +82,39 @@ FunctionBuilder& FunctionBuilder::errors(std::initializer_list<StatusMeaning> st
 
 namespace api::internal {
 
-RegisteredFunction RouteDeclarations::registerFunction(HttpMethod method,
-                                                       std::string_view urlTemplate) {
-  // The handler belongs to the route descriptor; the function keeps none.
-  return registry_->registerFunction(functionName(method, urlTemplate), nullptr);
-}
-
 void RouteDeclarations::setPluginVersion(std::string_view version) {
   registry_->attachment<RouteTable>().setPluginVersion(version);
 }
 
-FunctionBuilder RouteDeclarations::finishDeclaration(HttpMethod method,
-                                                     std::string_view urlTemplate,
-                                                     FunctionDescriptor& function,
-                                                     RouteDescriptor& route, bool existed) {
+FunctionBuilder RouteDeclarations::declare(HttpMethod method, std::string_view urlTemplate,
+                                           Describe describe, Make make, void* handler) {
+  // The handler belongs to the route descriptor; the function keeps none.
+  const RegisteredFunction registered =
+      registry_->registerFunction(functionName(method, urlTemplate), nullptr);
+  FunctionDescriptor& function = *registered.function;
+  if (!registered.alreadyRegistered) describe(function, *registry_);
+  auto [route, existed] = registry_->attachment<RouteTable>().findOrCreate(
+      function, [&] { return make(handler, function); });
   if (!existed) {
-    route.setUrlTemplate(urlTemplate);
-    route.setMethod(method);
+    route->setUrlTemplate(urlTemplate);
+    route->setMethod(method);
     for (const std::string& tag : tags_) function.addTag(tag);
   }
-  return FunctionBuilder(function, route, existed);
+  return FunctionBuilder(function, *route, existed);
+}
+
+void RouteDeclarations::describeFunction(FunctionDescriptor& function,
+                                         std::span<const NativeFacts> arguments,
+                                         const NativeFacts& result) {
+  for (const NativeFacts& argument : arguments) {
+    function.addArgument(argument.type).setNamedIdentity(argument.namedIdentity);
+  }
+  // A std::optional parameter is an argument that may be absent.
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    function.argument(i).setOptional(arguments[i].optional);
+  }
+  function.setResult(result.type);
+  function.setResultNamedIdentity(result.namedIdentity);
 }
 
 }  // namespace api::internal

@@ -2,8 +2,8 @@
 // templates. Each declaration registers a function named after the method
 // and template (GET "/zel-maps/v1/map/{id}" declares GetZelMapsV1MapById),
 // whose arguments and result come from the handler's signature, and records
-// its RouteDescriptor; the FunctionBuilder returned names the arguments in
-// order and says where requests give them.
+// its route; the FunctionBuilder returned names the arguments in order and
+// says where requests give them (api/argument_location.h).
 //
 //   RouteDeclarer routes(*this);   // a plugin object: its registry and tags
 //   routes.declare(HttpMethod::Get, "/zel-maps/v1/map/{id}", &MapsService::getMapById)
@@ -22,33 +22,54 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
-#include "api/argument_location.h"
 #include "api/handler_adapter.h"
 #include "api/http_method.h"
-#include "api/internal/route_descriptor.h"
 #include "binding/convert_native.h"
-#include "binding/type_registry.h"
+#include "binding/type_registry.h"  // routes and the types they use share the registry
 
 namespace zel {
 
+enum class ArgumentLocation : std::uint32_t;
+
 namespace api::internal {
 
-// The identity of the structure or enum that native type T names (T itself,
-// or its elements'); null when it names none.
+class RouteDeclarations;
+class RouteDescriptor;
+
+// What a declaration records of one parameter, or of the result, of a
+// handler: its type, the structure or enum it names (itself, or its
+// elements'; null when none) and whether it may be absent (std::optional).
+struct NativeFacts {
+  TypeRef type;
+  const TypeIdentity* namedIdentity = nullptr;
+  bool optional = false;
+};
+
 template <typename T>
 [[nodiscard]] const TypeIdentity* namedIdentityOf() noexcept {
-  if constexpr (std::is_void_v<T>) {
-    return nullptr;
-  } else if constexpr (std::is_void_v<typename NativeType<T>::NamedType>) {
-    return nullptr;
+  if constexpr (!std::is_void_v<T>) {
+    if constexpr (!std::is_void_v<typename NativeType<T>::NamedType>) {
+      return &typeIdentity<typename NativeType<T>::NamedType>();
+    }
+  }
+  return nullptr;
+}
+
+template <typename T>
+[[nodiscard]] NativeFacts nativeFactsOf(const TypeRegistry& registry) {
+  using U = std::remove_cvref_t<T>;
+  if constexpr (std::is_void_v<U>) {
+    return {};
   } else {
-    return &typeIdentity<typename NativeType<T>::NamedType>();
+    return {typeRefOf<U>(registry), namedIdentityOf<U>(), isOptionalNative<U>};
   }
 }
 
@@ -63,30 +84,16 @@ struct StatusMeaning {
 // Names the arguments of a declared function one by one, from index 0 up.
 class FunctionBuilder {
  public:
-  FunctionBuilder(FunctionDescriptor& function, RouteDescriptor& route,
-                  bool alreadyDeclared) noexcept
-      : function_(&function), route_(&route), alreadyDeclared_(alreadyDeclared) {}
-
   // The next argument, given by a placeholder of the URL template.
-  FunctionBuilder& pathArgument(std::string_view name, std::string_view description = {}) {
-    return nextArgument(ArgumentLocation::Path, name, description);
-  }
+  FunctionBuilder& pathArgument(std::string_view name, std::string_view description = {});
   // The next argument, given by the request body.
-  FunctionBuilder& bodyArgument(std::string_view name, std::string_view description = {}) {
-    return nextArgument(ArgumentLocation::Body, name, description);
-  }
+  FunctionBuilder& bodyArgument(std::string_view name, std::string_view description = {});
   // The next argument, given by the query string.
-  FunctionBuilder& queryArgument(std::string_view name, std::string_view description = {}) {
-    return nextArgument(ArgumentLocation::Query, name, description);
-  }
+  FunctionBuilder& queryArgument(std::string_view name, std::string_view description = {});
   // The next argument, given by a request header (named in lower case by the host).
-  FunctionBuilder& headerArgument(std::string_view name, std::string_view description = {}) {
-    return nextArgument(ArgumentLocation::Header, name, description);
-  }
+  FunctionBuilder& headerArgument(std::string_view name, std::string_view description = {});
   // The next argument, given by any source.
-  FunctionBuilder& argument(std::string_view name, std::string_view description = {}) {
-    return nextArgument(ArgumentLocation::Any, name, description);
-  }
+  FunctionBuilder& argument(std::string_view name, std::string_view description = {});
   FunctionBuilder& description(std::string_view text);
   FunctionBuilder& help(std::string_view text);
 
@@ -96,11 +103,7 @@ class FunctionBuilder {
   // that result's type.
   template <typename T>
   FunctionBuilder& returns(std::uint32_t status, std::string_view meaning) {
-    if (!alreadyDeclared_ && function_->result().kind == TypeKind::None) {
-      function_->setResult(typeRefOf<T>(function_->registry()));
-      function_->setResultNamedIdentity(api::internal::namedIdentityOf<T>());
-    }
-    return returns(status, meaning);
+    return returnsType(&api::internal::nativeFactsOf<T>, status, meaning);
   }
   FunctionBuilder& returns(std::uint32_t status, std::string_view meaning);
   // The statuses the route may fail with, and what each means there.
@@ -108,21 +111,27 @@ class FunctionBuilder {
 
   [[nodiscard]] bool alreadyDeclared() const noexcept { return alreadyDeclared_; }
   [[nodiscard]] const FunctionDescriptor& function() const noexcept { return *function_; }
-  [[nodiscard]] const RouteDescriptor& route() const noexcept { return *route_; }
 
  private:
+  friend class api::internal::RouteDeclarations;
+  using FactsOf = api::internal::NativeFacts (*)(const TypeRegistry&);
+
+  FunctionBuilder(FunctionDescriptor& function, api::internal::RouteDescriptor& route,
+                  bool alreadyDeclared) noexcept
+      : function_(&function), route_(&route), alreadyDeclared_(alreadyDeclared) {}
   FunctionBuilder& nextArgument(ArgumentLocation location, std::string_view name,
                                 std::string_view description);
+  FunctionBuilder& returnsType(FactsOf result, std::uint32_t status, std::string_view meaning);
 
   FunctionDescriptor* function_;
-  RouteDescriptor* route_;
+  api::internal::RouteDescriptor* route_;
   bool alreadyDeclared_;
   std::size_t index_ = 0;
 };
 
 namespace api::internal {
 
-// The registry side of a declaration, shared by every handler type.
+// The registry side of a declaration, compiled once for every handler type.
 class RouteDeclarations {
  public:
   RouteDeclarations(TypeRegistry& registry, std::vector<std::string> tags)
@@ -131,39 +140,39 @@ class RouteDeclarations {
   template <typename Handler>
   FunctionBuilder declareHandler(HttpMethod method, std::string_view urlTemplate,
                                  Handler&& handler) {
-    const RegisteredFunction registered = registerFunction(method, urlTemplate);
-    FunctionDescriptor& function = *registered.function;
-    if (!registered.alreadyRegistered) describeSignature<std::decay_t<Handler>>(function);
-    auto [route, existed] = registry_->attachment<RouteTable>().findOrCreate(
-        function, [&] { return makeFunctionHandler(std::forward<Handler>(handler), &function); });
-    return finishDeclaration(method, urlTemplate, function, *route, existed);
+    void* callable = const_cast<void*>(static_cast<const void*>(std::addressof(handler)));
+    return declare(method, urlTemplate, &describe<std::decay_t<Handler>>, &make<Handler>, callable);
   }
 
   [[nodiscard]] TypeRegistry& registry() const noexcept { return *registry_; }
-  [[nodiscard]] const std::vector<std::string>& tags() const noexcept { return tags_; }
   void setPluginVersion(std::string_view version);
 
  private:
-  RegisteredFunction registerFunction(HttpMethod method, std::string_view urlTemplate);
-  FunctionBuilder finishDeclaration(HttpMethod method, std::string_view urlTemplate,
-                                    FunctionDescriptor& function, RouteDescriptor& route,
-                                    bool existed);
+  using Describe = void (*)(FunctionDescriptor& function, const TypeRegistry& registry);
+  using Make = std::unique_ptr<FunctionHandler> (*)(void* handler, FunctionDescriptor& function);
 
-  // The arguments and the result of a new function, from the handler.
+  // Registers the function (described by describe when it is new) and
+  // creates its route with the handler make returns, unless it exists.
+  FunctionBuilder declare(HttpMethod method, std::string_view urlTemplate, Describe describe,
+                          Make make, void* handler);
+  static void describeFunction(FunctionDescriptor& function, std::span<const NativeFacts> arguments,
+                               const NativeFacts& result);
+
   template <typename Handler>
-  void describeSignature(FunctionDescriptor& function) {
-    addArguments(function, static_cast<HandlerArguments<Handler>*>(nullptr));
-    function.setResult(typeRefOf<HandlerResultValue<Handler>>(*registry_));
-    function.setResultNamedIdentity(namedIdentityOf<HandlerResultValue<Handler>>());
+  static void describe(FunctionDescriptor& function, const TypeRegistry& registry) {
+    describeWith(function, registry, static_cast<HandlerArguments<Handler>*>(nullptr),
+                 nativeFactsOf<HandlerResultValue<Handler>>(registry));
   }
   template <typename... A>
-  void addArguments(FunctionDescriptor& function, TypeList<A...>*) {
-    (function.addArgument(typeRefOf<std::remove_cvref_t<A>>(*registry_))
-         .setNamedIdentity(namedIdentityOf<std::remove_cvref_t<A>>()),
-     ...);
-    // A std::optional parameter is an argument that may be absent.
-    [[maybe_unused]] std::size_t index = 0;
-    (function.argument(index++).setOptional(isOptionalNative<std::remove_cvref_t<A>>), ...);
+  static void describeWith(FunctionDescriptor& function, const TypeRegistry& registry,
+                           TypeList<A...>*, const NativeFacts& result) {
+    const NativeFacts arguments[] = {nativeFactsOf<A>(registry)..., NativeFacts{}};
+    describeFunction(function, std::span(arguments, sizeof...(A)), result);
+  }
+  template <typename Handler>
+  static std::unique_ptr<FunctionHandler> make(void* handler, FunctionDescriptor& function) {
+    auto* callable = static_cast<std::remove_reference_t<Handler>*>(handler);
+    return makeFunctionHandler(std::forward<Handler>(*callable), &function);
   }
 
   TypeRegistry* registry_;

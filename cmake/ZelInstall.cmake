@@ -56,7 +56,6 @@ set(ZEL_PUBLIC_HEADERS
     api/route_template.h
     api/http_method.h
     api/argument_location.h
-    api/argument_binding.h
     api/handler_adapter.h
     api/call_info.h
     api/call_result.h

@@ -7,6 +7,8 @@
 namespace zel {
 namespace {
 
+namespace messages = diagnostics::messages;
+
 bool given(const char* text) {
   return text != nullptr && text[0] != '\0';
 }
@@ -15,12 +17,12 @@ bool given(const char* text) {
 
 std::string assertionReport(const char* expression, const char* description, const char* file,
                             std::int32_t line, const char* function) {
-  std::string report = formatPositional(kAssertionHeading);
-  if (given(file)) report += formatPositional(kAssertionFile, file);
-  if (line != 0) report += formatPositional(kAssertionLine, line);
-  if (given(function)) report += formatPositional(kAssertionFunction, function);
-  if (given(expression)) report += formatPositional(kAssertionExpression, expression);
-  if (given(description)) report += formatPositional(kAssertionDescription, description);
+  std::string report = formatPositional(messages::kAssertionHeading);
+  if (given(file)) report += formatPositional(messages::kAssertionFile, file);
+  if (line != 0) report += formatPositional(messages::kAssertionLine, line);
+  if (given(function)) report += formatPositional(messages::kAssertionFunction, function);
+  if (given(expression)) report += formatPositional(messages::kAssertionExpression, expression);
+  if (given(description)) report += formatPositional(messages::kAssertionDescription, description);
   return report;
 }
 

@@ -113,7 +113,7 @@ void start() {
     Providers& all = providers();
     for (TraceProvider& provider : all.providers) provider.registerProvider();
     if (all.providers[kThreadProvider].isEventEnabled(kThreadNameEvent)) {
-      writeThreadName(platform::currentThreadId(), kMainThreadName);
+      writeThreadName(platform::currentThreadId(), messages::kMainThreadName);
     }
     return true;
   }();

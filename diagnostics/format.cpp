@@ -1,9 +1,9 @@
 // The one non-template core of the positional formatter: a single walk over
-// the template into a stack buffer, handing each specification to the
+// the template into a stack buffer, handing each directive to the
 // renderer of its argument.
-#include "diagnostics/format.h"
+#include "diagnostics/internal/format_arguments.h"
 
-#include "diagnostics/internal/format_specification.h"
+#include "diagnostics/internal/format_directive.h"
 
 namespace zel::diagnostics::internal {
 
@@ -26,8 +26,8 @@ std::size_t formatInto(char* out, std::size_t capacity, const char* tmpl,
       p += 2;
       continue;
     }
-    SpecificationText parsed;
-    const char* next = readSpecification(p, count, parsed);
+    DirectiveText parsed;
+    const char* next = readDirective(p, count, parsed);
     if (parsed.tooLong()) break;
 
     // "*" fields take their sequential numbers before the conversion does.

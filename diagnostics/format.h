@@ -1,26 +1,125 @@
 // The message formatter: every message text of the library is produced here.
 // Templates use numbered placeholders ("%1" renders argument 1 with its
 // type's default conversion), the POSIX form ("%2$08x") and plain printf
-// specifications ("%lld"); arguments are typed, so a specification can never
-// read an argument at the wrong width.
+// directives ("%lld"); arguments are typed, so a directive can never read an
+// argument at the wrong width.
 //
 //   std::string text = zel::formatPositional("No map with id %1", id);
 //   std::string pair = zel::formatPositional("%2 %1", "a", std::string("b"));  // "b a"
 //
 // Arguments: texts (const char*, std::string, std::string_view, char arrays),
 // char (a character), integers of any width (std::uint8_t is a number), bool,
-// enumerations, float and double, and any
-// object with a member `std::string toString() const`. The result is an owned
-// string of at most 4095 characters; a malformed or unserved specification
-// ends the text there instead of failing. Brace templates ("{method} {url}")
-// are compiled first, see diagnostics/internal/named_template.h.
+// enumerations, float and double, and any object with a member
+// `std::string toString() const`. The result is an owned string of at most
+// 4095 characters; a malformed or unserved directive ends the text there
+// instead of failing.
 #pragma once
 
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
-#include "diagnostics/internal/format_arguments.h"
+// What formatPositional's template needs: per argument type a renderer
+// {render, toInt, starUsable}, and one constant table of them per
+// combination of types; formatArguments is the compiled core.
+namespace zel::diagnostics::internal {
+
+// One directive handed to a renderer, and the space left for its output.
+struct RenderRequest {
+  const char* directive;        // "%" ... conversion, as the template wrote it
+  std::size_t directiveLength;  // 1: the bare placeholder "%N"
+  const std::int32_t* stars;    // values fetched for "*" fields: width, then precision
+  std::size_t starCount;
+  char* out;
+  std::size_t space;  // bytes left, including the terminator; at least 1
+};
+
+struct RenderResult {
+  std::size_t written;  // characters written (the terminator not counted)
+  bool complete;        // false: the text did not fit, so the output is full
+};
+
+struct ArgumentRenderer {
+  RenderResult (*render)(const void* value, const RenderRequest& request);
+  std::int32_t (*toInt)(const void* value);  // null where starUsable is false
+  bool starUsable;
+};
+
+RenderResult renderText(std::string_view text, const RenderRequest& request) noexcept;
+RenderResult renderCharacter(char value, const RenderRequest& request) noexcept;
+RenderResult renderSigned(std::int64_t value, bool wide, const RenderRequest& request) noexcept;
+RenderResult renderUnsigned(std::uint64_t value, bool wide, const RenderRequest& request) noexcept;
+RenderResult renderDouble(double value, const RenderRequest& request) noexcept;
+
+// Formats into a 4096-byte stack buffer; returns the text as an owned string.
+std::string formatArguments(const char* tmpl, const ArgumentRenderer* renderers,
+                            const void* const* values, std::size_t count);
+
+template <typename T>
+inline constexpr bool kUnsupportedArgument = false;
+
+// Reads the value as T only. Integers go by width and sign (bool and signed
+// or unsigned char are numbers; long is 32-bit where the platform says so).
+template <typename T>
+RenderResult renderArgument(const void* value, const RenderRequest& request) noexcept {
+  const T& v = *static_cast<const T*>(value);
+  if constexpr (std::is_same_v<T, char>) {
+    return renderCharacter(v, request);
+  } else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) {
+    using Integer = typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>,
+                                                std::type_identity<T>>::type;
+    if constexpr (std::is_signed_v<Integer> || std::is_same_v<Integer, bool>) {
+      return renderSigned(static_cast<std::int64_t>(v), sizeof(T) == 8, request);
+    } else {
+      return renderUnsigned(static_cast<std::uint64_t>(v), sizeof(T) == 8, request);
+    }
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return renderDouble(static_cast<double>(v), request);
+  } else if constexpr (std::is_same_v<T, const char*> || std::is_same_v<T, char*>) {
+    return renderText(v == nullptr ? std::string_view("(null)") : std::string_view(v), request);
+  } else if constexpr (std::is_array_v<T> &&
+                       std::is_same_v<std::remove_cv_t<std::remove_extent_t<T>>, char>) {
+    // A character array need not be terminated within its bounds.
+    std::size_t length = 0;
+    while (length < std::extent_v<T> && v[length] != '\0') ++length;
+    return renderText(std::string_view(v, length), request);
+  } else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
+    return renderText(v, request);
+  } else if constexpr (requires {
+                         { v.toString() } -> std::convertible_to<std::string>;
+                       }) {
+    const std::string text = v.toString();
+    return renderText(text, request);
+  } else {
+    static_assert(kUnsupportedArgument<T>, "formatPositional: no renderer for this argument type");
+    return {};
+  }
+}
+
+// The low 32 bits, as a "*" width or precision.
+template <typename T>
+std::int32_t integerToInt(const void* value) noexcept {
+  return static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(static_cast<std::uint64_t>(*static_cast<const T*>(value))));
+}
+
+template <typename T>
+constexpr ArgumentRenderer rendererFor() {
+  if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) {
+    return {&renderArgument<T>, &integerToInt<T>, true};
+  } else {
+    return {&renderArgument<T>, nullptr, false};
+  }
+}
+
+template <typename... Args>
+inline constexpr ArgumentRenderer kRendererTable[] = {rendererFor<Args>()...};
+
+}  // namespace zel::diagnostics::internal
 
 namespace zel {
 
@@ -37,6 +136,3 @@ template <typename... Args>
 }
 
 }  // namespace zel
-
-// Brace templates build on formatPositional; they come with this header.
-#include "diagnostics/internal/named_template.h"  // IWYU pragma: export

@@ -6,6 +6,7 @@
 #include "diagnostics/log_level.h"
 #include "diagnostics/log_line.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 
 namespace zel {
 namespace {

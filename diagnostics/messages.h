@@ -2,7 +2,7 @@
 // pieces are templates for formatPositional.
 #pragma once
 
-namespace zel {
+namespace zel::diagnostics::messages {
 
 inline constexpr const char* kMainThreadName = "Main thread";
 
@@ -13,4 +13,4 @@ inline constexpr const char* kAssertionFunction = "Function: %1\n\n";
 inline constexpr const char* kAssertionExpression = "Expression: %1";
 inline constexpr const char* kAssertionDescription = "\n\nDescription: %1";
 
-}  // namespace zel
+}  // namespace zel::diagnostics::messages

@@ -10,6 +10,7 @@
 #include "api/messages.h"
 #include "binding/messages.h"
 #include "diagnostics/format.h"
+#include "diagnostics/named_template.h"
 #include "formats/messages.h"
 #include "maps/messages.h"
 #include "plugin/messages.h"

@@ -21,10 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   static_cast<void>(zel::storedTemplate(urlTemplate));
   const zel::RoutePatternText text = zel::templateToPattern(urlTemplate);
-  const std::shared_ptr<const zel::PathPattern> pattern = zel::PathPattern::compile(urlTemplate);
+  const std::shared_ptr<const zel::api::internal::PathPattern> pattern =
+      zel::api::internal::PathPattern::compile(urlTemplate);
   if (pattern == nullptr) __builtin_trap();
 
-  zel::PathArguments arguments;
+  zel::api::internal::PathArguments arguments;
   if (pattern->match(path, arguments)) {
     // Every capture is stored under a placeholder's name.
     for (const auto& [name, value] : arguments) {
@@ -36,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!zel::templateHasPlaceholders(urlTemplate) &&
       urlTemplate.find('}') == std::string_view::npos) {
-    zel::PathArguments none;
+    zel::api::internal::PathArguments none;
     if (!pattern->match(urlTemplate, none) || !none.empty()) __builtin_trap();
   }
 
   // Decoding never grows the text.
-  if (zel::percentDecode(path).size() > path.size()) __builtin_trap();
+  if (zel::api::internal::percentDecode(path).size() > path.size()) __builtin_trap();
   return 0;
 }

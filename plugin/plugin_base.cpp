@@ -10,6 +10,7 @@
 #include "diagnostics/console_log_targets.h"
 #include "diagnostics/format.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 #include "memory/memory.h"
 #include "plugin/internal/plugin_access.h"
 #include "plugin/json_api_event.h"

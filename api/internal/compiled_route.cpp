@@ -1,6 +1,6 @@
 #include "api/internal/compiled_route.h"
 
-namespace zel {
+namespace zel::api::internal {
 namespace {
 
 std::size_t totalLength(const PathArguments& arguments) noexcept {
@@ -63,4 +63,4 @@ bool matchRoutes(RequestContext& request, std::span<const CompiledRoute> routes,
   return selected;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

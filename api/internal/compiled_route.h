@@ -20,7 +20,7 @@
 #include "api/internal/path_pattern.h"
 #include "api/internal/route_descriptor.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 class CompiledRoute {
  public:
@@ -77,4 +77,4 @@ struct RequestContext {
 [[nodiscard]] bool matchRoutes(RequestContext& request, std::span<const CompiledRoute> routes,
                                bool ignoreMethod);
 
-}  // namespace zel
+}  // namespace zel::api::internal

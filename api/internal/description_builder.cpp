@@ -2,7 +2,7 @@
 
 #include "boundary/description_records.h"
 
-namespace zel {
+namespace zel::api::internal {
 namespace {
 
 template <typename Record>
@@ -139,4 +139,4 @@ BuiltDescriptions DescriptionBuilder::build(std::span<const FunctionDescriptor* 
   return built;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -23,7 +23,7 @@
 #include "binding/type_registry.h"
 #include "boundary/description_records.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 struct BuiltDescriptions {
   FunctionDescription* functions = nullptr;
@@ -65,4 +65,4 @@ class DescriptionBuilder : public RegistryAttachment {
 // enum, struct and map; the empty text for every other kind.
 [[nodiscard]] const char* exportedTypeName(const TypeRef& type) noexcept;
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -4,13 +4,14 @@
 #include <exception>
 #include <new>
 
-#include "api/argument_binding.h"
+#include "api/call_info.h"
+#include "api/internal/argument_binding.h"
 #include "api/messages.h"
 #include "binding/convert_flat.h"
 #include "diagnostics/format.h"
 #include "memory/memory.h"
 
-namespace zel {
+namespace zel::api::internal {
 namespace {
 
 namespace messages = api::messages;
@@ -154,7 +155,7 @@ void invoke(HostResponse& response, const HostRequest& request, const RequestCon
   PendingToken pending;
   if (call.ok()) pending = handler.invoke(call, arguments, requestId);
   if (call.ok()) {
-    if (isCallInfoForm(handler.callForm())) {
+    if (handler.form() != HandlerForm::Plain) {
       CallInfo info;
       info.requestId = requestId;
       info.startTime = currentTimeTicks();
@@ -218,4 +219,4 @@ std::int32_t functionCallback(HostResponse* response, const HostRequest* request
   return 0;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -25,7 +25,7 @@
 #include "binding/type_registry.h"
 #include "boundary/host_messages.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 // What the host passes back in every request of a function.
 struct InvocationContext {
@@ -68,4 +68,4 @@ void writeResponse(HostResponse& response, CallResult& call, const TypeRegistry*
 // body stream is the close function's to delete.
 void releaseResponse(HostResponse* response) noexcept;
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -6,11 +6,10 @@
 #include "api/internal/pattern_engine.h"
 #include "api/internal/percent_decoding.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 PathPattern::PathPattern(RoutePatternText text)
-    : text_(std::move(text)),
-      engine_(std::make_unique<api::internal::PatternEngine>(text_.pattern)) {}
+    : text_(std::move(text)), engine_(std::make_unique<PatternEngine>(text_.pattern)) {}
 
 PathPattern::~PathPattern() = default;
 
@@ -21,9 +20,9 @@ std::shared_ptr<const PathPattern> PathPattern::compile(std::string_view urlTemp
 bool PathPattern::match(std::string_view path, PathArguments& arguments) const {
   // Routes have a handful of placeholders: their captures stay on the stack.
   constexpr std::size_t kInlineCaptures = 8;
-  std::array<api::internal::PatternCapture, kInlineCaptures> inlineCaptures;
-  std::vector<api::internal::PatternCapture> heapCaptures;
-  std::span<api::internal::PatternCapture> captures(inlineCaptures.data(), engine_->groupCount());
+  std::array<PatternCapture, kInlineCaptures> inlineCaptures;
+  std::vector<PatternCapture> heapCaptures;
+  std::span<PatternCapture> captures(inlineCaptures.data(), engine_->groupCount());
   if (engine_->groupCount() > kInlineCaptures) {
     heapCaptures.resize(engine_->groupCount());
     captures = heapCaptures;
@@ -41,4 +40,4 @@ bool PathPattern::match(std::string_view path, PathArguments& arguments) const {
   return true;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -22,14 +22,12 @@
 
 #include "api/route_template.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 // Decoded values of a route's placeholders, by placeholder name.
 using PathArguments = std::unordered_map<std::string, std::string>;
 
-namespace api::internal {
 class PatternEngine;
-}  // namespace api::internal
 
 class PathPattern {
  public:
@@ -55,7 +53,7 @@ class PathPattern {
   explicit PathPattern(RoutePatternText text);
 
   RoutePatternText text_;
-  std::unique_ptr<const api::internal::PatternEngine> engine_;
+  std::unique_ptr<const PatternEngine> engine_;
 };
 
-}  // namespace zel
+}  // namespace zel::api::internal

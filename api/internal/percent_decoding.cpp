@@ -1,6 +1,6 @@
 #include "api/internal/percent_decoding.h"
 
-namespace zel {
+namespace zel::api::internal {
 namespace {
 
 // The value of a hexadecimal digit, or -1.
@@ -44,4 +44,4 @@ std::string percentDecode(std::string_view text) {
   return out;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

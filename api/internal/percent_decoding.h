@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-namespace zel {
+namespace zel::api::internal {
 
 [[nodiscard]] std::string percentDecode(std::string_view text);
 
 // Appends the decoded text to out.
 void appendPercentDecoded(std::string& out, std::string_view text);
 
-}  // namespace zel
+}  // namespace zel::api::internal

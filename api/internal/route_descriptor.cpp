@@ -2,7 +2,7 @@
 
 #include "api/route_template.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 RouteDescriptor::RouteDescriptor(FunctionDescriptor& function,
                                  std::unique_ptr<FunctionHandler> handler)
@@ -48,4 +48,4 @@ std::vector<RouteDescriptor*> RouteTable::snapshot() const {
   return out;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -21,12 +21,12 @@
 #include <vector>
 
 #include "api/argument_location.h"
+#include "api/function_handler.h"
 #include "api/http_method.h"
-#include "api/internal/function_handler.h"
 #include "api/internal/path_pattern.h"
 #include "binding/type_registry.h"
 
-namespace zel {
+namespace zel::api::internal {
 
 class RouteDescriptor {
  public:
@@ -117,4 +117,4 @@ class RouteTable : public RegistryAttachment {
   std::unordered_map<const FunctionDescriptor*, std::unique_ptr<RouteDescriptor>> routes_;
 };
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -1,5 +1,5 @@
 // The renderers of the positional formatter. Each one turns the template's
-// specification into a printf call that matches its own argument type: the
+// directive into a printf call that matches its own argument type: the
 // conversion must be one the type allows (else the type's default is used),
 // and the length modifier is always the type's own, so no template can make
 // printf read an argument at the wrong width.
@@ -26,8 +26,8 @@ bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// The template's specification, read back into its parts.
-struct Specification {
+// The template's directive, read back into its parts.
+struct Directive {
   char flags[6] = {};  // each of "-+ #0" at most once
   bool hasWidth = false;
   bool hasPrecision = false;
@@ -54,19 +54,19 @@ std::int32_t readField(const char*& p, const char* end, const RenderRequest& req
   return capField(value);
 }
 
-Specification readSpecification(const RenderRequest& request, const char* allowed) {
-  Specification parsed;
-  if (request.specificationLength <= 1) {
+Directive readDirective(const RenderRequest& request, const char* allowed) {
+  Directive parsed;
+  if (request.directiveLength <= 1) {
     parsed.conversion = allowed[0];
     return parsed;
   }
   // The last character is the requested conversion; one the type does not
   // allow (including "n") gives way to the type's default.
-  const char requested = request.specification[request.specificationLength - 1];
+  const char requested = request.directive[request.directiveLength - 1];
   parsed.conversion = std::strchr(allowed, requested) != nullptr ? requested : allowed[0];
 
-  const char* p = request.specification + 1;
-  const char* end = request.specification + request.specificationLength - 1;
+  const char* p = request.directive + 1;
+  const char* end = request.directive + request.directiveLength - 1;
   std::size_t flagCount = 0;
   while (p < end && std::strchr("-+ #0", *p) != nullptr) {
     if (std::memchr(parsed.flags, *p, flagCount) == nullptr) parsed.flags[flagCount++] = *p;
@@ -90,7 +90,7 @@ Specification readSpecification(const RenderRequest& request, const char* allowe
 
 // Builds "%" flags ["*"] [".*"] modifier conversion; only the flags in keep
 // survive.
-void buildFormat(const Specification& parsed, const char* keep, const char* modifier,
+void buildFormat(const Directive& parsed, const char* keep, const char* modifier,
                  char (&format)[16]) {
   std::size_t length = 0;
   format[length++] = '%';
@@ -108,7 +108,7 @@ void buildFormat(const Specification& parsed, const char* keep, const char* modi
 }
 
 template <typename T>
-RenderResult emit(const Specification& parsed, const char (&format)[16], T value,
+RenderResult emit(const Directive& parsed, const char (&format)[16], T value,
                   const RenderRequest& request) {
   int length;
   if (parsed.hasWidth && parsed.hasPrecision) {
@@ -135,7 +135,7 @@ constexpr const char* kCharacterFlags = "-";
 
 // Integer conversions other than "c": the type's own width, or the narrowing
 // "h"/"hh" the template asked for (printf narrows an int safely).
-RenderResult renderInteger(std::uint64_t bits, bool wide, Specification& parsed,
+RenderResult renderInteger(std::uint64_t bits, bool wide, Directive& parsed,
                            const RenderRequest& request) {
   char format[16];
   const bool signedConversion = parsed.conversion == 'd' || parsed.conversion == 'i';
@@ -157,7 +157,7 @@ RenderResult renderInteger(std::uint64_t bits, bool wide, Specification& parsed,
 }  // namespace
 
 RenderResult renderText(std::string_view text, const RenderRequest& request) noexcept {
-  Specification parsed = readSpecification(request, "s");
+  Directive parsed = readDirective(request, "s");
   // The precision bounds the read, so the text need not be terminated.
   std::size_t shown = text.size();
   if (parsed.hasPrecision && parsed.precision >= 0 &&
@@ -173,7 +173,7 @@ RenderResult renderText(std::string_view text, const RenderRequest& request) noe
 }
 
 RenderResult renderCharacter(char value, const RenderRequest& request) noexcept {
-  Specification parsed = readSpecification(request, "cdiouxX");
+  Directive parsed = readDirective(request, "cdiouxX");
   if (parsed.conversion == 'c') {
     char format[16];
     buildFormat(parsed, kCharacterFlags, "", format);
@@ -184,17 +184,17 @@ RenderResult renderCharacter(char value, const RenderRequest& request) noexcept 
 }
 
 RenderResult renderSigned(std::int64_t value, bool wide, const RenderRequest& request) noexcept {
-  Specification parsed = readSpecification(request, "dciouxX");
+  Directive parsed = readDirective(request, "dciouxX");
   return renderInteger(static_cast<std::uint64_t>(value), wide, parsed, request);
 }
 
 RenderResult renderUnsigned(std::uint64_t value, bool wide, const RenderRequest& request) noexcept {
-  Specification parsed = readSpecification(request, "ucdioxX");
+  Directive parsed = readDirective(request, "ucdioxX");
   return renderInteger(value, wide, parsed, request);
 }
 
 RenderResult renderDouble(double value, const RenderRequest& request) noexcept {
-  const Specification parsed = readSpecification(request, "gaefGAEF");
+  const Directive parsed = readDirective(request, "gaefGAEF");
   char format[16];
   buildFormat(parsed, kAllFlags, "", format);
   return emit(parsed, format, value, request);

@@ -7,6 +7,7 @@
 #include "binding/convert_flat.h"
 #include "boundary/method_codes.h"
 #include "diagnostics/format.h"
+#include "diagnostics/named_template.h"
 #include "formats/json_reader.h"
 #include "plugin/messages.h"
 

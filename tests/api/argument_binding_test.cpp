@@ -1,7 +1,7 @@
 // Argument binding: headers, path arguments, query values, host arguments
 // and bodies into the argument vector of the selected function, with every
 // message of the binding rules.
-#include "api/argument_binding.h"
+#include "api/internal/argument_binding.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,18 @@
 
 namespace zel {
 namespace {
+
+using api::internal::gatherArguments;
+using api::internal::isStructuredArgument;
+using api::internal::PathArguments;
+using api::internal::RequestContext;
+using api::internal::RouteDescriptor;
+using api::internal::RouteTable;
+
+// The route a declaration recorded.
+RouteDescriptor& routeOf(const FunctionBuilder& builder) {
+  return *builder.function().registry().attachment<RouteTable>().find(builder.function());
+}
 
 struct Filter {
   std::string name;
@@ -106,7 +118,7 @@ class ArgumentBinding : public testing::Test {
             .bodyArgument("data")
             .argument("labels");
     function_ = &builder.function();
-    route_ = &builder.route();
+    route_ = &routeOf(builder);
   }
 
   std::vector<BindingValue> bind(const Request& request, CallResult& call) {
@@ -358,7 +370,7 @@ TEST(ArgumentBindingKinds, NonOptionalBoolsStartFalseAndOptionalOnesEmpty) {
   RequestContext context;
   context.path = "/b";
   context.function = &builder.function();
-  context.descriptor = &builder.route();
+  context.descriptor = &routeOf(builder);
   HostRequest request{};
   CallResult call;
   const std::vector<BindingValue> arguments = gatherArguments(request, context, call);

@@ -15,6 +15,13 @@
 namespace zel {
 namespace {
 
+using api::internal::CompiledRoute;
+using api::internal::matchRoutes;
+using api::internal::PathArguments;
+using api::internal::RequestContext;
+using api::internal::RouteDescriptor;
+using api::internal::RouteTable;
+
 class RouteSelection : public testing::Test {
  protected:
   // Declares a function taking one text per placeholder name given.

@@ -21,6 +21,13 @@
 namespace zel {
 namespace {
 
+using api::internal::BuiltDescriptions;
+using api::internal::DescriptionBuilder;
+using api::internal::functionCallback;
+using api::internal::InvocationContext;
+using api::internal::RouteDescriptor;
+using api::internal::RouteTable;
+
 enum class Colour : std::int32_t { Red = 1, Green = 2 };
 enum class Nothing : std::int32_t {};
 

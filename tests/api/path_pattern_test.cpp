@@ -15,6 +15,9 @@
 namespace zel {
 namespace {
 
+using api::internal::PathArguments;
+using api::internal::PathPattern;
+
 using Arguments = std::vector<std::pair<std::string, std::string>>;
 
 Arguments sorted(const PathArguments& arguments) {

@@ -1,6 +1,6 @@
-// PendingToken: the parameters a handler keeps between invoke and complete
-// are owned by one token at a time and destroyed once.
-#include "api/internal/pending_token.h"
+// PendingToken (api/function_handler.h): the parameters a handler keeps
+// between invoke and complete are owned by one token at a time and destroyed once.
+#include "api/function_handler.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 
 namespace zel {
 namespace {
+
+using api::internal::PendingToken;
 
 struct Counted {
   explicit Counted(int v) : value(v) { ++alive; }

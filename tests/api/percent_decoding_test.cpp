@@ -8,6 +8,9 @@
 namespace zel {
 namespace {
 
+using api::internal::appendPercentDecoded;
+using api::internal::percentDecode;
+
 TEST(PercentDecoding, EscapesPlusesAndMalformedSequences) {
   const struct {
     int line;

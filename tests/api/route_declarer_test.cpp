@@ -13,14 +13,28 @@
 #include <utility>
 #include <vector>
 
+#include "api/argument_location.h"
 #include "api/call_info.h"
 #include "api/describe_registry.h"
+#include "api/internal/route_descriptor.h"
 #include "api/outcome.h"
 #include "binding/type_registry.h"
 #include "boundary/description_records.h"
 
 namespace zel {
 namespace {
+
+using api::internal::FunctionHandler;
+using api::internal::HandlerForm;
+using api::internal::makeFunctionHandler;
+using api::internal::PendingToken;
+using api::internal::RouteDescriptor;
+using api::internal::RouteTable;
+
+// The route a declaration recorded.
+RouteDescriptor& routeOf(const FunctionBuilder& builder) {
+  return *builder.function().registry().attachment<RouteTable>().find(builder.function());
+}
 
 struct Mode {
   std::string name;
@@ -80,7 +94,7 @@ TEST(RouteDeclarer, RegistersTheFunctionWithSignatureTemplateMethodAndTags) {
   EXPECT_EQ(route->customMethod(), "");
   EXPECT_EQ(locationsOf(*function),
             (std::vector<ArgumentLocation>{ArgumentLocation::Path, ArgumentLocation::Path}));
-  EXPECT_EQ(&route->handler().callForm(), &typeIdentity<PlainForm>());
+  EXPECT_EQ(route->handler().form(), HandlerForm::Plain);
 }
 
 TEST(RouteDeclarer, BuilderStepsNameArgumentsInOrderWithTheirLocations) {
@@ -172,9 +186,9 @@ TEST(RouteDeclarer, OptionalParametersAreOptionalArgumentsOfTheirValueType) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);
     CallResult call;
-    PendingToken token = builder.route().handler().invoke(call, row.arguments, 0);
+    PendingToken token = routeOf(builder).handler().invoke(call, row.arguments, 0);
     // As the invocation layer does: the operation runs only when every argument converted.
-    if (call.ok()) builder.route().handler().complete(call, nullptr, token, 0);
+    if (call.ok()) routeOf(builder).handler().complete(call, nullptr, token, 0);
     EXPECT_EQ(call.result.errorMessage(), row.error);
     EXPECT_EQ(call.result.asString(), row.result);
   }
@@ -211,7 +225,7 @@ TEST(RouteDeclarer, TheFirstDeclarationOfANameWins) {
   EXPECT_EQ(call.result.asSigned(), 105);
 }
 
-TEST(RouteDeclarer, HandlerFormsAreKnownByTheirIdentity) {
+TEST(RouteDeclarer, HandlerFormsAreKnownByTheirSignature) {
   TypeRegistry registry;
   RouteDeclarer routes(registry, {});
   const FunctionBuilder plain = routes.declare(HttpMethod::Get, "/p", [] { return 1; });
@@ -219,12 +233,9 @@ TEST(RouteDeclarer, HandlerFormsAreKnownByTheirIdentity) {
       routes.declare(HttpMethod::Get, "/i", [](const CallInfo&, std::int32_t) { return 1; });
   const FunctionBuilder result =
       routes.declare(HttpMethod::Get, "/r", [](const CallInfo&, CallResult&, std::int32_t) {});
-  auto formOf = [](const FunctionBuilder& builder) {
-    return builder.route().handler().callForm().id();
-  };
-  EXPECT_FALSE(isCallInfoForm(plain.route().handler().callForm()));
-  EXPECT_EQ(formOf(info), 0x466F9860u);
-  EXPECT_EQ(formOf(result), 0x89462EBFu);
+  EXPECT_EQ(routeOf(plain).handler().form(), HandlerForm::Plain);
+  EXPECT_EQ(routeOf(info).handler().form(), HandlerForm::CallInfo);
+  EXPECT_EQ(routeOf(result).handler().form(), HandlerForm::CallInfoResult);
   // The CallInfo and CallResult parameters are not arguments of the function.
   EXPECT_EQ(info.function().arguments().size(), 1u);
   EXPECT_EQ(result.function().arguments().size(), 1u);
@@ -244,8 +255,8 @@ TEST(RouteDeclarer, StructureResultsFindTheirTypeAtTheCallIfNeedBe) {
       routes.declare(HttpMethod::Get, "/mode", [] { return Mode{"URF"}; });
   const std::unique_ptr<FunctionHandler> alone =
       makeFunctionHandler([] { return Mode{"ONE"}; }, nullptr, &owner.registry());
-  const std::pair<FunctionHandler*, const char*> rows[] = {{&early.route().handler(), "ARAM"},
-                                                           {&declared.route().handler(), "URF"},
+  const std::pair<FunctionHandler*, const char*> rows[] = {{&routeOf(early).handler(), "ARAM"},
+                                                           {&routeOf(declared).handler(), "URF"},
                                                            {alone.get(), "ONE"}};
   for (const auto& [handler, name] : rows) {
     SCOPED_TRACE(name);

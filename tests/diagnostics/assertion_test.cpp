@@ -8,6 +8,7 @@
 
 #include "diagnostics/console_log_targets.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 
 namespace zel {
 namespace {

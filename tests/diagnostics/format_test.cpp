@@ -1,5 +1,5 @@
 // The positional formatter: numbered and POSIX placeholders, printf
-// specifications checked against the argument types, "*" fields, and the
+// directives checked against the argument types, "*" fields, and the
 // 4095-character limit.
 #include "diagnostics/format.h"
 
@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "diagnostics/internal/format_arguments.h"
 
 namespace zel {
 namespace {
@@ -75,7 +77,7 @@ TEST(FormatPositional, NumberedPlaceholders) {
   });
 }
 
-TEST(FormatPositional, PosixAndSequentialSpecifications) {
+TEST(FormatPositional, PosixAndSequentialDirectives) {
   expectRows({
       {__LINE__, formatPositional("%2$s-%1$s", "a", "b"), "b-a"},
       {__LINE__, formatPositional("%2$05d|%1$-4s|", "ab", 42), "00042|ab  |"},
@@ -152,7 +154,7 @@ TEST(FormatPositional, StarFields) {
   });
 }
 
-TEST(FormatPositional, EndsWhereASpecificationCannotBeServed) {
+TEST(FormatPositional, EndsWhereADirectiveCannotBeServed) {
   expectRows({
       // "%3" names no argument: a width of 3 with the blank as conversion.
       {__LINE__, formatPositional("a %3 b", 1, 2), "a   1b"},
@@ -183,7 +185,7 @@ TEST(FormatPositional, OutputIsCutAt4095Characters) {
   EXPECT_EQ(formatPositional("%*d|", INT32_MIN, 1), "1" + std::string(4094, ' '));
   EXPECT_EQ(formatPositional("%9999999999999999999d|", 1), std::string(4095, ' '));
 
-  // Text right up to the edge: a specification that no longer fits stops the output.
+  // Text right up to the edge: a directive that no longer fits stops the output.
   const std::string edge = std::string(4094, 'e') + "%1";
   EXPECT_EQ(formatPositional(edge.c_str(), 12345), std::string(4094, 'e') + "1");
 }

@@ -9,6 +9,7 @@
 
 #include "diagnostics/log_level.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 
 namespace zel {
 namespace {

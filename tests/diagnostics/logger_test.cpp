@@ -2,6 +2,7 @@
 // log formats only what passes), target configuration, release, and
 // configuring targets while other threads log.
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Brace templates: compiling to numbered templates, the field map, type
-// suffixes, alternatives, silent placeholders and printf specifications.
-#include "diagnostics/internal/named_template.h"
+// suffixes, alternatives, silent placeholders and printf directives.
+#include "diagnostics/named_template.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,7 @@ TEST(CompileNamedTemplate, CompilesPlaceholdersAndFillsFields) {
       {__LINE__, "{a} {b}", {LogField(1)}, "%1 ", {{"a", LogField(1)}}},
       // An unclosed placeholder writes nothing.
       {__LINE__, "x {a", {LogField(1)}, "x ", {}},
-      // A printf specification takes a number but adds no field.
+      // A printf directive takes a number but adds no field.
       {__LINE__, "%d {a} 50%%", {LogField(1), LogField(2)}, "%d %2 50%%", {{"a", LogField(2)}}},
       {__LINE__, "{a}7", {LogField(1)}, "%17", {{"a", LogField(1)}}},
       // A later placeholder of the same name replaces the earlier value.

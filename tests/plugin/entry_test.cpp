@@ -14,6 +14,7 @@
 #include "api/route_declarer.h"
 #include "binding/type_identity.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 #include "host/fakes/recording_host_api.h"
 #include "plugin/identity.h"
 #include "plugin/plugin_base.h"

@@ -6,6 +6,7 @@
 
 #include "api/function_name.h"
 #include "diagnostics/logger.h"
+#include "diagnostics/logger_control.h"
 #include "plugin/identity.h"
 #include "tests/plugin/recording_log_target.h"
 

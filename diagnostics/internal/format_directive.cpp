@@ -1,4 +1,4 @@
-#include "diagnostics/internal/format_specification.h"
+#include "diagnostics/internal/format_directive.h"
 
 #include <cstring>
 
@@ -22,9 +22,9 @@ std::size_t readNumber(const char*& p) {
 }
 
 struct Collector {
-  SpecificationText& parsed;
+  DirectiveText& parsed;
   void add(char c) {
-    if (parsed.length + 1 < kSpecificationBufferSize) {
+    if (parsed.length + 1 < kDirectiveBufferSize) {
       parsed.text[parsed.length] = c;
       parsed.text[parsed.length + 1] = '\0';
     }
@@ -35,7 +35,7 @@ struct Collector {
 // A width or precision: "*", "*N$", or digits (a single '-' before the
 // digits is skipped).
 const char* readField(const char* p, Collector& out) {
-  SpecificationText& parsed = out.parsed;
+  DirectiveText& parsed = out.parsed;
   if (*p == '*') {
     out.add('*');
     ++p;
@@ -58,8 +58,8 @@ const char* readField(const char* p, Collector& out) {
 
 }  // namespace
 
-const char* readSpecification(const char* percent, std::size_t argumentCount,
-                              SpecificationText& parsed) noexcept {
+const char* readDirective(const char* percent, std::size_t argumentCount,
+                          DirectiveText& parsed) noexcept {
   parsed.text[0] = '\0';
   parsed.length = 0;
   parsed.argumentIndex = 0;

@@ -1,12 +1,12 @@
 // The brace-template compiler: one walk over the template, numbering each
-// placeholder (and each printf specification written outside braces) in order
+// placeholder (and each printf directive written outside braces) in order
 // of appearance.
-#include "diagnostics/internal/named_template.h"
+#include "diagnostics/named_template.h"
 
 #include <cstring>
 #include <string_view>
 
-#include "diagnostics/internal/format_specification.h"
+#include "diagnostics/internal/format_directive.h"
 
 namespace zel {
 namespace {
@@ -47,10 +47,10 @@ struct Placeholder {
   bool typeSuffix = false;
   bool silent = false;
   bool hasAlternative = false;
-  bool hasSpecification = false;
+  bool hasDirective = false;
   std::string name;
   std::string alternative;
-  std::string specification;
+  std::string directive;
 };
 
 // Reads up to the closing brace; returns null when the template ends first.
@@ -66,7 +66,7 @@ const char* readPlaceholder(const char* p, Placeholder& placeholder) {
         placeholder.silent = true;
         continue;
       case ':':
-        placeholder.hasSpecification = true;
+        placeholder.hasDirective = true;
         continue;
       case '?':
         placeholder.hasAlternative = true;
@@ -80,8 +80,8 @@ const char* readPlaceholder(const char* p, Placeholder& placeholder) {
       default:
         break;
     }
-    if (placeholder.hasSpecification) {
-      placeholder.specification += c;
+    if (placeholder.hasDirective) {
+      placeholder.directive += c;
     } else if (placeholder.hasAlternative) {
       placeholder.alternative += c;
     } else {
@@ -100,7 +100,7 @@ void writePlaceholder(Placeholder& placeholder, std::size_t number, const LogFie
   }
   if (placeholder.hasAlternative && value.isEmpty()) {
     // The alternative is literal text: a '%' in it must not become a
-    // specification of the compiled template.
+    // directive of the compiled template.
     for (char c : placeholder.alternative) {
       out += c;
       if (c == '%') out += '%';
@@ -114,9 +114,9 @@ void writePlaceholder(Placeholder& placeholder, std::size_t number, const LogFie
   }
   out += '%';
   out += std::to_string(number);
-  if (placeholder.hasSpecification) {
+  if (placeholder.hasDirective) {
     out += '$';
-    out += placeholder.specification;
+    out += placeholder.directive;
   }
 }
 
@@ -148,9 +148,9 @@ std::string compileNamedTemplate(const char* tmpl, const LogField* values, std::
       out += "%%";
       p += 2;
     } else if (c == '%') {
-      // A printf specification stays as written and takes a number of its own.
-      diagnostics::internal::SpecificationText parsed;
-      const char* next = diagnostics::internal::readSpecification(p, count, parsed);
+      // A printf directive stays as written and takes a number of its own.
+      diagnostics::internal::DirectiveText parsed;
+      const char* next = diagnostics::internal::readDirective(p, count, parsed);
       out.append(p, next);
       ++number;
       p = next;

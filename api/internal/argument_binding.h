@@ -28,8 +28,10 @@
 #include "boundary/host_messages.h"
 
 namespace zel {
-
 class ArgumentDescriptor;
+}  // namespace zel
+
+namespace zel::api::internal {
 
 // The highest collection index a dotted name may write.
 inline constexpr std::uint64_t kMaxDottedIndex = 65535;
@@ -42,4 +44,4 @@ inline constexpr std::uint64_t kMaxDottedIndex = 65535;
 // True for the argument kinds whose texts are examined for structured data.
 [[nodiscard]] bool isStructuredArgument(const ArgumentDescriptor& argument) noexcept;
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -1,4 +1,4 @@
-#include "api/argument_binding.h"
+#include "api/internal/argument_binding.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,7 +15,7 @@
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
 
-namespace zel {
+namespace zel::api::internal {
 namespace {
 
 namespace messages = api::messages;
@@ -375,4 +375,4 @@ std::vector<BindingValue> gatherArguments(const HostRequest& request, const Requ
   return arguments;
 }
 
-}  // namespace zel
+}  // namespace zel::api::internal

@@ -9,9 +9,12 @@
 // Inside braces: "{#name}" appends a type suffix to the field name ("_int",
 // "_str", ...), "{name?alt}" writes alt instead of an empty value,
 // "{name!}" stores the field but writes nothing (and trims the blanks before
-// it), "{name:08x}" passes a printf specification, "\" escapes a character.
+// it), "{name:08x}" passes a printf directive, "\" escapes a character.
 // Outside braces "{{" and "}}" write one brace. Placeholders numbered beyond
 // the values given are dropped.
+//
+// Offered to the folders above (the errors of outgoing requests keep their
+// fields); plugins use formatPositional.
 #pragma once
 
 #include <cstddef>
