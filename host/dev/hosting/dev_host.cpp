@@ -132,7 +132,10 @@ DevHost::DevHost(DevHostOptions options)
       std::lock_guard lock(logNameMutex_);
       name = logName_;
     }
-    log(logLevelName(level) + " " + name + ": " + std::string(trimLineEnd(text)));
+    // A level without a name shows as its number.
+    std::string_view levelName = logLevelCodeName(level);
+    std::string shown = levelName.empty() ? std::to_string(level) : std::string(levelName);
+    log(shown + " " + name + ": " + std::string(trimLineEnd(text)));
   });
   api_.onEvent([this](const std::string& name, const HostValue& payload) {
     events_.publish(name, toJson(payload));
@@ -368,11 +371,6 @@ HostValue replyValue(const CallReply& reply) {
   std::string ignored;
   std::optional<HostValue> parsed = parseJson(*reply.streamedBody, ignored);
   return parsed ? std::move(*parsed) : HostValue::makeString(*reply.streamedBody);
-}
-
-std::string logLevelName(std::int32_t level) {
-  const std::string_view name = logLevelCodeName(level);
-  return name.empty() ? std::to_string(level) : std::string(name);
 }
 
 }  // namespace zel::host

@@ -148,8 +148,4 @@ class DevHost {
 // is not JSON), else the body value.
 HostValue replyValue(const CallReply& reply);
 
-// The level names of the plugin's log lines: "  OKAY", "  WARN", " ERROR",
-// "ALWAYS"; other levels print as their number.
-std::string logLevelName(std::int32_t level);
-
 }  // namespace zel::host

@@ -13,8 +13,8 @@
 //   share.giveBack();   // however the body ends
 //
 // The session owns the share and the parser; the body's text points at the
-// share, which outlives the parser. Only http_session.cpp includes this
-// header (it needs Beast).
+// share, which outlives the parser. Only the session (internal/session.h)
+// includes this header (it needs Beast).
 #pragma once
 
 #include <algorithm>

@@ -1,19 +1,20 @@
-// HttpSession: one connection of HttpServer (http_server.h), from accept to
-// close, and what the connections of one server share. The server owns the
-// shared state and the listening sockets; each connection owns itself (it
-// lives while an operation of it is pending) and enters itself in the
-// shared list, through which the server evicts or closes it.
+// One connection of HttpServer (http_server.h), from accept to close, as the
+// server sees it, and what the connections of one server share. The server
+// owns the shared state and the listening sockets; each connection owns
+// itself (it lives while an operation of it is pending) and enters itself in
+// the shared list, through which the server evicts or closes it.
 //
 // A connection reads its socket itself and hands the bytes to Beast's
 // parser, so that it sees every byte as it arrives: its read buffer has a
 // maximum, a body that stops getting bytes or falls behind its pace is cut
 // off, the head and the chunk framing are counted across reads, and
-// eviction knows which connection has waited longest. Its steps: read a head, screen it, read a
-// body under the budget, have a worker answer, write the answer framed as
-// HTTP says, then read the next head, drain a refused body, or stream.
+// eviction knows which connection has waited longest. Its steps: read a
+// head, screen it, read a body under the budget, have a worker answer, write
+// the answer framed as HTTP says, then read the next head, drain a refused
+// body, or stream (internal/session.h, one unit a step).
 //
-// Only http_server.cpp and http_session.cpp include this header (it needs
-// Boost.Asio, which the library keeps to itself).
+// Only http_server.cpp and the session's units include this header (it
+// needs Boost.Asio, which the library keeps to itself).
 #pragma once
 
 #include <atomic>

@@ -149,12 +149,18 @@ TEST(DevHostStartTest, AMissingLibraryIsReported) {
   EXPECT_FALSE(host.running());
 }
 
-TEST(DevHostStartTest, LogLevelsHaveTheirNames) {
-  EXPECT_EQ(logLevelName(0), "  OKAY");
-  EXPECT_EQ(logLevelName(1), "  WARN");
-  EXPECT_EQ(logLevelName(2), " ERROR");
-  EXPECT_EQ(logLevelName(3), "ALWAYS");
-  EXPECT_EQ(logLevelName(7), "7");
+// The plugin's log lines carry their level's name, or the number of a
+// level that has none.
+TEST_F(DevHostTest, LogLinesCarryTheirLevelsName) {
+  const std::pair<std::int32_t, const char*> levels[] = {
+      {0, "  OKAY zel-maps: line"}, {1, "  WARN zel-maps: line"}, {2, " ERROR zel-maps: line"},
+      {3, "ALWAYS zel-maps: line"}, {7, "7 zel-maps: line"},       {-1, "-1 zel-maps: line"}};
+  HostApi* api = host_->hostApi();
+  for (const auto& [level, line] : levels) {
+    SCOPED_TRACE(level);
+    api->writeLog(api, level, "line\n");
+    EXPECT_THAT(logs(), testing::Contains(std::string(line)));
+  }
 }
 
 }  // namespace
