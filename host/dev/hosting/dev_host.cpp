@@ -9,11 +9,14 @@
 #include "host/conversions/method_names.h"
 #include "host/conversions/text_template.h"
 #include "host/dev/documents/json_value.h"
+#include "host/dev/hosting/internal/plugin_copy.h"
 #include "host/dev/hosting/messages.h"
-#include "host/dev/hosting/plugin_copy.h"
 #include "host/dev/hosting/zel_maps_defaults.h"
 
 namespace zel::host {
+
+using internal::copyForLoading;
+using internal::removeLoadedCopy;
 
 namespace {
 

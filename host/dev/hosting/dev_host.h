@@ -33,8 +33,8 @@
 
 #include "host/api_version.h"
 #include "host/description/api_catalog.h"
-#include "host/dev/hosting/dev_host_api.h"
 #include "host/dev/hosting/event_hub.h"
+#include "host/dev/hosting/internal/dev_host_api.h"
 #include "host/dev/hosting/mock_folder.h"
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
@@ -51,7 +51,7 @@ struct DevHostOptions {
   // The longest prefix that covers a request answers it.
   std::vector<MockFolderSpec> mocks;
   bool verbose = false;
-  // Load a temporary copy of the plugin file (plugin_copy.h), so that a
+  // Load a temporary copy of the plugin file (internal/plugin_copy.h), so that a
   // build may overwrite the file while it is loaded: what reload() needs.
   bool loadCopy = false;
   LogSink log;  // none: standard error
@@ -131,7 +131,7 @@ class DevHost {
   DevHostOptions options_;
   std::vector<MockFolder> mocks_;  // longest prefix first
   EventHub events_;
-  DevHostApi api_;  // outlives the plugin, which keeps its address
+  internal::DevHostApi api_;  // outlives the plugin, which keeps its address
   // Shared by every call into the plugin, exclusive while it is swapped.
   mutable std::shared_mutex pluginMutex_;
   std::unique_ptr<PluginHost> plugin_;

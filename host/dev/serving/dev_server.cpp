@@ -10,13 +10,20 @@
 #include "host/dev/documents/json_value.h"
 #include "host/dev/documents/openapi_document.h"
 #include "host/dev/hosting/messages.h"
-#include "host/dev/serving/event_stream.h"
 #include "host/dev/serving/http_server.h"
+#include "host/dev/serving/internal/event_stream.h"
+#include "host/dev/serving/internal/request_guard.h"
+#include "host/dev/serving/internal/static_folder.h"
 #include "host/dev/serving/messages.h"
-#include "host/dev/serving/request_guard.h"
-#include "host/dev/serving/static_folder.h"
 
 namespace zel::host {
+
+using internal::contentTypeOfFile;
+using internal::eventPostName;
+using internal::EventStream;
+using internal::GuardRefusal;
+using internal::RequestGuard;
+using internal::StaticFolder;
 
 namespace {
 

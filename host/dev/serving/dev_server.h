@@ -15,13 +15,13 @@
 //   httpGet(server.url() + "/zel-maps/v2/maps");
 //   server.stop();
 //
-// Every request first passes the request guard (request_guard.h: the Host,
+// Every request first passes the request guard (internal/request_guard.h: the Host,
 // the Origin, an event's content type) and the HTTP server's limits
 // (http_server.h). The host must be started and outlive the server. Calls
 // run on the server's pool of workers; event streams hold no thread. A
 // request whose answer runs out of memory is answered 500 with the error
 // (the server goes on); an event client whose unread events pass
-// kMaxListenerBacklogBytes is closed (event_stream.h).
+// kMaxListenerBacklogBytes is closed (internal/event_stream.h).
 #pragma once
 
 #include <cstddef>

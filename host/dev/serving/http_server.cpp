@@ -13,13 +13,16 @@
 #include <boost/beast/core/error.hpp>
 
 #include "host/conversions/text_template.h"
-#include "host/dev/serving/http_session.h"
+#include "host/dev/serving/internal/http_session.h"
 #include "host/dev/serving/messages.h"
 
 namespace zel::host {
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
+using internal::HttpConnection;
+using internal::HttpServerShared;
+using internal::startSession;
 using tcp = asio::ip::tcp;
 
 std::string lowerCaseAscii(std::string_view text) {

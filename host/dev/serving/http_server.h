@@ -29,7 +29,7 @@
 //
 // The handlers are called on the server's thread (screen, openStream) or on
 // a worker (answer, log) and must outlive the server.
-// Each connection is an HttpSession (http_session.h, internal to the server).
+// Each connection is an HttpSession (internal/http_session.h, internal to the server).
 #pragma once
 
 #include <chrono>

@@ -30,10 +30,10 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/parser.hpp>
 
-#include "host/dev/serving/http_request_body.h"
 #include "host/dev/serving/http_server.h"
-#include "host/dev/serving/http_session.h"
 #include "host/dev/serving/internal/body_pace.h"
+#include "host/dev/serving/internal/http_request_body.h"
+#include "host/dev/serving/internal/http_session.h"
 #include "host/dev/serving/internal/stream_queue.h"
 
 namespace zel::host::internal {

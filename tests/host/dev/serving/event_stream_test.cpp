@@ -1,10 +1,13 @@
-#include "host/dev/serving/event_stream.h"
+#include "host/dev/serving/internal/event_stream.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace zel::host {
 namespace {
+
+using internal::EventStream;
+using internal::kEventStreamPollBytes;
 
 using std::chrono::milliseconds;
 

@@ -1,12 +1,15 @@
 // The request guard on heads alone: which Host, Origin and event content
 // type a request may carry.
-#include "host/dev/serving/request_guard.h"
+#include "host/dev/serving/internal/request_guard.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace zel::host {
 namespace {
+
+using internal::GuardRefusal;
+using internal::RequestGuard;
 
 HttpRequest head(std::string method, std::string target,
                  std::vector<std::pair<std::string, std::string>> headers) {

@@ -1,6 +1,6 @@
 // The API browser's files: only plain names of regular files of the folder,
 // each with the type its extension names.
-#include "host/dev/serving/static_folder.h"
+#include "host/dev/serving/internal/static_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,9 @@
 
 namespace zel::host {
 namespace {
+
+using internal::contentTypeOfFile;
+using internal::StaticFolder;
 
 using testing_support::artifactDirectory;
 using testing_support::writeTextFile;

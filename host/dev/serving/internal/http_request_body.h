@@ -31,7 +31,7 @@
 #include <boost/optional.hpp>
 #include <boost/system/error_code.hpp>
 
-namespace zel::host {
+namespace zel::host::internal {
 
 // One body's part of what all bodies being read hold together. Taken on the
 // server's thread; a session that ends while the server stops may give it
@@ -168,4 +168,4 @@ struct HttpRequestBody {
   };
 };
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -33,7 +33,7 @@
 #include "host/hosting/subscription_table.h"
 #include "host/scripted_response.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 class DevHostApi final : public HostApiTable {
  public:
@@ -91,4 +91,4 @@ class DevHostApi final : public HostApiTable {
   std::vector<std::string> loadErrors_;
 };
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

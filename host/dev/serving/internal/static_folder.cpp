@@ -1,10 +1,10 @@
-#include "host/dev/serving/static_folder.h"
+#include "host/dev/serving/internal/static_folder.h"
 
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
-namespace zel::host {
+namespace zel::host::internal {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::optional<HttpResponse> StaticFolder::serve(std::string_view name) const {
   return response;
 }
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

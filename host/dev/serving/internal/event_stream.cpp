@@ -1,4 +1,4 @@
-#include "host/dev/serving/event_stream.h"
+#include "host/dev/serving/internal/event_stream.h"
 
 #include <string_view>
 
@@ -6,7 +6,7 @@
 #include "host/dev/documents/json_value.h"
 #include "host/dev/serving/messages.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 namespace {
 
@@ -95,4 +95,4 @@ void EventStream::continueEvent(std::string& text, std::size_t limit) {
   }
 }
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -25,7 +25,7 @@
 
 #include "host/dev/serving/http_server.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 struct GuardRefusal {
   int status = 0;
@@ -59,4 +59,4 @@ std::string_view eventPostName(std::string_view target);
 // The media type of a Content-Type value, lower-cased, without parameters.
 std::string mediaType(std::string_view contentType);
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -1,4 +1,4 @@
-#include "host/dev/hosting/dev_host_api.h"
+#include "host/dev/hosting/internal/dev_host_api.h"
 
 #include <exception>
 #include <utility>
@@ -10,7 +10,7 @@
 #include "host/hosting/request_copy.h"
 #include "host/messages.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 DevHostApi::DevHostApi() : journal_(std::make_shared<ResponseJournal>()) {}
 
@@ -105,4 +105,4 @@ ScriptedResponse DevHostApi::answer(const RecordedRequest& request) const {
       fillTemplate(messages::kNoHandler, {requestMethodName(request), request.url}), 404);
 }
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

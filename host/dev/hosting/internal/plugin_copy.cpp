@@ -1,4 +1,4 @@
-#include "host/dev/hosting/plugin_copy.h"
+#include "host/dev/hosting/internal/plugin_copy.h"
 
 #include <atomic>
 #include <chrono>
@@ -7,7 +7,7 @@
 #include "host/conversions/text_template.h"
 #include "host/dev/hosting/messages.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 namespace {
 
@@ -44,4 +44,4 @@ void removeLoadedCopy(const std::filesystem::path& copy) {
   std::filesystem::remove(copy.parent_path(), ignored);
 }
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -11,7 +11,7 @@
 // eviction knows which connection has waited longest. Its steps: read a
 // head, screen it, read a body under the budget, have a worker answer, write
 // the answer framed as HTTP says, then read the next head, drain a refused
-// body, or stream (internal/session.h, one unit a step).
+// body, or stream (session.h, one unit a step).
 //
 // Only http_server.cpp and the session's units include this header (it
 // needs Boost.Asio, which the library keeps to itself).
@@ -30,7 +30,7 @@
 
 #include "host/dev/serving/http_server.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 // What the server asks of an open connection, on the server's thread.
 class HttpConnection {
@@ -72,4 +72,4 @@ struct HttpServerShared {
 // Serves a connection just accepted until it ends.
 void startSession(HttpServerShared& server, boost::asio::ip::tcp::socket socket);
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -1,4 +1,4 @@
-#include "host/dev/serving/http_session.h"
+#include "host/dev/serving/internal/http_session.h"
 
 #include <memory>
 #include <mutex>
@@ -7,7 +7,7 @@
 
 #include "host/dev/serving/internal/session.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 HttpServerShared::HttpServerShared(HttpLimits limits, HttpHandlers handlers)
     : limits(limits), handlers(std::move(handlers)), workers(limits.workerThreads) {}
@@ -23,10 +23,6 @@ HttpResponse HttpServerShared::refusal(int status, std::string_view text) const 
   response.body = std::string(text);
   return response;
 }
-
-}  // namespace zel::host
-
-namespace zel::host::internal {
 
 namespace beast = boost::beast;
 
@@ -91,12 +87,8 @@ void HttpSession::close() {
   buffer_.shrink_to_fit();
 }
 
-}  // namespace zel::host::internal
-
-namespace zel::host {
-
 void startSession(HttpServerShared& server, boost::asio::ip::tcp::socket socket) {
-  std::make_shared<internal::HttpSession>(server, std::move(socket))->start();
+  std::make_shared<HttpSession>(server, std::move(socket))->start();
 }
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -25,7 +25,7 @@
 #include "host/dev/hosting/event_hub.h"
 #include "host/dev/serving/http_server.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 // The most text that one poll appends, besides the end of a line it has begun
 // and the head of an event (its id and name).
@@ -54,4 +54,4 @@ class EventStream : public HttpStream {
   bool afterReturn_ = false;  // the last payload byte sent was a CR
 };
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -17,7 +17,7 @@
 
 #include "host/dev/serving/http_server.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 class StaticFolder {
  public:
@@ -39,4 +39,4 @@ class StaticFolder {
 // for an extension not known.
 std::string_view contentTypeOfFile(std::string_view name);
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

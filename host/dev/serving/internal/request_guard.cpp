@@ -1,11 +1,11 @@
-#include "host/dev/serving/request_guard.h"
+#include "host/dev/serving/internal/request_guard.h"
 
 #include <algorithm>
 
 #include "host/conversions/text_template.h"
 #include "host/dev/serving/messages.h"
 
-namespace zel::host {
+namespace zel::host::internal {
 
 namespace {
 
@@ -111,4 +111,4 @@ std::optional<GuardRefusal> RequestGuard::check(const HttpRequest& head) const {
   return std::nullopt;
 }
 
-}  // namespace zel::host
+}  // namespace zel::host::internal

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-namespace zel::host {
+namespace zel::host::internal {
 
 // None with the reason in error when the file cannot be copied.
 std::optional<std::filesystem::path> copyForLoading(const std::filesystem::path& original,
@@ -26,4 +26,4 @@ std::optional<std::filesystem::path> copyForLoading(const std::filesystem::path&
 // Removes the copy and its folder; quietly leaves what cannot be removed.
 void removeLoadedCopy(const std::filesystem::path& copy);
 
-}  // namespace zel::host
+}  // namespace zel::host::internal
