@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <utility>
 
 namespace zel {
 
@@ -36,54 +35,29 @@ class PendingToken {
   template <typename T>
   [[nodiscard]] static PendingToken of(std::unique_ptr<T> object) noexcept {
     PendingToken token;
-    if (object) {
-      token.object_ = object.release();
-      token.destroy_ = &destroy<T>;
-    }
+    if (object) token.object_ = Owned(object.release(), &destroy<T>);
     return token;
   }
 
-  PendingToken(PendingToken&& other) noexcept
-      : object_(std::exchange(other.object_, nullptr)),
-        destroy_(std::exchange(other.destroy_, nullptr)) {}
-  PendingToken& operator=(PendingToken&& other) noexcept {
-    if (this != &other) {
-      reset();
-      object_ = std::exchange(other.object_, nullptr);
-      destroy_ = std::exchange(other.destroy_, nullptr);
-    }
-    return *this;
-  }
-  PendingToken(const PendingToken&) = delete;
-  PendingToken& operator=(const PendingToken&) = delete;
-  ~PendingToken() { reset(); }
-
   [[nodiscard]] bool empty() const noexcept { return object_ == nullptr; }
-
   // The object when the token holds one made as a T, else null: a token
   // handed to the wrong handler is refused rather than misread.
   template <typename T>
   [[nodiscard]] T* get() const noexcept {
-    return destroy_ == &destroy<T> ? static_cast<T*>(object_) : nullptr;
+    return object_.get_deleter() == &destroy<T> ? static_cast<T*>(object_.get()) : nullptr;
   }
-
   // Destroys the object now; the token is empty afterwards.
-  void reset() noexcept {
-    if (destroy_ != nullptr) destroy_(object_);
-    object_ = nullptr;
-    destroy_ = nullptr;
-  }
+  void reset() noexcept { object_.reset(); }
 
  private:
-  using Destroy = void (*)(void*) noexcept;
+  using Owned = std::unique_ptr<void, void (*)(void*) noexcept>;
 
   template <typename T>
   static void destroy(void* object) noexcept {
     delete static_cast<T*>(object);
   }
 
-  void* object_ = nullptr;
-  Destroy destroy_ = nullptr;
+  Owned object_{nullptr, nullptr};
 };
 
 // How a handler is called; the call-info forms receive a CallInfo.

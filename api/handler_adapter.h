@@ -43,21 +43,15 @@ struct TypeList {};
 // The result and parameter types of a callable.
 template <typename F>
 struct CallableSignature : CallableSignature<decltype(&F::operator())> {};
-template <typename R, typename... A>
-struct CallableSignature<R (*)(A...)> {
+template <typename R, bool E, typename... A>
+struct CallableSignature<R (*)(A...) noexcept(E)> {
   using Result = R;
   using Parameters = TypeList<A...>;
 };
-template <typename R, typename... A>
-struct CallableSignature<R (*)(A...) noexcept> : CallableSignature<R (*)(A...)> {};
-template <typename C, typename R, typename... A>
-struct CallableSignature<R (C::*)(A...)> : CallableSignature<R (*)(A...)> {};
-template <typename C, typename R, typename... A>
-struct CallableSignature<R (C::*)(A...) const> : CallableSignature<R (*)(A...)> {};
-template <typename C, typename R, typename... A>
-struct CallableSignature<R (C::*)(A...) noexcept> : CallableSignature<R (*)(A...)> {};
-template <typename C, typename R, typename... A>
-struct CallableSignature<R (C::*)(A...) const noexcept> : CallableSignature<R (*)(A...)> {};
+template <typename C, typename R, bool E, typename... A>
+struct CallableSignature<R (C::*)(A...) noexcept(E)> : CallableSignature<R (*)(A...)> {};
+template <typename C, typename R, bool E, typename... A>
+struct CallableSignature<R (C::*)(A...) const noexcept(E)> : CallableSignature<R (*)(A...)> {};
 
 template <typename Callable>
 using SignatureOf = CallableSignature<
@@ -146,10 +140,7 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
       return {};
     } else {
       auto pending = std::make_unique<Parameters>();
-      [&]<std::size_t... I>(std::index_sequence<I...>) {
-        (convert<I>(call, arguments, std::get<I>(*pending)), ...);
-      }
-      (std::index_sequence_for<Args...>{});
+      convertAll(call, arguments, *pending, std::index_sequence_for<Args...>{});
       return PendingToken::of(std::move(pending));
     }
   }
@@ -166,6 +157,12 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
   HandlerForm form() const noexcept override { return kForm; }
 
  private:
+  template <std::size_t... I>
+  void convertAll(CallResult& call, std::span<const BindingValue> arguments, Parameters& parameters,
+                  std::index_sequence<I...>) {
+    (convert<I>(call, arguments, std::get<I>(parameters)), ...);
+  }
+
   template <std::size_t I, typename T>
   void convert(CallResult& call, std::span<const BindingValue> arguments, T& target) {
     if (!call.result.ok()) return;

@@ -54,22 +54,15 @@ struct NativeFacts {
 };
 
 template <typename T>
-[[nodiscard]] const TypeIdentity* namedIdentityOf() noexcept {
-  if constexpr (!std::is_void_v<T>) {
-    if constexpr (!std::is_void_v<typename NativeType<T>::NamedType>) {
-      return &typeIdentity<typename NativeType<T>::NamedType>();
-    }
-  }
-  return nullptr;
-}
-
-template <typename T>
 [[nodiscard]] NativeFacts nativeFactsOf(const TypeRegistry& registry) {
   using U = std::remove_cvref_t<T>;
   if constexpr (std::is_void_v<U>) {
     return {};
+  } else if constexpr (std::is_void_v<typename NativeType<U>::NamedType>) {
+    return {typeRefOf<U>(registry), nullptr, isOptionalNative<U>};
   } else {
-    return {typeRefOf<U>(registry), namedIdentityOf<U>(), isOptionalNative<U>};
+    return {typeRefOf<U>(registry), &typeIdentity<typename NativeType<U>::NamedType>(),
+            isOptionalNative<U>};
   }
 }
 

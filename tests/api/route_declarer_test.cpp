@@ -242,6 +242,53 @@ TEST(RouteDeclarer, HandlerFormsAreKnownByTheirSignature) {
   EXPECT_EQ(result.function().result().kind, TypeKind::None);
 }
 
+struct Qualified {
+  std::int64_t plain(std::int64_t n) { return n + 1; }
+  std::int64_t viewed(std::int64_t n) const { return n + 2; }
+  std::int64_t safe(std::int64_t n) noexcept { return n + 3; }
+  std::int64_t both(std::int64_t n) const noexcept { return n + 4; }
+};
+
+std::int64_t freeNoexcept(std::int64_t n) noexcept {
+  return n + 5;
+}
+
+// Every qualification a handler may carry (const, noexcept, both) gives the
+// same arguments and the same call.
+TEST(RouteDeclarer, HandlersOfEveryQualificationTakeTheirArgumentsAlike) {
+  TypeRegistry registry;
+  RouteDeclarer routes(registry, {});
+  Qualified object;
+  const struct {
+    int line;
+    FunctionBuilder builder;
+    std::int64_t expected;
+  } rows[] = {
+      {__LINE__, routes.declare(HttpMethod::Get, "/a/{n}", object, &Qualified::plain), 11},
+      {__LINE__, routes.declare(HttpMethod::Get, "/b/{n}", object, &Qualified::viewed), 12},
+      {__LINE__, routes.declare(HttpMethod::Get, "/c/{n}", object, &Qualified::safe), 13},
+      {__LINE__, routes.declare(HttpMethod::Get, "/d/{n}", object, &Qualified::both), 14},
+      {__LINE__, routes.declare(HttpMethod::Get, "/e/{n}", &freeNoexcept), 15},
+      {__LINE__,
+       routes.declare(HttpMethod::Get, "/f/{n}", [](std::int64_t n) noexcept { return n + 6; }),
+       16},
+  };
+  BindingValue ten;
+  ten.setString("10");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    ASSERT_EQ(row.builder.function().arguments().size(), 1u);
+    EXPECT_EQ(row.builder.function().arguments()[0].type().kind, TypeKind::Int64);
+    EXPECT_EQ(row.builder.function().result().kind, TypeKind::Int64);
+    FunctionHandler& handler = routeOf(row.builder).handler();
+    CallResult call;
+    PendingToken token = handler.invoke(call, {&ten, 1}, 0);
+    handler.complete(call, nullptr, token, 0);
+    ASSERT_TRUE(call.ok()) << call.result.errorMessage();
+    EXPECT_EQ(call.result.asSigned(), row.expected);
+  }
+}
+
 // A structure result is written with its registered type: the function's,
 // or the registry's at the call when the structure was registered after the
 // route, or when the handler has no function.

@@ -37,6 +37,10 @@ void expectRows(std::initializer_list<Row> rows) {
 
 TEST(FormatPositional, NumberedPlaceholders) {
   const std::int64_t minusFive = -5;
+  // Each kind of text argument is read within its own bounds.
+  const char unterminated[3] = {'a', 'b', 'c'};
+  char writable[] = "w";
+  char* mutableText = writable;
   expectRows({
       {__LINE__, formatPositional(""), ""},
       {__LINE__, formatPositional("100%%"), "100%"},
@@ -64,6 +68,8 @@ TEST(FormatPositional, NumberedPlaceholders) {
       {__LINE__, formatPositional("v%1", Version{18, 3}), "v18.3"},
       {__LINE__, formatPositional("[%1]", std::string_view("abcdef").substr(1, 3)), "[bcd]"},
       {__LINE__, formatPositional("%1", static_cast<const char*>(nullptr)), "(null)"},
+      {__LINE__, formatPositional("[%1]", unterminated), "[abc]"},
+      {__LINE__, formatPositional("%1 %2", mutableText, static_cast<char*>(nullptr)), "w (null)"},
       // A number that names no argument is read as a width; the last digit then
       // stands as the conversion and gives way to the default one.
       {__LINE__, formatPositional("%2", "a"), "a"},
@@ -142,6 +148,7 @@ TEST(FormatPositional, StarFields) {
       {__LINE__, formatPositional("%3$*1$.*2$f|", 7, 1, 2.25), "    2.2|"},
       {__LINE__, formatPositional("%*s|", std::int64_t{3}, "x"), "  x|"},
       {__LINE__, formatPositional("%*s|", 'A' - 62, "x"), "  x|"},
+      {__LINE__, formatPositional("%*s|%.*s|", '\3', "x", Colour::kRed, "abcd"), "  x|abc|"},
       {__LINE__, formatPositional("%*d|%.*d|", -6, -5, -1, -5), "-5    |-5|"},
       // A "*" may take the last argument.
       {__LINE__, formatPositional("%1$*2$d|", 7, 3), "  7|"},
