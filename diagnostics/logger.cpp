@@ -10,7 +10,7 @@
 #include <new>
 
 #include "diagnostics/console_log_targets.h"
-#include "diagnostics/event_tracing.h"
+#include "diagnostics/internal/event_tracing.h"
 #include "diagnostics/internal/logger_access.h"
 #include "diagnostics/log_line.h"
 #include "diagnostics/logger_control.h"

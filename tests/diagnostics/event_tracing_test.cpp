@@ -1,6 +1,6 @@
 // Event-tracing providers: which events a consumer's enable request turns
 // on, and that tracing calls are harmless when nobody listens.
-#include "diagnostics/event_tracing.h"
+#include "diagnostics/internal/event_tracing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "diagnostics/event_tracing.h"
+#include "diagnostics/internal/event_tracing.h"
 
 #include <cstring>
 #include <iterator>

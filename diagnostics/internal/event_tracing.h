@@ -3,11 +3,12 @@
 // loads) and unregistered when the library is unloaded; where the system has
 // no event tracing every call here does nothing.
 //
-//   if (zel::tracing::isEnabled(zel::tracing::kLogProvider, zel::tracing::kLogMessageEvent)) ...
-//   zel::tracing::writeThreadName(zel::platform::currentThreadId(), "Main thread");
+//   if (isEnabled(kLogProvider, kLogMessageEvent)) writeLogMessage(level, mask, text);
+//   writeThreadName(zel::platform::currentThreadId(), "Main thread");
 //
 // A provider's events are switched on and off by trace consumers through the
 // system, which calls the provider's enable callback on a thread of its own.
+// Only the logger uses them (zel::diagnostics::internal).
 #pragma once
 
 #include <atomic>
