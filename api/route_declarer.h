@@ -133,8 +133,13 @@ class RouteDeclarations {
   template <typename Handler>
   FunctionBuilder declareHandler(HttpMethod method, std::string_view urlTemplate,
                                  Handler&& handler) {
-    void* callable = const_cast<void*>(static_cast<const void*>(std::addressof(handler)));
-    return declare(method, urlTemplate, &describe<std::decay_t<Handler>>, &make<Handler>, callable);
+    if constexpr (std::is_function_v<std::remove_reference_t<Handler>>) {
+      return declareHandler(method, urlTemplate, &handler);  // a function named without "&"
+    } else {
+      void* callable = const_cast<void*>(static_cast<const void*>(std::addressof(handler)));
+      return declare(method, urlTemplate, &describe<std::decay_t<Handler>>, &make<Handler>,
+                     callable);
+    }
   }
 
   [[nodiscard]] TypeRegistry& registry() const noexcept { return *registry_; }

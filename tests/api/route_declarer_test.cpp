@@ -254,7 +254,7 @@ std::int64_t freeNoexcept(std::int64_t n) noexcept {
 }
 
 // Every qualification a handler may carry (const, noexcept, both) gives the
-// same arguments and the same call.
+// same arguments and the same call, and so does a function named without "&".
 TEST(RouteDeclarer, HandlersOfEveryQualificationTakeTheirArgumentsAlike) {
   TypeRegistry registry;
   RouteDeclarer routes(registry, {});
@@ -269,6 +269,7 @@ TEST(RouteDeclarer, HandlersOfEveryQualificationTakeTheirArgumentsAlike) {
       {__LINE__, routes.declare(HttpMethod::Get, "/c/{n}", object, &Qualified::safe), 13},
       {__LINE__, routes.declare(HttpMethod::Get, "/d/{n}", object, &Qualified::both), 14},
       {__LINE__, routes.declare(HttpMethod::Get, "/e/{n}", &freeNoexcept), 15},
+      {__LINE__, routes.declare(HttpMethod::Get, "/g/{n}", freeNoexcept), 15},
       {__LINE__,
        routes.declare(HttpMethod::Get, "/f/{n}", [](std::int64_t n) noexcept { return n + 6; }),
        16},
