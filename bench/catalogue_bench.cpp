@@ -17,8 +17,11 @@
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
 
-namespace zel::host {
+namespace zel::bench {
 namespace {
+
+// The plugin is driven through our host library, whose names read unqualified here.
+using namespace host;
 
 constexpr int kVariantsPerMap = 4;
 
@@ -133,7 +136,7 @@ void printLinearityRows(const zel::bench::GoalReporter& reporter) {
 }
 
 }  // namespace
-}  // namespace zel::host
+}  // namespace zel::bench
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);

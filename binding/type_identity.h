@@ -31,6 +31,7 @@
 #include <type_traits>
 
 #include "binding/internal/fnv1a.h"
+#include "boundary/compiler.h"
 
 namespace zel {
 
@@ -38,10 +39,27 @@ inline constexpr std::uint32_t kNoTypeId = 0;
 
 namespace binding::internal {
 
-// The compiler's signature of this function names T: "... [with T = X]".
+// The compiler's signature of this function names T: "... [with T = X]"
+// (GCC, Clang) or "...signatureNaming<X>(void)" (MSVC).
 template <typename T>
 constexpr std::string_view signatureNaming() noexcept {
-  return __PRETTY_FUNCTION__;
+  return ZEL_FUNCTION_SIGNATURE;
+}
+
+// T's name in an MSVC signature, without the "struct " or "class " it puts
+// before a class name.
+constexpr std::string_view nameInAngles(std::string_view signature) noexcept {
+  constexpr std::string_view marker = "signatureNaming<";
+  const std::size_t start = signature.find(marker);
+  const std::size_t last = signature.rfind(">(");
+  if (start == std::string_view::npos || last == std::string_view::npos) return {};
+  std::string_view name = signature.substr(start + marker.size(), last - start - marker.size());
+  for (std::string_view key : {"struct ", "class ", "enum ", "union "}) {
+    if (name.substr(0, key.size()) == key) name.remove_prefix(key.size());
+  }
+  // "Pair<int> >(void)": MSVC spaces the closing brackets apart.
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  return name;
 }
 
 template <typename T>
@@ -49,13 +67,17 @@ constexpr std::string_view readableTypeName() noexcept {
   constexpr std::string_view signature = signatureNaming<T>();
   constexpr std::string_view marker = "T = ";
   constexpr std::size_t start = signature.find(marker);
-  static_assert(start != std::string_view::npos, "unsupported compiler signature");
-  constexpr std::size_t first = start + marker.size();
-  // The name ends at "; " (further template parameters) or at the last "]".
-  constexpr std::size_t semicolon = signature.find("; ", first);
-  constexpr std::size_t last =
-      semicolon != std::string_view::npos ? semicolon : signature.rfind(']');
-  return signature.substr(first, last - first);
+  if constexpr (start == std::string_view::npos) {
+    static_assert(!nameInAngles(signature).empty(), "unsupported compiler signature");
+    return nameInAngles(signature);
+  } else {
+    constexpr std::size_t first = start + marker.size();
+    // The name ends at "; " (further template parameters) or at the last "]".
+    constexpr std::size_t semicolon = signature.find("; ", first);
+    constexpr std::size_t last =
+        semicolon != std::string_view::npos ? semicolon : signature.rfind(']');
+    return signature.substr(first, last - first);
+  }
 }
 
 // The readable name copied into static storage of its own, so that it does not

@@ -15,19 +15,10 @@
 
 #include <cstdint>
 
+#include "boundary/compiler.h"
 #include "diagnostics/format.h"
 #include "diagnostics/log_level.h"
 #include "diagnostics/log_tags.h"
-
-#if defined(__MINGW32__)
-#define ZEL_PRINTF_FORMAT(formatIndex, firstArgument) \
-  __attribute__((format(gnu_printf, formatIndex, firstArgument)))
-#elif defined(__GNUC__)
-#define ZEL_PRINTF_FORMAT(formatIndex, firstArgument) \
-  __attribute__((format(printf, formatIndex, firstArgument)))
-#else
-#define ZEL_PRINTF_FORMAT(formatIndex, firstArgument)
-#endif
 
 namespace zel {
 

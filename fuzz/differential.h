@@ -38,8 +38,6 @@ namespace zel::fuzz {
 // kinds is right; there any integer kind holding the same number matches.
 enum class Integers { Exact, SameNumber };
 
-namespace detail {
-
 inline std::string describe(const ValueNode& node) {
   std::string text = valueKindName(node.kind());
   switch (node.kind()) {
@@ -162,13 +160,11 @@ inline bool firstDifference(const ValueNode& ours, const ValueNode& expected, In
   return true;
 }
 
-}  // namespace detail
-
 // Stops the target when the two trees differ, naming where.
 inline void expectSame(const ValueNode& ours, const ValueNode& expected, Integers integers,
                        const std::uint8_t* input, std::size_t size) {
   std::string path = "value";
-  if (detail::firstDifference(ours, expected, integers, path)) {
+  if (firstDifference(ours, expected, integers, path)) {
     difference("the values differ at " + path, input, size);
   }
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "boundary/compiler.h"
 #include "boundary/host_api.h"
 #include "memory/internal/live_total.h"
 
@@ -43,11 +44,7 @@ std::size_t runtimeUsableSize(const void* block) noexcept {
 // SSE2 since Windows 8, so these few counter functions may use it. The
 // entry points that call them are marked too, so that they are inlined
 // there (a function is only inlined into one of the same target).
-#if defined(__i386__)
-#define ZEL_COUNTER_CODE __attribute__((target("sse2")))
-#else
-#define ZEL_COUNTER_CODE
-#endif
+#define ZEL_COUNTER_CODE ZEL_SSE2_CODE
 
 // True when the failure-injection hook says this allocation must fail.
 ZEL_COUNTER_CODE bool injectedFailure() noexcept {
@@ -65,8 +62,8 @@ ZEL_COUNTER_CODE bool injectedFailure() noexcept {
 // `allocated` and `allocationCount` are the totals just returned by this
 // thread's own additions, so only the other two totals are read again (and
 // may already hold frees of blocks that those totals do not).
-ZEL_COUNTER_CODE inline __attribute__((always_inline)) void updatePeak(
-    std::uint64_t allocated, std::uint64_t allocationCount) noexcept {
+ZEL_COUNTER_CODE ZEL_ALWAYS_INLINE void updatePeak(std::uint64_t allocated,
+                                                   std::uint64_t allocationCount) noexcept {
   const std::uint64_t live =
       internal::liveTotal(allocated, counters.bytesFreed.load(std::memory_order_relaxed));
   if (live > counters.peakLiveBytes.load(std::memory_order_relaxed)) {
@@ -77,8 +74,7 @@ ZEL_COUNTER_CODE inline __attribute__((always_inline)) void updatePeak(
   }
 }
 
-ZEL_COUNTER_CODE inline __attribute__((always_inline)) void countAllocation(
-    std::size_t bytes) noexcept {
+ZEL_COUNTER_CODE ZEL_ALWAYS_INLINE void countAllocation(std::size_t bytes) noexcept {
   const std::uint64_t allocated =
       counters.bytesAllocated.fetch_add(bytes, std::memory_order_relaxed) + bytes;
   const std::uint64_t allocationCount =
@@ -91,8 +87,7 @@ ZEL_COUNTER_CODE void countFree(std::size_t bytes) noexcept {
   counters.frees.fetch_add(1, std::memory_order_relaxed);
 }
 
-ZEL_COUNTER_CODE inline __attribute__((always_inline)) void* countingAllocate(
-    void*, std::size_t size) noexcept {
+ZEL_COUNTER_CODE ZEL_ALWAYS_INLINE void* countingAllocate(void*, std::size_t size) noexcept {
   void* block = injectedFailure() ? nullptr : std::malloc(size);
   countAllocation(runtimeUsableSize(block));
   return block;

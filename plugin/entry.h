@@ -15,11 +15,7 @@
 
 #include <cstdint>
 
-#if defined(_WIN32)
-#define ZEL_EXPORT __declspec(dllexport)
-#else
-#define ZEL_EXPORT __attribute__((visibility("default")))
-#endif
+#include "boundary/compiler.h"
 
 // The exported entry of a plugin whose object is a default-constructed
 // PluginType (derived from PluginBase). The name and the short name are

@@ -6,6 +6,7 @@
 #include "binding/internal/value_context.h"
 #include "binding/internal/work_stack.h"
 #include "binding/string_record.h"
+#include "boundary/compiler.h"
 #include "memory/memory.h"
 
 namespace zel::binding::internal {
@@ -73,7 +74,7 @@ void releaseChild(std::uint8_t kind, NodeAccess::Payload payload, ValueContext& 
 // The record behind the next node of a teardown was written long ago and is
 // rarely still in cache; its load starts while the current node is freed.
 inline void prefetchRecord(const ValueNode& next) noexcept {
-  if (NodeAccess::kind(next) >= kString) __builtin_prefetch(NodeAccess::payload(next).string, 1);
+  if (NodeAccess::kind(next) >= kString) ZEL_PREFETCH_FOR_WRITE(NodeAccess::payload(next).string);
 }
 
 // Children are visited last to first, so the pending lists hand back the

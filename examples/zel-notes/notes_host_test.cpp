@@ -5,10 +5,12 @@
 
 #include "host/fakes/plugin_test.h"
 
-namespace zel::host {
+namespace notes {
 namespace {
 
-class NotesTest : public PluginTest {};
+using zel::host::PluginReply;
+
+class NotesTest : public zel::host::PluginTest {};
 
 TEST_F(NotesTest, LoadsAsZelNotes) {
   EXPECT_EQ(plugin().library().entryName(), "load_zel_notes");
@@ -19,7 +21,7 @@ TEST_F(NotesTest, LogsARegionOrLocaleChange) {
   EXPECT_TRUE(std::ranges::any_of(host().activeSubscriptions(), [](const auto& subscription) {
     return subscription.eventName == "OnRegionLocaleChanged";
   }));
-  EXPECT_EQ(host().deliverEvent("OnRegionLocaleChanged", HostValue::makeNone()), 1u);
+  EXPECT_EQ(host().deliverEvent("OnRegionLocaleChanged", zel::host::HostValue::makeNone()), 1u);
   ASSERT_FALSE(host().logs().empty());
   EXPECT_EQ(host().logs().back().text, "Region or locale changed; 0 notes kept");
 }
@@ -41,12 +43,12 @@ TEST_F(NotesTest, AddsANoteAndAnnouncesTheList) {
 }
 
 TEST_F(NotesTest, CountsTheMapsOfTheGameData) {
-  host().answer(kMethodGet, "/zel-game-data/assets/v1/maps.json",
-                ScriptedResponse::withStreamedText(R"([{"id": 1}, {"id": 2}])"));
+  host().answer(zel::kMethodGet, "/zel-game-data/assets/v1/maps.json",
+                zel::host::ScriptedResponse::withStreamedText(R"([{"id": 1}, {"id": 2}])"));
   EXPECT_EQ(get("/zel-notes/v1/maps/count").json(), "2");
 
-  host().answer(kMethodGet, "/zel-game-data/assets/v1/maps.json",
-                ScriptedResponse::withError("Not here", 404));
+  host().answer(zel::kMethodGet, "/zel-game-data/assets/v1/maps.json",
+                zel::host::ScriptedResponse::withError("Not here", 404));
   PluginReply failed = get("/zel-notes/v1/maps/count");
   EXPECT_EQ(failed.status, 502u);
   EXPECT_EQ(failed.error,
@@ -55,7 +57,7 @@ TEST_F(NotesTest, CountsTheMapsOfTheGameData) {
 }
 
 }  // namespace
-}  // namespace zel::host
+}  // namespace notes
 
 int main(int argc, char** argv) {
   return zel::host::runPluginTests(argc, argv);

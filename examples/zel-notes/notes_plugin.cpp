@@ -9,7 +9,7 @@
 #include "diagnostics/logger.h"
 #include "plugin/entry.h"
 
-namespace zel::notes {
+namespace notes {
 namespace {
 
 constexpr const char kNotesUri[] = "/zel-notes/v1/notes";
@@ -29,27 +29,28 @@ void NotesPlugin::registerApi() {
       .field("title", &Note::title, "What the note is about")
       .field("text", &Note::text);
 
-  RouteDeclarer routes(*this);
+  zel::RouteDeclarer routes(*this);
   // The version and the statuses below are what /openapi.json tells of the plugin.
   routes.setPluginVersion("1.1.0");
-  routes.declare(HttpMethod::Get, kNotesUri, &NotesPlugin::listNotes);
-  routes.declare(HttpMethod::Get, "/zel-notes/v1/notes/{id}", &NotesPlugin::getNote)
+  routes.declare(zel::HttpMethod::Get, kNotesUri, &NotesPlugin::listNotes);
+  routes.declare(zel::HttpMethod::Get, "/zel-notes/v1/notes/{id}", &NotesPlugin::getNote)
       .pathArgument("id", "The note's id")
       .errors({{404, "No note has this id"}});
   // A route that reads the query captures it whole with "{+query}".
-  routes.declare(HttpMethod::Get, "/zel-notes/v1/search{+query}", &NotesPlugin::searchNotes)
+  routes.declare(zel::HttpMethod::Get, "/zel-notes/v1/search{+query}", &NotesPlugin::searchNotes)
       .pathArgument("query")
       .queryArgument("text", "The text to look for");
-  routes.declare(HttpMethod::Post, kNotesUri, &NotesPlugin::addNote)
+  routes.declare(zel::HttpMethod::Post, kNotesUri, &NotesPlugin::addNote)
       .bodyArgument("note", "The note to add")
       .errors({{400, "The note has no title"}});
-  routes.declare(HttpMethod::Get, "/zel-notes/v1/maps/count", &NotesPlugin::countMaps)
+  routes.declare(zel::HttpMethod::Get, "/zel-notes/v1/maps/count", &NotesPlugin::countMaps)
       .errors({{502, "The game-data plugin did not answer"}});
 }
 
 bool NotesPlugin::start() {
-  subscribe<BindingValue>(kRegionLocaleChanged, [this](const BindingValue&) {
-    log(kLogOkay, kTagDbg, "Region or locale changed; %1 notes kept", listNotes().size());
+  subscribe<zel::BindingValue>(kRegionLocaleChanged, [this](const zel::BindingValue&) {
+    zel::log(zel::kLogOkay, zel::kTagDbg, "Region or locale changed; %1 notes kept",
+             listNotes().size());
   });
   return true;
 }
@@ -59,15 +60,15 @@ std::vector<Note> NotesPlugin::listNotes() {
   return notes_;
 }
 
-Outcome<Note> NotesPlugin::getNote(std::int64_t id) {
+zel::Outcome<Note> NotesPlugin::getNote(std::int64_t id) {
   std::lock_guard lock(mutex_);
   for (const Note& note : notes_) {
     if (note.id == id) return note;
   }
-  return notFound(formatPositional("No note with id %1", id));
+  return zel::notFound(zel::formatPositional("No note with id %1", id));
 }
 
-std::vector<Note> NotesPlugin::searchNotes(const BindingValue&, const std::string& text) {
+std::vector<Note> NotesPlugin::searchNotes(const zel::BindingValue&, const std::string& text) {
   std::vector<Note> found;
   for (Note& note : listNotes()) {
     if (holds(note, text)) found.push_back(std::move(note));
@@ -75,8 +76,8 @@ std::vector<Note> NotesPlugin::searchNotes(const BindingValue&, const std::strin
   return found;
 }
 
-Outcome<Note> NotesPlugin::addNote(Note note) {
-  if (note.title.empty()) return failure("A note needs a title", 400);
+zel::Outcome<Note> NotesPlugin::addNote(Note note) {
+  if (note.title.empty()) return zel::failure("A note needs a title", 400);
   std::vector<Note> notes;
   {
     std::lock_guard lock(mutex_);
@@ -85,19 +86,19 @@ Outcome<Note> NotesPlugin::addNote(Note note) {
     notes = notes_;
   }
   // Published after the lock is released: the host may call back into us.
-  publishResource(PluginResourceEventType::Update, kNotesUri, notes);
-  log(kLogOkay, kTagDbg, "Note %1 added", note.id);
+  publishResource(zel::PluginResourceEventType::Update, kNotesUri, notes);
+  zel::log(zel::kLogOkay, zel::kTagDbg, "Note %1 added", note.id);
   return note;
 }
 
-Outcome<std::int64_t> NotesPlugin::countMaps() {
-  RequestResult<std::vector<BindingValue>> maps =
-      request<std::vector<BindingValue>>(HttpMethod::Get, kMapsDocumentUrl);
-  if (maps.failed()) return failure("Game data unavailable: " + maps.error().message, 502);
+zel::Outcome<std::int64_t> NotesPlugin::countMaps() {
+  zel::RequestResult<std::vector<zel::BindingValue>> maps =
+      request<std::vector<zel::BindingValue>>(zel::HttpMethod::Get, kMapsDocumentUrl);
+  if (maps.failed()) return zel::failure("Game data unavailable: " + maps.error().message, 502);
   return static_cast<std::int64_t>(maps.value().size());
 }
 
-}  // namespace zel::notes
+}  // namespace notes
 
 // load_zel_notes, named by zel_plugin_library(... NAME zel-notes).
-ZEL_PLUGIN_ENTRY(zel::notes::NotesPlugin)
+ZEL_PLUGIN_ENTRY(notes::NotesPlugin)

@@ -20,7 +20,8 @@
 #include "binding/value.h"
 #include "plugin/plugin_base.h"
 
-namespace zel::notes {
+// The plugin's own namespace: the SDK's names are written zel::.
+namespace notes {
 
 struct Note {
   std::int64_t id = 0;  // given by the plugin; a posted note's id is ignored
@@ -28,16 +29,17 @@ struct Note {
   std::string text;
 };
 
-class NotesPlugin final : public PluginBase {
+class NotesPlugin final : public zel::PluginBase {
  public:
   void registerApi() override;
   bool start() override;
 
   [[nodiscard]] std::vector<Note> listNotes();
-  [[nodiscard]] Outcome<Note> getNote(std::int64_t id);
-  [[nodiscard]] std::vector<Note> searchNotes(const BindingValue& query, const std::string& text);
-  [[nodiscard]] Outcome<Note> addNote(Note note);
-  [[nodiscard]] Outcome<std::int64_t> countMaps();
+  [[nodiscard]] zel::Outcome<Note> getNote(std::int64_t id);
+  [[nodiscard]] std::vector<Note> searchNotes(const zel::BindingValue& query,
+                                              const std::string& text);
+  [[nodiscard]] zel::Outcome<Note> addNote(Note note);
+  [[nodiscard]] zel::Outcome<std::int64_t> countMaps();
 
  private:
   // Guards the notes; never held while the plugin calls the host.
@@ -46,4 +48,4 @@ class NotesPlugin final : public PluginBase {
   std::int64_t nextId_ = 1;
 };
 
-}  // namespace zel::notes
+}  // namespace notes

@@ -20,8 +20,11 @@
 #include "host/fakes/recording_host_api.h"
 #include "host/plugin_host.h"
 
-namespace zel::host {
+namespace zel {
 namespace {
+
+// The plugin is driven through our host library, whose names read unqualified here.
+using namespace host;
 
 struct Call {
   std::uint32_t method = kMethodGet;
@@ -330,4 +333,4 @@ TEST_F(TestPluginCalls, RepeatedCallsDoNotGrowThePluginsMemory) {
 }
 
 }  // namespace
-}  // namespace zel::host
+}  // namespace zel

@@ -9,8 +9,11 @@
 #include "host/loading/entry_name.h"
 #include "host/plugin_host.h"
 
-namespace zel::host {
+namespace zel {
 namespace {
+
+// The plugin is driven through our host library, whose names read unqualified here.
+using namespace host;
 
 using testing::HasSubstr;
 
@@ -36,4 +39,4 @@ TEST(TestPluginEntryTest, TheLibraryExportsNoMapsEntry) {
 }
 
 }  // namespace
-}  // namespace zel::host
+}  // namespace zel

@@ -16,7 +16,7 @@
 namespace zel::binding::internal {
 namespace {
 
-using zel::testing::describe;
+using zel::testing_support::describe;
 
 // One field to append: its key and a scalar (unsigned), an empty value
 // (kEmpty), or a one-element structure or collection holding the number.

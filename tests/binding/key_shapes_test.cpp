@@ -15,7 +15,7 @@
 namespace zel::binding::internal {
 namespace {
 
-using zel::testing::describe;
+using zel::testing_support::describe;
 
 // A structure to build: its keys in arrival order, each holding a number
 // or, where `nested` names it, a structure of its own.
@@ -87,7 +87,7 @@ Spec randomSpec(Random& random, int depth) {
 TEST(KeyShapesTest, BuildsTheSameTreesAsWithoutShapes) {
   for (const RepeatedKey rule : {RepeatedKey::Replace, RepeatedKey::Merge}) {
     for (std::uint32_t seed = 1; seed <= 40; ++seed) {
-      SCOPED_TRACE(::testing::Message() << "seed " << seed);
+      SCOPED_TRACE(testing::Message() << "seed " << seed);
       Random random{seed};
       std::vector<Spec> specs;
       for (int i = 0; i < 60; ++i) {
@@ -108,7 +108,7 @@ TEST(KeyShapesTest, StructuresThatLeaveKeysOutBuildTheSameTrees) {
                                       "k10",    "m",      "",         "preview",   "tags"};
   for (const RepeatedKey rule : {RepeatedKey::Replace, RepeatedKey::Merge}) {
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
-      SCOPED_TRACE(::testing::Message() << "seed " << seed);
+      SCOPED_TRACE(testing::Message() << "seed " << seed);
       Random random{seed};
       std::vector<std::vector<std::string>> templates(3);
       for (auto& keys : templates) {

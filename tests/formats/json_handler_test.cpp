@@ -64,7 +64,7 @@ TEST(JsonHandlerTest, RepeatedKeysFoldInLargeAndNestedObjects) {
     const BindingValue value = readJson(row.input.c_str());
     ASSERT_TRUE(value.ok()) << value.errorMessage();
     const ValueNode& part = row.key.empty() ? value : value.find(row.key);
-    EXPECT_EQ(zel::testing::describe(BindingValue(part)), row.expected);
+    EXPECT_EQ(zel::testing_support::describe(BindingValue(part)), row.expected);
   }
   // A later value under a key of a large object replaces the first one.
   const BindingValue replaced = readJson(reversedObject(40, R"("k3":"three")").c_str());

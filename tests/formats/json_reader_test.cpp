@@ -14,8 +14,8 @@
 namespace zel {
 namespace {
 
-using testing::describe;
-using testing::nested;
+using testing_support::describe;
+using testing_support::nested;
 
 struct Case {
   int line;
@@ -25,7 +25,7 @@ struct Case {
 
 void expectReads(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "line " << c.line << ": " << c.input.substr(0, 80));
+    SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.input.substr(0, 80));
     EXPECT_EQ(describe(readJson(c.input.c_str())), c.expected);
   }
 }

@@ -14,7 +14,7 @@ namespace zel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::describe;
+using testing_support::describe;
 
 struct Case {
   int line;
@@ -25,7 +25,7 @@ struct Case {
 
 void expectDecodes(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "line " << c.line);
+    SCOPED_TRACE(testing::Message() << "line " << c.line);
     MessagePackReader reader(c.input.data(), c.input.size());
     const BindingValue value = reader.read();
     EXPECT_EQ(describe(value), c.expected);
@@ -235,7 +235,7 @@ TEST(MessagePackReaderTest, AnnouncedCountsReserveOnlyWhatTheInputHolds) {
   };
   const std::size_t levels = formats::kMaxNestingDepth - 1;
   for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::Message() << "line " << row.line);
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
     Bytes level = row.header;
     level.insert(level.end(), row.key.begin(), row.key.end());
     Bytes innermost = row.header;
@@ -288,7 +288,7 @@ TEST(MessagePackReaderTest, RecognisesMapsAndArraysOnly) {
       {__LINE__, {0xc0}, false},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(::testing::Message() << "line " << row.line);
+    SCOPED_TRACE(testing::Message() << "line " << row.line);
     EXPECT_EQ(MessagePackReader::recognise(row.input.data(), row.input.size()), row.expected);
   }
   const std::uint8_t map = 0x80;

@@ -12,7 +12,7 @@
 
 #include "binding/value.h"
 
-namespace zel::testing {
+namespace zel::testing_support {
 
 inline void appendQuoted(std::string& out, std::string_view text) {
   out += '"';
@@ -111,4 +111,4 @@ inline std::string nested(std::string_view open, std::string_view close, std::si
   return text;
 }
 
-}  // namespace zel::testing
+}  // namespace zel::testing_support

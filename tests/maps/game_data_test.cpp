@@ -7,7 +7,7 @@
 namespace zel::maps {
 namespace {
 
-class GameDataTest : public testing::MapsRegistry {
+class GameDataTest : public testing_support::MapsRegistry {
  protected:
   MapVariants build(const char* mapsJson, const char* assetsJson) {
     MapsDocument maps;

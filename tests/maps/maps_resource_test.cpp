@@ -1,22 +1,33 @@
 #include "maps/maps_resource.h"
 
 #include "formats/json_reader.h"
-#include "tests/formats/value_text.h"
 #include "maps_test_support.h"
+#include "tests/formats/value_text.h"
 
 namespace zel::maps {
 namespace {
 
-using MapsResourceTest = testing::MapsRegistry;
+using MapsResourceTest = testing_support::MapsRegistry;
 
 TEST_F(MapsResourceTest, RegisteredWithFifteenFieldsInOrder) {
   const TypeDescriptor* type = registry.findType("ZelMapsMaps");
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type, registry.findType<MapsResource>());
-  const char* names[] = {"id",          "isDefault",   "gameMode",   "gameModeName",
-                         "gameModeShortName", "gameModeDescription", "gameMutator", "isRGM",
-                         "name",        "description", "mapStringId", "platformId",
-                         "platformName", "assets",     "properties"};
+  const char* names[] = {"id",
+                         "isDefault",
+                         "gameMode",
+                         "gameModeName",
+                         "gameModeShortName",
+                         "gameModeDescription",
+                         "gameMutator",
+                         "isRGM",
+                         "name",
+                         "description",
+                         "mapStringId",
+                         "platformId",
+                         "platformName",
+                         "assets",
+                         "properties"};
   ASSERT_EQ(type->fields().size(), 15u);
   for (std::size_t i = 0; i < 15; ++i) {
     SCOPED_TRACE(i);
@@ -52,8 +63,7 @@ TEST_F(MapsResourceTest, AssetsAreReplacedAsAWhole) {
 TEST_F(MapsResourceTest, WrongKindStopsAtThatField) {
   MapsResource map;
   const std::string error = convertInto(map, R"({"id": 7, "assets": 5, "name": "late"})");
-  EXPECT_NE(error.find("type map because the input not a structure."), std::string::npos)
-      << error;
+  EXPECT_NE(error.find("type map because the input not a structure."), std::string::npos) << error;
   EXPECT_NE(error.find("assets"), std::string::npos) << error;
   EXPECT_EQ(map.id, 7);  // converted before the failing key
 }
@@ -68,8 +78,8 @@ TEST_F(MapsResourceTest, PropertiesKeepAnyValueAndSerialiseBack) {
     BindingValue back;
     toValue(back, map, registry.findType<MapsResource>(), &registry);
     ASSERT_TRUE(back.ok()) << back.errorMessage();
-    EXPECT_EQ(zel::testing::describe(BindingValue(back.find("properties"))),
-              zel::testing::describe(BindingValue(source.find("properties"))));
+    EXPECT_EQ(zel::testing_support::describe(BindingValue(back.find("properties"))),
+              zel::testing_support::describe(BindingValue(source.find("properties"))));
   }
 }
 

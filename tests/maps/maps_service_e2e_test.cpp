@@ -13,8 +13,11 @@
 #include "host/function_caller.h"
 #include "host/plugin_host.h"
 
-namespace zel::host {
+namespace zel::maps {
 namespace {
+
+// The plugin is driven through our host library, whose names read unqualified here.
+using namespace host;
 
 constexpr const char kMapsUrl[] = "/zel-game-data/assets/v1/maps.json";
 constexpr const char kAssetsUrl[] = "/zel-game-data/assets/v1/map-assets/map-assets.json";
@@ -277,4 +280,4 @@ TEST_F(MapsServiceTest, ThousandsOfCallsKeepLiveBytesFlat) {
 }
 
 }  // namespace
-}  // namespace zel::host
+}  // namespace zel::maps

@@ -10,7 +10,7 @@
 #include "formats/json_reader.h"
 #include "maps/maps_resource.h"
 
-namespace zel::maps::testing {
+namespace zel::maps::testing_support {
 
 class MapsRegistry : public ::testing::Test {
  protected:
@@ -34,4 +34,4 @@ class MapsRegistry : public ::testing::Test {
   TypeRegistry registry;
 };
 
-}  // namespace zel::maps::testing
+}  // namespace zel::maps::testing_support

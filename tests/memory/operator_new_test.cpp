@@ -131,7 +131,7 @@ TEST(OperatorNew, OverAlignedBlocksAreAlignedWholeAndApart) {
   const std::int64_t live = liveBytes();
   for (std::size_t alignment : {32u, 64u, 256u, 4096u}) {
     for (std::size_t size : {1u, 24u, 1000u, 9000u}) {
-      SCOPED_TRACE(::testing::Message() << "alignment " << alignment << ", size " << size);
+      SCOPED_TRACE(testing::Message() << "alignment " << alignment << ", size " << size);
       const std::align_val_t align{alignment};
       // Two blocks alive at once, each filled to its last byte: neither
       // reaches into the other or past its own end.

@@ -23,7 +23,7 @@
 namespace zel {
 
 // Named outside the anonymous namespace, so that every compiler spells them alike.
-namespace load_check {
+namespace testing_support {
 struct Place {
   std::int64_t x = 0;
 };
@@ -38,7 +38,7 @@ struct Note {
 struct Memo {
   Place where;
 };
-}  // namespace load_check
+}  // namespace testing_support
 
 namespace {
 
@@ -59,7 +59,7 @@ class DeclaringPlugin final : public PluginBase {
   // that use it: a route finds it again at each call, a field never does.
   template <typename Routes>
   void declareUnregisteredTypes(Routes& routes) {
-    using namespace load_check;
+    using namespace testing_support;
     registry()
         .registerStruct<Note>("Note")
         .field("target", &Note::target)
@@ -121,7 +121,7 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
   EXPECT_TRUE(whole.hostErrors.empty());
 
   const TypeIdentity& textMapOfLate =
-      typeIdentity<std::unordered_map<std::string, load_check::Late>>();
+      typeIdentity<std::unordered_map<std::string, testing_support::Late>>();
   const struct {
     int line;
     Fault fault;
@@ -136,20 +136,23 @@ TEST(LoadPlugin, AFailedRegistrationIsLoggedAndTheHandshakeSucceeds) {
       {__LINE__,
        Fault::UnregisteredTypes,
        3,
-       {"Structure 'Memo' field 'where' has type 'zel::load_check::Place', which was not "
+       {"Structure 'Memo' field 'where' has type 'zel::testing_support::Place', which was not "
         "registered before 'Memo'",
-        "Structure 'Note' field 'target' has type 'zel::load_check::Place', which was not "
+        "Structure 'Note' field 'target' has type 'zel::testing_support::Place', which was not "
         "registered before 'Note'",
-        "Structure 'Note' field 'later' has type 'std::vector<zel::load_check::Late>', which was "
+        "Structure 'Note' field 'later' has type 'std::vector<zel::testing_support::Late>', which "
+        "was "
         "not registered before 'Note'",
         // The compilers spell the map's key type their own way.
         "Structure 'Note' field 'byName' has type '" + std::string(textMapOfLate.name()) +
             "', which was not registered before 'Note'",
-        "Function 'GetZelTestPlace' result has type 'zel::load_check::Place', which is not "
+        "Function 'GetZelTestPlace' result has type 'zel::testing_support::Place', which is not "
         "registered",
-        "Function 'GetZelTestWhere' argument 'where' has type 'zel::load_check::Place', which is "
+        "Function 'GetZelTestWhere' argument 'where' has type 'zel::testing_support::Place', which "
+        "is "
         "not registered",
-        "Function 'PostZelTestNote' argument 'place' has type 'zel::load_check::Place', which is "
+        "Function 'PostZelTestNote' argument 'place' has type 'zel::testing_support::Place', which "
+        "is "
         "not registered"}},
   };
   for (const auto& row : rows) {

@@ -352,7 +352,8 @@ std::string catalogueText(maps::MapsService& service) {
   for (const maps::MapsResource& map : service.listAllMaps()) {
     text += std::to_string(map.id) + "/" + map.gameMode + "/" + map.gameMutator + "/" + map.name +
             "/" + map.description + "/" + map.gameModeName + "/" +
-            std::to_string(map.assets.size()) + "/" + testing::describe(map.properties) + ";";
+            std::to_string(map.assets.size()) + "/" + testing_support::describe(map.properties) +
+            ";";
   }
   return text;
 }

@@ -19,7 +19,7 @@
 #include "plugin/entry.h"
 #include "plugin/plugin_base.h"
 
-namespace zel::testing_plugin {
+namespace zel::api::testing_support {
 
 // Named outside the anonymous namespace, so that every compiler spells it alike.
 struct Unregistered {
@@ -180,10 +180,10 @@ class TestPlugin final : public PluginBase {
 };
 
 }  // namespace
-}  // namespace zel::testing_plugin
+}  // namespace zel::api::testing_support
 
-static_assert(std::string_view(ZEL_PLUGIN_SHORT_NAME) == zel::testing_plugin::kShortName,
+static_assert(std::string_view(ZEL_PLUGIN_SHORT_NAME) == zel::api::testing_support::kShortName,
               "tests/api/CMakeLists.txt names the plugin as the plugin does");
 
 // load_zel_test, which the host finds from the library's file name.
-ZEL_PLUGIN_ENTRY(zel::testing_plugin::TestPlugin)
+ZEL_PLUGIN_ENTRY(zel::api::testing_support::TestPlugin)

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-namespace zel::testing_plugin {
+namespace zel::api::testing_support {
 
 inline constexpr const char kShortName[] = "zel-test";
 
 // Enumerators of the plugin's enum type "ZelTestColour".
 enum class Colour : std::int32_t { Red = 1, Green = 2, Blue = 4 };
 
-}  // namespace zel::testing_plugin
+}  // namespace zel::api::testing_support

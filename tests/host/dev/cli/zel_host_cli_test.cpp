@@ -256,7 +256,7 @@ TEST(ZelHostCliTest, NewWritesAProjectIntoAnEmptyFolderOnly) {
     EXPECT_TRUE(std::filesystem::is_regular_file(folder / file)) << file;
   }
   const std::string source = testing_support::readTextFile(folder / "my_shop2_plugin.cpp");
-  EXPECT_THAT(source, HasSubstr("ZEL_PLUGIN_ENTRY(zel::my_shop2::MyShop2Plugin)"));
+  EXPECT_THAT(source, HasSubstr("ZEL_PLUGIN_ENTRY(my_shop2_plugin::MyShop2Plugin)"));
   EXPECT_THAT(source, HasSubstr("\"/my-shop2/v1/items/{id}\""));
   EXPECT_THAT(source, testing::Not(HasSubstr("@")));
 
@@ -283,7 +283,7 @@ TEST(ZelHostCliTest, ErrorsLoggedDuringLoadArePrintedAndFail) {
   const std::string plugin = std::string(" --plugin ") + ZEL_TEST_PLUGIN_PATH;
   const std::string line =
       "Function 'PostZelTestV1Unregistered' argument 'body' has type "
-      "'zel::testing_plugin::Unregistered', which is not registered";
+      "'zel::api::testing_support::Unregistered', which is not registered";
   const struct {
     int line;
     std::string arguments;
