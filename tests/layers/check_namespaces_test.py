@@ -51,7 +51,8 @@ CLEAN = {
     "examples/zel-notes/notes_plugin.cpp": "namespace notes {\nnamespace {\nconst char* k = R\"(\n"
                                            "namespace zel {\n)\";\n}\n}\n"
                                            "ZEL_PLUGIN_ENTRY(notes::NotesPlugin)\n",
-    "host/dev/project_template/plugin.h.in": "namespace @FILE@_plugin {\nclass @CLASS@Plugin {};\n}\n",
+    "host/dev/new_project/project_template/plugin.h.in": "namespace @FILE@_plugin {\n"
+                                                         "class @CLASS@Plugin {};\n}\n",
     "boundary/compiler.h": "#define ZEL_ALWAYS_INLINE inline __attribute__((always_inline))\n",
     "memory/memory.cpp": "#include \"boundary/compiler.h\"\n// __builtin_prefetch is spelled there\n"
                          "namespace zel::memory {\nZEL_ALWAYS_INLINE void count() {}\n"
@@ -73,6 +74,10 @@ BREACHES = [
     ("template_in_zel", {"host/dev/project_template/test.cpp.in":
                          "namespace zel::host {\nnamespace {\nTEST_F(A, B) {}\n}\n}\n"},
      ["host/dev/project_template/test.cpp.in:2: namespace zel::host (anonymous)"]),
+    ("reported_once", {"api/internal/route.cpp": "namespace zel {\nint f();\nnamespace {\nint g();\n}\n}\n",
+                       "tests/api/t.h": "namespace zel::testing {\nint f();\nnamespace inner {\nint g();\n}\n}\n"},
+     ["api/internal/route.cpp:1: namespace zel; wants zel::api::internal",
+      "tests/api/t.h:1: namespace zel::testing: no namespace is called testing"]),
     ("texts_in_zel", {"diagnostics/messages.h": "namespace zel {\ninline constexpr int kText = 1;\n}\n"},
      ["diagnostics/messages.h:1: namespace zel; wants zel::diagnostics::messages"]),
     ("texts_under_internal", {"plugin/internal/messages.h": "namespace zel::plugin::messages {\n"
