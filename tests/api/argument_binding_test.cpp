@@ -125,7 +125,7 @@ class ArgumentBinding : public ::testing::Test {
       EXPECT_EQ(std::string(call.result.errorMessage()), row.error);
       EXPECT_EQ(call.ok(), row.error.empty());
       for (const auto& [index, rendered] : row.values) {
-        EXPECT_EQ(zel::testing::describe(arguments[index]), rendered) << "argument " << index;
+        EXPECT_EQ(zel::testing_support::describe(arguments[index]), rendered) << "argument " << index;
       }
     }
   }
