@@ -9,6 +9,7 @@
 #include "api/internal/description_builder.h"
 #include "api/internal/invocation.h"
 #include "api/internal/route_descriptor.h"
+#include "binding/type_descriptor.h"
 #include "boundary/method_codes.h"
 
 namespace zel {
@@ -116,11 +117,13 @@ TextLists pluginFacts(DescriptionBuilder& builder, const RouteTable& routes,
 
 ApiDescription buildApiDescription(TypeRegistry& registry) {
   std::unordered_map<std::string_view, RouteDescriptor*> routes;
-  for (RouteDescriptor* route : registry.attachment<RouteTable>().snapshot()) {
+  for (RouteDescriptor* route :
+       binding::internal::RegistryAccess::attachment<RouteTable>(registry).snapshot()) {
     routes.emplace(route->function().name(), route);
   }
 
-  DescriptionBuilder& builder = registry.attachment<DescriptionBuilder>();
+  DescriptionBuilder& builder =
+      binding::internal::RegistryAccess::attachment<DescriptionBuilder>(registry);
   const auto functions = registry.functionsSnapshot();
   const auto types = registry.typesSnapshot();
   const auto events = registry.eventsSnapshot();
@@ -135,14 +138,15 @@ ApiDescription buildApiDescription(TypeRegistry& registry) {
 
   // A plugin that documents nothing itself (no version, no route statuses)
   // hands the host its records alone.
-  const RouteTable& table = registry.attachment<RouteTable>();
+  const RouteTable& table = binding::internal::RegistryAccess::attachment<RouteTable>(registry);
   const bool documented = !table.pluginVersion().empty() ||
                           std::any_of(routes.begin(), routes.end(), [](const auto& entry) {
                             return declaresStatus(*entry.second);
                           });
   const TextLists facts = documented ? pluginFacts(builder, table, types) : TextLists{};
 
-  InvocationContextTable& contexts = registry.attachment<InvocationContextTable>();
+  InvocationContextTable& contexts =
+      binding::internal::RegistryAccess::attachment<InvocationContextTable>(registry);
   contexts.reserve(routes.size());
   FunctionRecord* records = builder.allocate<FunctionRecord>(routes.size());
   std::uint32_t count = 0;

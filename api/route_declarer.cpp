@@ -5,7 +5,7 @@
 #include "api/argument_location.h"
 #include "api/function_name.h"
 #include "api/internal/route_descriptor.h"
-#include "binding/type_registry.h"
+#include "binding/registry_access.h"
 #include "boundary/description_records.h"
 
 namespace zel {
@@ -83,18 +83,18 @@ FunctionBuilder& FunctionBuilder::errors(std::initializer_list<StatusMeaning> st
 namespace api::internal {
 
 void RouteDeclarations::setPluginVersion(std::string_view version) {
-  registry_->attachment<RouteTable>().setPluginVersion(version);
+  binding::internal::RegistryAccess::attachment<RouteTable>(*registry_).setPluginVersion(version);
 }
 
 FunctionBuilder RouteDeclarations::declare(HttpMethod method, std::string_view urlTemplate,
                                            Describe describe, Make make, void* handler) {
   // The handler belongs to the route descriptor; the function keeps none.
-  const RegisteredFunction registered =
-      registry_->registerFunction(functionName(method, urlTemplate), nullptr);
+  const RegisteredFunction registered = binding::internal::RegistryAccess::registerFunction(
+      *registry_, functionName(method, urlTemplate), nullptr);
   FunctionDescriptor& function = *registered.function;
   if (!registered.alreadyRegistered) describe(function, *registry_);
-  auto [route, existed] = registry_->attachment<RouteTable>().findOrCreate(
-      function, [&] { return make(handler, function); });
+  auto [route, existed] = binding::internal::RegistryAccess::attachment<RouteTable>(*registry_)
+                              .findOrCreate(function, [&] { return make(handler, function); });
   if (!existed) {
     route->setUrlTemplate(urlTemplate);
     route->setMethod(method);

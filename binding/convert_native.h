@@ -1,7 +1,7 @@
 // Conversion between native objects and binding values, by native type.
 // NativeType<T> knows the type kind of T, its element kind, the structure or
-// enum it names, and how to move a T in both directions; NativeConverter<T>
-// is the FieldConverter of a field of type T.
+// enum it names, and how to move a T in both directions; the conversion rules
+// themselves are compiled once per kind of target (binding/convert_*.cpp).
 //
 //   ConversionStatus status;
 //   MapsResource map;
@@ -31,13 +31,21 @@
 #include <utility>
 #include <vector>
 
-#include "binding/internal/convert_rules.h"
-#include "binding/internal/type_descriptor.h"
-#include "binding/internal/type_kind.h"
 #include "binding/type_identity.h"
+#include "binding/type_kind.h"
 #include "binding/value.h"
 
 namespace zel {
+
+// The descriptor of a registered structure or enum type, owned by the
+// registry: the handle that TypeRegistry::findType and namedTypeOf return and
+// that the conversions take (null: the type is not registered).
+class TypeDescriptor;
+class TypeRegistry;
+
+// A value-to-native conversion reports through a status value: while its ok
+// flag is set the chain goes on; the first failure stores its message there.
+using ConversionStatus = BindingValue;
 
 // The native form of a blob.
 using Blob = std::vector<std::uint8_t>;
@@ -49,7 +57,75 @@ struct BindingCallback {
   friend bool operator==(const BindingCallback&, const BindingCallback&) = default;
 };
 
-namespace internal {
+namespace binding::internal {
+
+// The conversion rules the templates below call, one compiled function per
+// kind of target. Every value-to-native rule first tests the status and does
+// nothing when it has already failed; a failure is stored in the status with
+// its message and the rule returns false, so the target keeps its value.
+// Paths and type names are the caller's texts, used only during the call.
+struct SignedTarget {
+  std::int64_t min;
+  std::int64_t max;
+  const char* typeName;
+};
+
+struct UnsignedTarget {
+  std::uint64_t max;
+  const char* typeName;
+};
+
+struct FloatTarget {
+  double min;
+  double max;
+  const char* typeName;
+};
+
+// Scalar targets: true when out was written.
+[[nodiscard]] bool toBool(ConversionStatus& status, const ValueNode& input, const char* path,
+                          bool& out);
+[[nodiscard]] bool toSigned(ConversionStatus& status, const ValueNode& input, const char* path,
+                            const SignedTarget& target, std::int64_t& out);
+[[nodiscard]] bool toUnsigned(ConversionStatus& status, const ValueNode& input, const char* path,
+                              const UnsignedTarget& target, std::uint64_t& out);
+[[nodiscard]] bool toFloating(ConversionStatus& status, const ValueNode& input, const char* path,
+                              const FloatTarget& target, double& out);
+// type is the enum's descriptor; null when the enum is not registered (then
+// no number is valid).
+[[nodiscard]] bool toEnum(ConversionStatus& status, const ValueNode& input, const char* path,
+                          const TypeDescriptor* type, std::int32_t& out);
+
+// Text, blob and object targets are assigned in place.
+void toText(ConversionStatus& status, const ValueNode& input, const char* path,
+            const TypeRegistry* registry, std::string& out);
+// Takes the bytes of a blob or of a string.
+void toBlob(ConversionStatus& status, const ValueNode& input, const char* path,
+            std::vector<std::uint8_t>& out);
+// Resets out, then (status still ok) deep-copies any input into it.
+void toObject(ConversionStatus& status, const ValueNode& input, BindingValue& out);
+
+// Assigns the fields of the registered structure type (type) at record, in
+// registration order; each field's own name is the path of its conversion.
+void toStructure(ConversionStatus& status, void* record, const ValueNode& input, const char* path,
+                 const TypeDescriptor* type, const TypeRegistry* registry);
+// Writes the registered structure at record into output as a structure value;
+// omit-when-zero fields holding the zero of their kind are left out.
+void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* type,
+                   const TypeRegistry* registry, ConversionStatus& status);
+
+// Containers: true when input is a collection (a structure for maps) whose
+// elements are to be converted; otherwise the failure is stored in status.
+[[nodiscard]] bool checkCollection(ConversionStatus& status, const ValueNode& input,
+                                   const char* path);
+[[nodiscard]] bool checkMapStructure(ConversionStatus& status, const ValueNode& input,
+                                     const char* path);
+
+// The type registered for the native type of identity in registry; null when
+// registry is null or the type is not registered. A type registered under
+// the same id for another native type (ids are hashes of the type names) is
+// not returned. Takes the registry lock for the look-up.
+[[nodiscard]] const TypeDescriptor* findRegisteredType(const TypeRegistry* registry,
+                                                       const TypeIdentity& identity);
 
 enum class NativeCategory {
   Unsupported,
@@ -137,20 +213,21 @@ struct ScalarType {
   using NamedType = Named;
 };
 
-}  // namespace internal
+}  // namespace binding::internal
 
 // True for std::optional<E>: an argument or field that may be absent.
 template <typename T>
-inline constexpr bool isOptionalNative = internal::IsOptional<T>::value;
+inline constexpr bool isOptionalNative = binding::internal::IsOptional<T>::value;
 
-template <typename T, internal::NativeCategory C = internal::nativeCategory<T>()>
+template <typename T, binding::internal::NativeCategory C = binding::internal::nativeCategory<T>()>
 struct NativeType {
-  static_assert(C != internal::NativeCategory::Unsupported,
+  static_assert(C != binding::internal::NativeCategory::Unsupported,
                 "this native type has no binding conversion");
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Bool> : internal::ScalarType<TypeKind::Bool> {
+struct NativeType<T, binding::internal::NativeCategory::Bool>
+    : binding::internal::ScalarType<TypeKind::Bool> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     bool value = false;
@@ -163,13 +240,13 @@ struct NativeType<T, internal::NativeCategory::Bool> : internal::ScalarType<Type
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Signed>
-    : internal::ScalarType<internal::integerKind<T>()> {
+struct NativeType<T, binding::internal::NativeCategory::Signed>
+    : binding::internal::ScalarType<binding::internal::integerKind<T>()> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     static constexpr binding::internal::SignedTarget kTarget{
         std::numeric_limits<T>::min(), std::numeric_limits<T>::max(),
-        typeKindName(internal::integerKind<T>())};
+        typeKindName(binding::internal::integerKind<T>())};
     std::int64_t value = 0;
     if (binding::internal::toSigned(status, input, path, kTarget, value))
       target = static_cast<T>(value);
@@ -181,12 +258,12 @@ struct NativeType<T, internal::NativeCategory::Signed>
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Unsigned>
-    : internal::ScalarType<internal::integerKind<T>()> {
+struct NativeType<T, binding::internal::NativeCategory::Unsigned>
+    : binding::internal::ScalarType<binding::internal::integerKind<T>()> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     static constexpr binding::internal::UnsignedTarget kTarget{
-        std::numeric_limits<T>::max(), typeKindName(internal::integerKind<T>())};
+        std::numeric_limits<T>::max(), typeKindName(binding::internal::integerKind<T>())};
     std::uint64_t value = 0;
     if (binding::internal::toUnsigned(status, input, path, kTarget, value))
       target = static_cast<T>(value);
@@ -198,8 +275,8 @@ struct NativeType<T, internal::NativeCategory::Unsigned>
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Floating>
-    : internal::ScalarType<sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double> {
+struct NativeType<T, binding::internal::NativeCategory::Floating>
+    : binding::internal::ScalarType<sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     // The finite range of the type.
@@ -218,7 +295,8 @@ struct NativeType<T, internal::NativeCategory::Floating>
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Text> : internal::ScalarType<TypeKind::String> {
+struct NativeType<T, binding::internal::NativeCategory::Text>
+    : binding::internal::ScalarType<TypeKind::String> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry* registry) {
     binding::internal::toText(status, input, path, registry, target);
@@ -230,7 +308,8 @@ struct NativeType<T, internal::NativeCategory::Text> : internal::ScalarType<Type
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Object> : internal::ScalarType<TypeKind::Object> {
+struct NativeType<T, binding::internal::NativeCategory::Object>
+    : binding::internal::ScalarType<TypeKind::Object> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char*,
                        const TypeDescriptor*, const TypeRegistry*) {
     binding::internal::toObject(status, input, target);
@@ -242,7 +321,8 @@ struct NativeType<T, internal::NativeCategory::Object> : internal::ScalarType<Ty
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Blob> : internal::ScalarType<TypeKind::Blob> {
+struct NativeType<T, binding::internal::NativeCategory::Blob>
+    : binding::internal::ScalarType<TypeKind::Blob> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     binding::internal::toBlob(status, input, path, target);
@@ -255,8 +335,8 @@ struct NativeType<T, internal::NativeCategory::Blob> : internal::ScalarType<Type
 
 // A callback crosses as its 32-bit id.
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Callback>
-    : internal::ScalarType<TypeKind::Callback> {
+struct NativeType<T, binding::internal::NativeCategory::Callback>
+    : binding::internal::ScalarType<TypeKind::Callback> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry*) {
     static constexpr binding::internal::UnsignedTarget kTarget{
@@ -273,7 +353,8 @@ struct NativeType<T, internal::NativeCategory::Callback>
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Enum> : internal::ScalarType<TypeKind::Enum, T> {
+struct NativeType<T, binding::internal::NativeCategory::Enum>
+    : binding::internal::ScalarType<TypeKind::Enum, T> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry*) {
     std::int32_t value = 0;
@@ -286,7 +367,8 @@ struct NativeType<T, internal::NativeCategory::Enum> : internal::ScalarType<Type
 };
 
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Struct> : internal::ScalarType<TypeKind::Struct, T> {
+struct NativeType<T, binding::internal::NativeCategory::Struct>
+    : binding::internal::ScalarType<TypeKind::Struct, T> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     binding::internal::toStructure(status, &target, input, path, type, registry);
@@ -299,7 +381,7 @@ struct NativeType<T, internal::NativeCategory::Struct> : internal::ScalarType<Ty
 
 // Elements share the vector's path and its named type.
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Vector> {
+struct NativeType<T, binding::internal::NativeCategory::Vector> {
   using Element = typename T::value_type;
   using ElementType = NativeType<Element>;
   static constexpr TypeKind kKind = TypeKind::Vector;
@@ -341,7 +423,7 @@ struct NativeType<T, internal::NativeCategory::Vector> {
 
 // Entries share the map's path and its named type.
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Map> {
+struct NativeType<T, binding::internal::NativeCategory::Map> {
   using Element = typename T::mapped_type;
   using ElementType = NativeType<Element>;
   static constexpr TypeKind kKind = TypeKind::Map;
@@ -378,7 +460,7 @@ struct NativeType<T, internal::NativeCategory::Map> {
 // as for the value, failures included, and a failed conversion leaves an
 // empty optional empty. An empty optional becomes the empty value.
 template <typename T>
-struct NativeType<T, internal::NativeCategory::Optional> {
+struct NativeType<T, binding::internal::NativeCategory::Optional> {
   using Element = typename T::value_type;
   using ElementType = NativeType<Element>;
   static constexpr TypeKind kKind = ElementType::kKind;
@@ -410,33 +492,6 @@ struct NativeType<T, internal::NativeCategory::Optional> {
   }
 };
 
-// The FieldConverter of a field of native type T.
-template <typename T>
-class NativeConverter final : public FieldConverter {
- public:
-  void toNative(ConversionStatus& status, void* native, const ValueNode& input, const char* path,
-                const TypeDescriptor* type, const TypeRegistry* registry) const override {
-    NativeType<T>::toNative(status, *static_cast<T*>(native), input, path, type, registry);
-  }
-  void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
-               const TypeRegistry* registry, ConversionStatus& status) const override {
-    if (!status.ok()) return;
-    NativeType<T>::toValue(output, *static_cast<const T*>(native), type, registry, status);
-  }
-  bool holdsValue(const void* native) const noexcept override {
-    if constexpr (isOptionalNative<T>) {
-      return static_cast<const T*>(native)->has_value();
-    } else {
-      return true;
-    }
-  }
-};
-
-template <typename T>
-[[nodiscard]] std::unique_ptr<FieldConverter> makeConverter() {
-  return std::make_unique<NativeConverter<T>>();
-}
-
 // The registered structure or enum that T names (T itself, or its elements'),
 // or null.
 template <typename T>
@@ -445,7 +500,7 @@ template <typename T>
   if constexpr (std::is_void_v<Named>) {
     return nullptr;
   } else {
-    return findRegisteredType(registry, typeIdentity<Named>());
+    return binding::internal::findRegisteredType(registry, typeIdentity<Named>());
   }
 }
 

@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/internal/convert_rules.h"
+#include "binding/convert_native.h"
 #include "binding/messages.h"
+#include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 #include "binding/value.h"
 #include "diagnostics/format.h"
@@ -19,6 +20,31 @@ namespace {
 // else the one the descriptor belongs to.
 const TypeRegistry* registryOf(const TypeRegistry* registry, const TypeDescriptor& type) noexcept {
   return registry != nullptr ? registry : &type.registry();
+}
+
+// Empty, false, 0 (signed, unsigned or an enum number), 0.0 of either sign,
+// or a string, blob, collection or structure of size 0.
+bool isZeroValue(const ValueNode& value) noexcept {
+  switch (value.kind()) {
+    case ValueKind::Empty:
+      return true;
+    case ValueKind::Bool:
+      return !value.asBool();
+    case ValueKind::Signed:
+      return value.asSigned() == 0;
+    case ValueKind::Unsigned:
+      return value.asUnsigned() == 0;
+    case ValueKind::Float:
+      return value.asFloat() == 0.0;  // true for -0.0 as well
+    case ValueKind::Enum:
+      return value.asEnum().number == 0;
+    case ValueKind::String:
+    case ValueKind::Blob:
+    case ValueKind::Collection:
+    case ValueKind::Structure:
+      return value.size() == 0;
+  }
+  return false;
 }
 
 }  // namespace
@@ -152,29 +178,6 @@ void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* 
       if (!status.ok()) return;
     }
   }
-}
-
-bool isZeroValue(const ValueNode& value) noexcept {
-  switch (value.kind()) {
-    case ValueKind::Empty:
-      return true;
-    case ValueKind::Bool:
-      return !value.asBool();
-    case ValueKind::Signed:
-      return value.asSigned() == 0;
-    case ValueKind::Unsigned:
-      return value.asUnsigned() == 0;
-    case ValueKind::Float:
-      return value.asFloat() == 0.0;  // true for -0.0 as well
-    case ValueKind::Enum:
-      return value.asEnum().number == 0;
-    case ValueKind::String:
-    case ValueKind::Blob:
-    case ValueKind::Collection:
-    case ValueKind::Structure:
-      return value.size() == 0;
-  }
-  return false;
 }
 
 }  // namespace zel::binding::internal

@@ -2,9 +2,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "binding/convert_native.h"
 #include "binding/convert_number.h"
-#include "binding/internal/convert_rules.h"
 #include "binding/messages.h"
+#include "binding/type_descriptor.h"
 #include "binding/value.h"
 #include "diagnostics/format.h"
 

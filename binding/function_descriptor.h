@@ -2,7 +2,8 @@
 // registry with its ordered arguments, result type, tags and texts, and the
 // handler object that performs the call.
 //
-//   RegisteredFunction added = registry.registerFunction("GetZelMapsV1Maps", std::move(handler));
+//   RegisteredFunction added =
+//       RegistryAccess::registerFunction(registry, "GetZelMapsV1Maps", std::move(handler));
 //   if (!added.alreadyRegistered) added.function->setResult(typeRefOf<Maps>(registry));
 //   const FunctionDescriptor* f = registry.findFunction("GetZelMapsV1Maps");
 //
@@ -17,11 +18,13 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/internal/type_descriptor.h"
+#include "binding/type_identity.h"
+#include "binding/type_kind.h"
 
 namespace zel {
 
 class FunctionDescriptor;
+class TypeRegistry;
 
 // The root of the invocation layer's handler objects, so that a function
 // descriptor can own its handler without knowing how calls are made.

@@ -5,6 +5,7 @@
 
 #include "binding/function_descriptor.h"
 #include "binding/messages.h"
+#include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 #include "diagnostics/format.h"
 
@@ -12,6 +13,7 @@ namespace zel {
 namespace {
 
 namespace msg = binding::messages;
+using binding::internal::findRegisteredType;
 
 bool isNamedKind(TypeKind kind) noexcept {
   return kind == TypeKind::Struct || kind == TypeKind::Enum;

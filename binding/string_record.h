@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "binding/internal/fnv1a.h"
+#include "binding/type_identity.h"
 
 namespace zel::binding::internal {
 

@@ -30,7 +30,6 @@
 #include <string_view>
 #include <type_traits>
 
-#include "binding/internal/fnv1a.h"
 #include "boundary/compiler.h"
 
 namespace zel {
@@ -38,6 +37,19 @@ namespace zel {
 inline constexpr std::uint32_t kNoTypeId = 0;
 
 namespace binding::internal {
+
+// FNV-1a, 32 bits, over the bytes of a text: the one hash of texts in the SDK
+// (type ids, interned strings, event and resource names), constant-evaluable
+// so that type ids are fixed when the program is built.
+inline constexpr std::uint32_t kFnvOffsetBasis = 0x811c9dc5u;
+inline constexpr std::uint32_t kFnvPrime = 16777619u;
+
+[[nodiscard]] constexpr std::uint32_t fnv1aHash(std::string_view text) noexcept {
+  std::uint32_t hash = kFnvOffsetBasis;
+  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
+  return hash;
+}
+static_assert(fnv1aHash("") == kFnvOffsetBasis);
 
 // The compiler's signature of this function names T: "... [with T = X]"
 // (GCC, Clang) or "...signatureNaming<X>(void)" (MSVC).

@@ -1,20 +1,45 @@
 #include "binding/type_registry.h"
 
+#include <mutex>
+#include <unordered_map>
 #include <utility>
 
+#include "binding/event_descriptor.h"
+#include "binding/function_descriptor.h"
 #include "binding/internal/builtin_types.h"
+#include "binding/registry_access.h"
+#include "binding/type_descriptor.h"
 
 namespace zel {
+namespace {
 
-std::size_t TypeRegistry::TypeIdHash::operator()(std::uint32_t id) const noexcept {
-  std::uint32_t hash = kFnvOffsetBasis;
-  for (int shift = 0; shift < 32; shift += 8) {
-    hash = (hash ^ ((id >> shift) & 0xFFu)) * kFnvPrime;
+using binding::internal::RegistryAttachment;
+
+// Hashes a type id byte by byte with FNV-1a.
+struct TypeIdHash {
+  std::size_t operator()(std::uint32_t id) const noexcept {
+    std::uint32_t hash = binding::internal::kFnvOffsetBasis;
+    for (int shift = 0; shift < 32; shift += 8) {
+      hash = (hash ^ ((id >> shift) & 0xFFu)) * binding::internal::kFnvPrime;
+    }
+    return hash;
   }
-  return hash;
-}
+};
 
-TypeRegistry::TypeRegistry() {
+}  // namespace
+
+struct TypeRegistry::State {
+  std::mutex lock;
+  // Keys view the descriptors' own names.
+  std::unordered_map<std::string_view, std::unique_ptr<FunctionDescriptor>> functions;
+  std::unordered_map<std::string_view, std::unique_ptr<EventDescriptor>> events;
+  std::unordered_map<std::string_view, std::unique_ptr<TypeDescriptor>> types;
+  std::unordered_map<std::uint32_t, const TypeDescriptor*, TypeIdHash> typesById;
+  std::unordered_map<std::uint32_t, std::unique_ptr<RegistryAttachment>> attachments;
+  std::uint64_t changeCount = 0;
+};
+
+TypeRegistry::TypeRegistry() : state_(std::make_unique<State>()) {
   initialize();
 }
 
@@ -29,13 +54,13 @@ void TypeRegistry::clear() {
   std::unordered_map<std::string_view, std::unique_ptr<FunctionDescriptor>> functions;
   std::unordered_map<std::string_view, std::unique_ptr<TypeDescriptor>> types;
   {
-    std::lock_guard guard(lock_);
-    attachments.swap(attachments_);
-    events.swap(events_);
-    changeCount_ += functions_.size();
-    functions.swap(functions_);
-    typesById_.clear();
-    types.swap(types_);
+    std::lock_guard guard(state_->lock);
+    attachments.swap(state_->attachments);
+    events.swap(state_->events);
+    state_->changeCount += state_->functions.size();
+    functions.swap(state_->functions);
+    state_->typesById.clear();
+    types.swap(state_->types);
   }
   // Destroyed outside the lock, in this order; a handler's destructor may
   // look something up.
@@ -47,89 +72,89 @@ void TypeRegistry::clear() {
 
 void TypeRegistry::initialize() {
   if (initialized_) clear();
-  registerBuiltinTypes(*this);
+  binding::internal::registerBuiltinTypes(*this);
   initialized_ = true;
 }
 
 TypeBuilder TypeRegistry::registerType(std::uint32_t size, std::string_view name,
                                        const TypeIdentity& identity, bool isEnum) {
-  std::lock_guard guard(lock_);
-  if (const auto found = types_.find(name); found != types_.end()) {
+  std::lock_guard guard(state_->lock);
+  if (const auto found = state_->types.find(name); found != state_->types.end()) {
     return TypeBuilder(*this, *found->second, true);
   }
   auto descriptor = std::make_unique<TypeDescriptor>(size, isEnum, name, identity, *this);
   TypeDescriptor& added = *descriptor;
-  types_.emplace(std::string_view(added.name()), std::move(descriptor));
-  if (!identity.isNoType()) typesById_.try_emplace(identity.id(), &added);
+  state_->types.emplace(std::string_view(added.name()), std::move(descriptor));
+  if (!identity.isNoType()) state_->typesById.try_emplace(identity.id(), &added);
   return TypeBuilder(*this, added, false);
 }
 
 RegisteredFunction TypeRegistry::registerFunction(std::string_view name,
                                                   std::unique_ptr<FunctionHandlerBase> handler) {
-  std::unique_lock guard(lock_);
-  if (const auto found = functions_.find(name); found != functions_.end()) {
+  std::unique_lock guard(state_->lock);
+  if (const auto found = state_->functions.find(name); found != state_->functions.end()) {
     guard.unlock();  // the unused handler is destroyed outside the lock
     return RegisteredFunction{found->second.get(), true};
   }
   auto descriptor = std::make_unique<FunctionDescriptor>(name, std::move(handler), *this);
   FunctionDescriptor& added = *descriptor;
-  functions_.emplace(std::string_view(added.name()), std::move(descriptor));
-  ++changeCount_;
+  state_->functions.emplace(std::string_view(added.name()), std::move(descriptor));
+  ++state_->changeCount;
   return RegisteredFunction{&added, false};
 }
 
 bool TypeRegistry::removeFunction(std::string_view name) {
   std::unique_ptr<FunctionDescriptor> removed;
   {
-    std::lock_guard guard(lock_);
-    const auto found = functions_.find(name);
-    if (found == functions_.end()) return false;
+    std::lock_guard guard(state_->lock);
+    const auto found = state_->functions.find(name);
+    if (found == state_->functions.end()) return false;
     removed = std::move(found->second);
-    functions_.erase(found);
-    ++changeCount_;
+    state_->functions.erase(found);
+    ++state_->changeCount;
   }
   return true;  // removed (handler and descriptor) is destroyed here, outside the lock
 }
 
 EventBuilder TypeRegistry::registerEvent(std::string_view name, const TypeDescriptor* payload) {
-  std::lock_guard guard(lock_);
-  if (const auto found = events_.find(name); found != events_.end()) {
+  std::lock_guard guard(state_->lock);
+  if (const auto found = state_->events.find(name); found != state_->events.end()) {
     return EventBuilder(*found->second, true);
   }
   auto descriptor = std::make_unique<EventDescriptor>(name, payload);
   EventDescriptor& added = *descriptor;
-  events_.emplace(std::string_view(added.name()), std::move(descriptor));
+  state_->events.emplace(std::string_view(added.name()), std::move(descriptor));
   return EventBuilder(added, false);
 }
 
 const FunctionDescriptor* TypeRegistry::findFunction(std::string_view name) const {
-  std::lock_guard guard(lock_);
-  const auto found = functions_.find(name);
-  return found != functions_.end() ? found->second.get() : nullptr;
+  std::lock_guard guard(state_->lock);
+  const auto found = state_->functions.find(name);
+  return found != state_->functions.end() ? found->second.get() : nullptr;
 }
 
 FunctionDescriptor* TypeRegistry::findFunction(std::string_view name) {
-  std::lock_guard guard(lock_);
-  const auto found = functions_.find(name);
-  return found != functions_.end() ? found->second.get() : nullptr;
+  std::lock_guard guard(state_->lock);
+  const auto found = state_->functions.find(name);
+  return found != state_->functions.end() ? found->second.get() : nullptr;
 }
 
 const TypeDescriptor* TypeRegistry::findType(std::uint32_t id) const {
-  std::lock_guard guard(lock_);
-  const auto found = typesById_.find(id);
-  return found != typesById_.end() ? found->second : nullptr;
+  std::lock_guard guard(state_->lock);
+  const auto found = state_->typesById.find(id);
+  return found != state_->typesById.end() ? found->second : nullptr;
 }
 
 const TypeDescriptor* TypeRegistry::findType(std::string_view name) const {
-  std::lock_guard guard(lock_);
-  const auto found = types_.find(name);
-  return found != types_.end() ? found->second.get() : nullptr;
+  std::lock_guard guard(state_->lock);
+  const auto found = state_->types.find(name);
+  return found != state_->types.end() ? found->second.get() : nullptr;
 }
 
 const EventDescriptor* TypeRegistry::findEvent(std::string_view name) const {
-  std::lock_guard guard(lock_);
-  const auto found = events_.find(name);
-  return found != events_.end() ? found->second.get() : nullptr;
+  std::lock_guard guard(state_->lock);
+  const auto found = state_->events.find(name);
+  return found != state_->events.end() ? found->second.get() : nullptr;
 }
 
 const char* TypeRegistry::enumeratorName(std::uint32_t typeId, std::int32_t value) const {
@@ -140,49 +165,49 @@ const char* TypeRegistry::enumeratorName(std::uint32_t typeId, std::int32_t valu
 }
 
 std::vector<const FunctionDescriptor*> TypeRegistry::functionsSnapshot() const {
-  std::lock_guard guard(lock_);
+  std::lock_guard guard(state_->lock);
   std::vector<const FunctionDescriptor*> snapshot;
-  snapshot.reserve(functions_.size());
-  for (const auto& [name, function] : functions_) snapshot.push_back(function.get());
+  snapshot.reserve(state_->functions.size());
+  for (const auto& [name, function] : state_->functions) snapshot.push_back(function.get());
   return snapshot;
 }
 
 std::vector<const TypeDescriptor*> TypeRegistry::typesSnapshot() const {
-  std::lock_guard guard(lock_);
+  std::lock_guard guard(state_->lock);
   std::vector<const TypeDescriptor*> snapshot;
-  snapshot.reserve(types_.size());
-  for (const auto& [name, type] : types_) snapshot.push_back(type.get());
+  snapshot.reserve(state_->types.size());
+  for (const auto& [name, type] : state_->types) snapshot.push_back(type.get());
   return snapshot;
 }
 
 std::vector<const EventDescriptor*> TypeRegistry::eventsSnapshot() const {
-  std::lock_guard guard(lock_);
+  std::lock_guard guard(state_->lock);
   std::vector<const EventDescriptor*> snapshot;
-  snapshot.reserve(events_.size());
-  for (const auto& [name, event] : events_) snapshot.push_back(event.get());
+  snapshot.reserve(state_->events.size());
+  for (const auto& [name, event] : state_->events) snapshot.push_back(event.get());
   return snapshot;
 }
 
 std::uint64_t TypeRegistry::changeCount() const {
-  std::lock_guard guard(lock_);
-  return changeCount_;
+  std::lock_guard guard(state_->lock);
+  return state_->changeCount;
 }
 
 RegistryAttachment& TypeRegistry::attachment(std::uint32_t id, AttachmentFactory factory) {
   {
-    std::lock_guard guard(lock_);
-    if (const auto found = attachments_.find(id); found != attachments_.end()) {
+    std::lock_guard guard(state_->lock);
+    if (const auto found = state_->attachments.find(id); found != state_->attachments.end()) {
       return *found->second;
     }
   }
   // Made outside the lock, so that its constructor may use the registry.
   std::unique_ptr<RegistryAttachment> made = factory();
-  std::lock_guard guard(lock_);
-  return *attachments_.try_emplace(id, std::move(made)).first->second;
+  std::lock_guard guard(state_->lock);
+  return *state_->attachments.try_emplace(id, std::move(made)).first->second;
 }
 
-const TypeDescriptor* findRegisteredType(const TypeRegistry* registry,
-                                         const TypeIdentity& identity) {
+const TypeDescriptor* binding::internal::findRegisteredType(const TypeRegistry* registry,
+                                                            const TypeIdentity& identity) {
   if (registry == nullptr) return nullptr;
   const TypeDescriptor* type = registry->findType(identity.id());
   if (type == nullptr) return nullptr;

@@ -11,6 +11,10 @@
 // function or event under a name that already exists keeps the existing
 // definition, and every step of the builder returned for it does nothing.
 //
+// Functions are registered by route declarations (api/route_declarer.h);
+// what only the SDK calls (registering functions and raw types, removing
+// functions, the attachments) goes through binding/registry_access.h.
+//
 // The registry owns every descriptor and every attachment. Four indexes
 // (functions, events and types by name, types by id) and the change counter
 // are guarded by one lock; descriptors are not changed after registration and
@@ -21,25 +25,24 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string_view>
-#include <unordered_map>
+#include <type_traits>
 #include <vector>
 
-#include "binding/function_descriptor.h"
-#include "binding/internal/event_descriptor.h"
-#include "binding/internal/type_builder.h"
-#include "binding/internal/type_descriptor.h"
+#include "binding/builders.h"
 #include "binding/type_identity.h"
 
 namespace zel {
 
-// State that another part of the SDK keeps per registry (route tables,
-// invocation contexts); created on first use and owned by the registry.
-class RegistryAttachment {
- public:
-  virtual ~RegistryAttachment() = default;
-};
+class EventDescriptor;
+class FunctionDescriptor;
+class FunctionHandlerBase;
+struct RegisteredFunction;
+
+namespace binding::internal {
+class RegistryAttachment;
+struct RegistryAccess;
+}  // namespace binding::internal
 
 class TypeRegistry {
  public:
@@ -53,14 +56,9 @@ class TypeRegistry {
   // functions, then types), then registers the builtin types and events.
   void initialize();
 
-  // Registers a structure or enum type. Under an existing name the builder
-  // refers to the existing descriptor and ignores its steps. A type with the
-  // no-type identity is found by name only; an id already in the id index
-  // keeps its first type.
-  TypeBuilder registerType(std::uint32_t size, std::string_view name, const TypeIdentity& identity,
-                           bool isEnum);
-
-  // Typed registration: the size, identity and kind come from T.
+  // Registers a structure or enum type: the size, identity and kind come
+  // from T. Under an existing name the builder refers to the existing
+  // descriptor and ignores its steps.
   template <typename T>
   StructBuilder<T> registerStruct(std::string_view name) {
     static_assert(std::is_class_v<T>, "registerStruct needs a class type");
@@ -73,13 +71,6 @@ class TypeRegistry {
     return EnumBuilder<E>(
         registerType(static_cast<std::uint32_t>(sizeof(E)), name, typeIdentity<E>(), true));
   }
-
-  // Returns the function of that name, creating it (and counting a change)
-  // when there is none; an existing function keeps its handler.
-  RegisteredFunction registerFunction(std::string_view name,
-                                      std::unique_ptr<FunctionHandlerBase> handler);
-  // Removes the function, its handler and its descriptor; false when absent.
-  bool removeFunction(std::string_view name);
 
   // Returns the event of that name, creating it when there is none.
   EventBuilder registerEvent(std::string_view name, const TypeDescriptor* payload);
@@ -96,7 +87,7 @@ class TypeRegistry {
   // The type registered for native type T (its id, checked against T's name).
   template <typename T>
   [[nodiscard]] const TypeDescriptor* findType() const {
-    return findRegisteredType(this, typeIdentity<T>());
+    return binding::internal::findRegisteredType(this, typeIdentity<T>());
   }
   [[nodiscard]] const EventDescriptor* findEvent(std::string_view name) const;
 
@@ -112,34 +103,29 @@ class TypeRegistry {
   // Increases by one whenever a function is added or removed.
   [[nodiscard]] std::uint64_t changeCount() const;
 
-  // The attachment of type T (derived from RegistryAttachment and default
-  // constructible), created on first use; it lives until the registry is
-  // initialised again or destroyed.
-  template <typename T>
-  T& attachment() {
-    static_assert(std::is_base_of_v<RegistryAttachment, T>);
-    return static_cast<T&>(attachment(typeIdentity<T>().id(),
-                                      [] { return std::unique_ptr<RegistryAttachment>(new T()); }));
-  }
-
  private:
-  using AttachmentFactory = std::unique_ptr<RegistryAttachment> (*)();
-  RegistryAttachment& attachment(std::uint32_t id, AttachmentFactory factory);
+  friend struct binding::internal::RegistryAccess;
+  struct State;
+
+  // Under an existing name the builder refers to the existing descriptor and
+  // ignores its steps. A type with the no-type identity is found by name
+  // only; an id already in the id index keeps its first type.
+  TypeBuilder registerType(std::uint32_t size, std::string_view name, const TypeIdentity& identity,
+                           bool isEnum);
+  // The function of that name, created (counting a change) when there is
+  // none; an existing function keeps its handler.
+  RegisteredFunction registerFunction(std::string_view name,
+                                      std::unique_ptr<FunctionHandlerBase> handler);
+  // Removes the function, its handler and its descriptor; false when absent.
+  bool removeFunction(std::string_view name);
+  // The attachment under that id, made by factory on first use.
+  using AttachmentFactory = std::unique_ptr<binding::internal::RegistryAttachment> (*)();
+  binding::internal::RegistryAttachment& attachment(std::uint32_t id, AttachmentFactory factory);
   void clear();
 
-  // Hashes a type id byte by byte with FNV-1a.
-  struct TypeIdHash {
-    std::size_t operator()(std::uint32_t id) const noexcept;
-  };
-
-  mutable std::mutex lock_;
-  // Keys view the descriptors' own names.
-  std::unordered_map<std::string_view, std::unique_ptr<FunctionDescriptor>> functions_;
-  std::unordered_map<std::string_view, std::unique_ptr<EventDescriptor>> events_;
-  std::unordered_map<std::string_view, std::unique_ptr<TypeDescriptor>> types_;
-  std::unordered_map<std::uint32_t, const TypeDescriptor*, TypeIdHash> typesById_;
-  std::unordered_map<std::uint32_t, std::unique_ptr<RegistryAttachment>> attachments_;
-  std::uint64_t changeCount_ = 0;
+  // The four indexes, the attachments and the change counter, with the one
+  // lock that guards them.
+  std::unique_ptr<State> state_;
   bool initialized_ = false;
 };
 

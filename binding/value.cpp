@@ -62,9 +62,9 @@ const ValueNode& ValueNode::sharedEmpty() noexcept {
   return sharedEmptyNode;
 }
 
-ValueContext& ValueNode::context() {
+bi::ValueContext& ValueNode::context() {
   // Only a standalone value lacks a context; its tree gets one now.
-  if (context_ == nullptr) context_ = new ValueContext();
+  if (context_ == nullptr) context_ = new bi::ValueContext();
   return *context_;
 }
 
@@ -92,7 +92,7 @@ void ValueNode::reset() noexcept {
 
 ValueNode& ValueNode::operator=(const ValueNode& other) {
   if (this == &other) return *this;
-  ValueContext* target = needsContext(other) ? &context() : context_;
+  bi::ValueContext* target = needsContext(other) ? &context() : context_;
   // Built apart first: `other` may lie inside this node's tree, or this node
   // inside `other`.
   bi::DetachedNode copy(target);

@@ -23,12 +23,12 @@
 
 namespace zel {
 
-class ValueContext;
 class ValueNode;
 class BindingValue;
 class Field;
 
 namespace binding::internal {
+class ValueContext;
 struct StringRecord;
 struct ArrayRecord;
 struct EnumRecord;
@@ -155,14 +155,16 @@ class ValueNode {
 
   // The context of this node's tree; null until a standalone value first
   // needs storage.
-  [[nodiscard]] const ValueContext* contextForTest() const noexcept { return context_; }
+  [[nodiscard]] const binding::internal::ValueContext* contextForTest() const noexcept {
+    return context_;
+  }
 
  protected:
   constexpr ValueNode() noexcept = default;
   ~ValueNode() = default;
 
   // The context of this node's tree; created here for a standalone value.
-  ValueContext& context();
+  binding::internal::ValueContext& context();
   // Exchanges the storage of two standalone values.
   void swapStorage(ValueNode& other) noexcept;
   // Resets and, for a standalone value, destroys the owned context.
@@ -188,7 +190,7 @@ class ValueNode {
   };
 
   Payload payload_{0};
-  ValueContext* context_ = nullptr;
+  binding::internal::ValueContext* context_ = nullptr;
   std::uint8_t kind_ = 0;
   std::uint8_t standalone_ = 0;
 };

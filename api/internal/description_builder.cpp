@@ -1,5 +1,8 @@
 #include "api/internal/description_builder.h"
 
+#include "binding/event_descriptor.h"
+#include "binding/function_descriptor.h"
+#include "binding/type_descriptor.h"
 #include "boundary/description_records.h"
 
 namespace zel::api::internal {

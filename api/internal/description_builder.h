@@ -3,7 +3,7 @@
 // owns their storage. The registry keeps the builder (an attachment) until
 // unload, so every record and array stays valid that long.
 //
-//   DescriptionBuilder& builder = registry.attachment<DescriptionBuilder>();
+//   DescriptionBuilder& builder = RegistryAccess::attachment<DescriptionBuilder>(registry);
 //   BuiltDescriptions built = builder.build(registry.functionsSnapshot(),
 //                                           registry.typesSnapshot(), registry.eventsSnapshot());
 //   built.types[0].name;
@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/type_registry.h"
+#include "binding/registry_access.h"
 #include "boundary/description_records.h"
 
 namespace zel::api::internal {
@@ -34,7 +34,7 @@ struct BuiltDescriptions {
   std::uint32_t eventCount = 0;
 };
 
-class DescriptionBuilder : public RegistryAttachment {
+class DescriptionBuilder : public binding::internal::RegistryAttachment {
  public:
   // Each snapshot is written in its own order; nested arrays keep the
   // declared order of arguments and fields and the name order of enumerators.

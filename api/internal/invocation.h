@@ -22,7 +22,7 @@
 #include "api/call_result.h"
 #include "api/internal/compiled_route.h"
 #include "api/internal/route_descriptor.h"
-#include "binding/type_registry.h"
+#include "binding/registry_access.h"
 #include "boundary/host_messages.h"
 
 namespace zel::api::internal {
@@ -35,7 +35,7 @@ struct InvocationContext {
 
 // The registry's invocation contexts by function name; their addresses are
 // handed to the host and stay valid as long as the registry.
-class InvocationContextTable : public RegistryAttachment {
+class InvocationContextTable : public binding::internal::RegistryAttachment {
  public:
   // The context of the function name, created on first use and then kept.
   InvocationContext& contextFor(const std::string& functionName);

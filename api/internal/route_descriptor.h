@@ -3,7 +3,7 @@
 // matcher compiled from the template. RouteTable: the registry's map of them,
 // keyed by function, with a mutex of its own.
 //
-//   RouteTable& routes = registry.attachment<RouteTable>();
+//   RouteTable& routes = RegistryAccess::attachment<RouteTable>(registry);
 //   RouteDescriptor* route = routes.find(function);
 //   route->location(0);      // ArgumentLocation::Path
 //
@@ -24,7 +24,7 @@
 #include "api/function_handler.h"
 #include "api/http_method.h"
 #include "api/internal/path_pattern.h"
-#include "binding/type_registry.h"
+#include "binding/registry_access.h"
 
 namespace zel::api::internal {
 
@@ -83,7 +83,7 @@ class RouteDescriptor {
   std::shared_ptr<const PathPattern> pattern_;
 };
 
-class RouteTable : public RegistryAttachment {
+class RouteTable : public binding::internal::RegistryAttachment {
  public:
   // The descriptor of the function, or null. The lock is released before the
   // descriptor is used.

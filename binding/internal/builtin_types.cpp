@@ -2,7 +2,7 @@
 
 #include "binding/type_registry.h"
 
-namespace zel {
+namespace zel::binding::internal {
 
 namespace {
 
@@ -152,4 +152,4 @@ void registerBuiltinTypes(TypeRegistry& registry) {
   registerEventTypes(registry);
 }
 
-}  // namespace zel
+}  // namespace zel::binding::internal

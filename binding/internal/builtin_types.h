@@ -17,8 +17,10 @@
 #include "binding/value.h"
 
 namespace zel {
-
 class TypeRegistry;
+}  // namespace zel
+
+namespace zel::binding::internal {
 
 enum class BindingAsyncState : std::int32_t {
   None = 0,
@@ -124,4 +126,4 @@ struct BindingFullApiHelp {
 // Repeating it changes nothing: the first registration wins.
 void registerBuiltinTypes(TypeRegistry& registry);
 
-}  // namespace zel
+}  // namespace zel::binding::internal

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-namespace zel {
+namespace zel::binding::internal {
 namespace {
 
 constinit std::atomic<bool> cellPoolsEnabled{true};
@@ -15,4 +15,4 @@ void ValueContext::setCellPoolsEnabledForTest(bool enabled) noexcept {
   cellPoolsEnabled.store(enabled, std::memory_order_relaxed);
 }
 
-}  // namespace zel
+}  // namespace zel::binding::internal

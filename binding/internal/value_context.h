@@ -16,7 +16,7 @@
 #include "binding/internal/cell_pools.h"
 #include "binding/internal/intern_table.h"
 
-namespace zel {
+namespace zel::binding::internal {
 
 class ValueContext {
  public:
@@ -26,17 +26,14 @@ class ValueContext {
   ~ValueContext() = default;
 
   // Interned texts, counted per reference.
-  [[nodiscard]] binding::internal::StringRecord* intern(std::string_view text) {
-    return strings_.intern(text);
-  }
-  void release(binding::internal::StringRecord* record) noexcept { strings_.release(record); }
-  void release(binding::internal::StringRecord* record, memory::ReleaseBatch& batch) noexcept {
+  [[nodiscard]] StringRecord* intern(std::string_view text) { return strings_.intern(text); }
+  void release(StringRecord* record) noexcept { strings_.release(record); }
+  void release(StringRecord* record, memory::ReleaseBatch& batch) noexcept {
     strings_.release(record, batch);
   }
   // Only while the context's last tree is torn down, right before the
   // context is destroyed; see InternTable::releaseAsTableEnds.
-  void releaseAsContextEnds(binding::internal::StringRecord* record,
-                            memory::ReleaseBatch& batch) noexcept {
+  void releaseAsContextEnds(StringRecord* record, memory::ReleaseBatch& batch) noexcept {
     strings_.releaseAsTableEnds(record, batch);
   }
 
@@ -48,14 +45,12 @@ class ValueContext {
   // heap instead of the cell pools (to measure what the pools save).
   static void setCellPoolsEnabledForTest(bool enabled) noexcept;
 
-  [[nodiscard]] const binding::internal::InternTable& stringsForTest() const noexcept {
-    return strings_;
-  }
-  [[nodiscard]] const binding::internal::CellPools& cellsForTest() const noexcept { return cells_; }
+  [[nodiscard]] const InternTable& stringsForTest() const noexcept { return strings_; }
+  [[nodiscard]] const CellPools& cellsForTest() const noexcept { return cells_; }
 
  private:
-  binding::internal::InternTable strings_;
-  binding::internal::CellPools cells_;
+  InternTable strings_;
+  CellPools cells_;
 };
 
-}  // namespace zel
+}  // namespace zel::binding::internal

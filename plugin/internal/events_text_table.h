@@ -21,7 +21,9 @@ namespace zel::plugin::internal {
 
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept { return fnv1aHash(text); }
+  std::size_t operator()(std::string_view text) const noexcept {
+    return binding::internal::fnv1aHash(text);
+  }
 };
 
 template <typename V>

@@ -7,7 +7,7 @@
 namespace zel::plugin::internal {
 
 bool WarningLimiter::allow(std::string_view name, std::int64_t now) noexcept {
-  const std::uint32_t hash = fnv1aHash(name);
+  const std::uint32_t hash = binding::internal::fnv1aHash(name);
   try {
     std::lock_guard<std::mutex> lock(mutex_);
     Slot* oldest = &slots_[0];

@@ -14,6 +14,7 @@
 
 #include "api/route_declarer.h"
 #include "binding/flat_value_ops.h"
+#include "binding/registry_access.h"
 #include "binding/type_registry.h"
 #include "tests/formats/value_text.h"
 
@@ -29,7 +30,8 @@ using api::internal::RouteTable;
 
 // The route a declaration recorded.
 RouteDescriptor& routeOf(const FunctionBuilder& builder) {
-  return *builder.function().registry().attachment<RouteTable>().find(builder.function());
+  return *binding::internal::RegistryAccess::attachment<RouteTable>(builder.function().registry())
+              .find(builder.function());
 }
 
 struct Filter {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "api/route_declarer.h"
+#include "binding/registry_access.h"
+#include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 
 namespace zel {
@@ -28,7 +30,8 @@ class RouteSelection : public testing::Test {
   RouteDescriptor& declare(HttpMethod method, const char* urlTemplate) {
     FunctionBuilder built =
         routes_.declare(method, urlTemplate, [](const BindingValue&, const BindingValue&) {});
-    return *registry_.attachment<RouteTable>().find(built.function());
+    return *binding::internal::RegistryAccess::attachment<RouteTable>(registry_).find(
+        built.function());
   }
 
   bool select(std::vector<const RouteDescriptor*> routes, HttpMethod method, std::string_view path,

@@ -15,6 +15,8 @@
 #include "api/describe_registry.h"
 #include "api/internal/invocation.h"
 #include "api/route_declarer.h"
+#include "binding/registry_access.h"
+#include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 #include "boundary/method_codes.h"
 
@@ -111,7 +113,7 @@ class Descriptions : public testing::Test {
   }
 
   BuiltDescriptions build() {
-    return registry_.attachment<DescriptionBuilder>().build(
+    return binding::internal::RegistryAccess::attachment<DescriptionBuilder>(registry_).build(
         registry_.functionsSnapshot(), registry_.typesSnapshot(), registry_.eventsSnapshot());
   }
 
@@ -280,7 +282,8 @@ TEST_F(Descriptions, FunctionsAndEventsDescribeTheirSignatures) {
 
 TEST_F(Descriptions, FunctionRecordsAddCallbackContextAndRouting) {
   FunctionDescriptor* post = registry_.findFunction("PostSegmentsById");
-  RouteDescriptor& route = *registry_.attachment<RouteTable>().find(*post);
+  RouteDescriptor& route =
+      *binding::internal::RegistryAccess::attachment<RouteTable>(registry_).find(*post);
   route.setFlag(1);
   route.addTextList({"a", "b"});
   route.addTextList({});

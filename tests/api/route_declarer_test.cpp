@@ -18,6 +18,8 @@
 #include "api/describe_registry.h"
 #include "api/internal/route_descriptor.h"
 #include "api/outcome.h"
+#include "binding/registry_access.h"
+#include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 #include "boundary/description_records.h"
 
@@ -33,7 +35,8 @@ using api::internal::RouteTable;
 
 // The route a declaration recorded.
 RouteDescriptor& routeOf(const FunctionBuilder& builder) {
-  return *builder.function().registry().attachment<RouteTable>().find(builder.function());
+  return *binding::internal::RegistryAccess::attachment<RouteTable>(builder.function().registry())
+              .find(builder.function());
 }
 
 struct Mode {
@@ -62,7 +65,9 @@ class Owner : public Service {
 };
 
 std::vector<ArgumentLocation> locationsOf(const FunctionDescriptor& function) {
-  return function.registry().attachment<RouteTable>().find(function)->locations();
+  return binding::internal::RegistryAccess::attachment<RouteTable>(function.registry())
+      .find(function)
+      ->locations();
 }
 
 TEST(RouteDeclarer, RegistersTheFunctionWithSignatureTemplateMethodAndTags) {
@@ -87,7 +92,8 @@ TEST(RouteDeclarer, RegistersTheFunctionWithSignatureTemplateMethodAndTags) {
   EXPECT_EQ(function->tags(), (std::vector<std::string>{"Plugins", "Plugin zel-maps"}));
   EXPECT_EQ(function->description(), "One map variant");
 
-  const RouteDescriptor* route = owner.registry().attachment<RouteTable>().find(*function);
+  const RouteDescriptor* route =
+      binding::internal::RegistryAccess::attachment<RouteTable>(owner.registry()).find(*function);
   ASSERT_NE(route, nullptr);
   EXPECT_EQ(route->urlTemplate(), "/zel-maps/v2/map/{id}/{gameMode}");
   EXPECT_EQ(route->method(), HttpMethod::Get);
@@ -205,7 +211,8 @@ TEST(RouteDeclarer, TheFirstDeclarationOfANameWins) {
   again.bodyArgument("renamed", "second").description("second");
 
   const FunctionDescriptor& function = *owner.registry().findFunction("GetABById");
-  const RouteDescriptor& route = *owner.registry().attachment<RouteTable>().find(function);
+  const RouteDescriptor& route =
+      *binding::internal::RegistryAccess::attachment<RouteTable>(owner.registry()).find(function);
   EXPECT_EQ(route.urlTemplate(), "/a-b/{id}");
   EXPECT_EQ(function.arguments().size(), 1u);
   EXPECT_EQ(function.arguments()[0].name(), "id");

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "binding/convert_native.h"
+#include "binding/event_descriptor.h"
+#include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 
-namespace zel {
+namespace zel::binding::internal {
 namespace {
 
 using Enumerators = std::vector<std::pair<std::string, std::int32_t>>;
@@ -191,4 +193,4 @@ TEST(BuiltinTypesTest, EventRecordsConvert) {
 }
 
 }  // namespace
-}  // namespace zel
+}  // namespace zel::binding::internal

@@ -10,6 +10,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "binding/event_descriptor.h"
+#include "binding/function_descriptor.h"
+#include "binding/registry_access.h"
+#include "binding/type_descriptor.h"
 #include "diagnostics/format.h"
 
 namespace zel {
@@ -34,6 +38,8 @@ struct StaticType<CollidingRecord> {
 };
 
 namespace {
+
+using Access = binding::internal::RegistryAccess;
 
 struct Point {
   std::int32_t x = 0;
@@ -223,7 +229,7 @@ TEST(TypeRegistryTest, FieldDescriptorsOfMemberPointers) {
     EXPECT_EQ(field.type().type, row.type.type);
     EXPECT_EQ(field.required(), row.required);
     EXPECT_EQ(field.omitWhenZero(), row.omitWhenZero);
-    EXPECT_EQ(field.nameHash(), fnv1aHash(field.name()));
+    EXPECT_EQ(field.nameHash(), binding::internal::fnv1aHash(field.name()));
     EXPECT_EQ(&field.owner(), shape);
     EXPECT_FALSE(field.optional());
   }
@@ -233,7 +239,7 @@ TEST(TypeRegistryTest, FieldDescriptorsOfMemberPointers) {
 
 TEST(TypeRegistryTest, ElementTypeOverrideIsKeptOnlyWithAKind) {
   TypeRegistry registry;
-  TypeBuilder builder = registry.registerType(8, "Raw", noTypeIdentity(), false);
+  TypeBuilder builder = Access::registerType(registry, 8, "Raw", noTypeIdentity(), false);
   builder.addField("a", "", 0, typeIdentity<std::int32_t>(), {TypeKind::Int32}, {},
                    FieldFlags::None, makeConverter<std::int32_t>());
   builder.addField("b", "", 4, typeIdentity<std::int32_t>(), {TypeKind::Int32}, {TypeKind::UInt32},
@@ -258,7 +264,7 @@ TEST(TypeRegistryTest, AnIdTakenByAnotherNativeTypeFindsNothing) {
 
 TEST(TypeRegistryTest, NoTypeIdentityIsFoundByNameOnly) {
   TypeRegistry registry;
-  registry.registerType(0, "Nothing", noTypeIdentity(), false);
+  Access::registerType(registry, 0, "Nothing", noTypeIdentity(), false);
   EXPECT_NE(registry.findType("Nothing"), nullptr);
   EXPECT_EQ(registry.findType(kNoTypeId), nullptr);
   EXPECT_EQ(registry.findType(0xDEADBEEFu), nullptr) << "an unknown id is no error";
@@ -293,7 +299,7 @@ TEST(TypeRegistryTest, TagsAndEnumerators) {
 
 TEST(TypeRegistryTest, EnumeratorsByValueAreFoundInNameOrder) {
   TypeRegistry registry;
-  registry.registerType(4, "Twice", noTypeIdentity(), true)
+  Access::registerType(registry, 4, "Twice", noTypeIdentity(), true)
       .addEnumerator("b", 1, "")
       .addEnumerator("B", 1, "")
       .addEnumerator("a", 1, "");
@@ -310,13 +316,13 @@ TEST(TypeRegistryTest, FunctionsAndTheChangeCounter) {
   const std::uint64_t start = registry.changeCount();
 
   const RegisteredFunction added =
-      registry.registerFunction("GetA", std::make_unique<CountingHandler>(destroyed));
+      Access::registerFunction(registry, "GetA", std::make_unique<CountingHandler>(destroyed));
   EXPECT_FALSE(added.alreadyRegistered);
   EXPECT_EQ(registry.changeCount(), start + 1);
   FunctionHandlerBase* handler = added.function->handler();
 
   const RegisteredFunction again =
-      registry.registerFunction("GetA", std::make_unique<CountingHandler>(destroyed));
+      Access::registerFunction(registry, "GetA", std::make_unique<CountingHandler>(destroyed));
   EXPECT_TRUE(again.alreadyRegistered);
   EXPECT_EQ(again.function, added.function);
   EXPECT_EQ(again.function->handler(), handler) << "the first handler stays";
@@ -329,11 +335,11 @@ TEST(TypeRegistryTest, FunctionsAndTheChangeCounter) {
   EXPECT_EQ(registry.findFunction("GetA")->arguments().at(0).name(), "point");
   EXPECT_EQ(registry.findFunction("GetA")->tags(), std::vector<std::string>{"Plugins"});
 
-  EXPECT_TRUE(registry.removeFunction("GetA"));
+  EXPECT_TRUE(Access::removeFunction(registry, "GetA"));
   EXPECT_EQ(destroyed, 2);
   EXPECT_EQ(registry.changeCount(), start + 2);
   EXPECT_EQ(registry.findFunction("GetA"), nullptr);
-  EXPECT_FALSE(registry.removeFunction("GetA"));
+  EXPECT_FALSE(Access::removeFunction(registry, "GetA"));
   EXPECT_EQ(registry.changeCount(), start + 2);
 }
 
@@ -357,7 +363,7 @@ TEST(TypeRegistryTest, EventsKeepTheirFirstDefinition) {
 }
 
 TEST(TypeRegistryTest, SnapshotsAndInitialiseAgain) {
-  struct Routes : RegistryAttachment {
+  struct Routes : binding::internal::RegistryAttachment {
     int value = 0;
   };
   TypeRegistry registry;
@@ -365,9 +371,9 @@ TEST(TypeRegistryTest, SnapshotsAndInitialiseAgain) {
   const std::size_t builtinEvents = registry.eventsSnapshot().size();
   registry.registerStruct<Point>("Point");
   registry.registerEvent<Point>("OnPoint");
-  registry.registerFunction("GetA", nullptr);
-  registry.attachment<Routes>().value = 5;
-  EXPECT_EQ(registry.attachment<Routes>().value, 5) << "one attachment per type";
+  Access::registerFunction(registry, "GetA", nullptr);
+  Access::attachment<Routes>(registry).value = 5;
+  EXPECT_EQ(Access::attachment<Routes>(registry).value, 5) << "one attachment per type";
 
   EXPECT_EQ(registry.typesSnapshot().size(), builtinTypes + 1);
   EXPECT_EQ(registry.eventsSnapshot().size(), builtinEvents + 1);
@@ -384,7 +390,7 @@ TEST(TypeRegistryTest, SnapshotsAndInitialiseAgain) {
   EXPECT_EQ(registry.changeCount(), changes + 1) << "the removed function counts";
   EXPECT_EQ(registry.typesSnapshot().size(), builtinTypes);
   EXPECT_NE(registry.findEvent("OnCallback"), nullptr);
-  EXPECT_EQ(registry.attachment<Routes>().value, 0) << "attachments start afresh";
+  EXPECT_EQ(Access::attachment<Routes>(registry).value, 0) << "attachments start afresh";
 }
 
 TEST(TypeRegistryTest, ConcurrentRegistrationAndLookup) {
@@ -397,10 +403,10 @@ TEST(TypeRegistryTest, ConcurrentRegistrationAndLookup) {
     threads.emplace_back([&registry, t] {
       for (int i = 0; i < kFunctions; ++i) {
         const std::string name = formatPositional("F%1_%2", t, i);
-        (void)registry.registerFunction(name, nullptr);
+        (void)Access::registerFunction(registry, name, nullptr);
         EXPECT_NE(registry.findFunction(name), nullptr);
         EXPECT_NE(registry.findType("BindingAsyncState"), nullptr);
-        (void)registry.registerFunction("Shared", nullptr);
+        (void)Access::registerFunction(registry, "Shared", nullptr);
       }
     });
   }

@@ -399,7 +399,7 @@ TEST(BindingValueTest, CopiesWithinOneTreeAreSafeInBothDirections) {
 TEST(BindingValueTest, MovingBetweenStandaloneValuesExchangesStorage) {
   BindingValue source;
   fillSample(source);
-  const ValueContext* context = source.contextForTest();
+  const binding::internal::ValueContext* context = source.contextForTest();
   const ValueNode* modes = &source.find("modes");
 
   BindingValue target;

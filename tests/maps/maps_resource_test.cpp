@@ -1,5 +1,6 @@
 #include "maps/maps_resource.h"
 
+#include "binding/type_descriptor.h"
 #include "formats/json_reader.h"
 #include "maps_test_support.h"
 #include "tests/formats/value_text.h"

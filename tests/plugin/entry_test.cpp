@@ -13,6 +13,7 @@
 
 #include "api/route_declarer.h"
 #include "binding/type_identity.h"
+#include "boundary/description_records.h"
 #include "diagnostics/logger.h"
 #include "diagnostics/logger_control.h"
 #include "host/fakes/recording_host_api.h"

@@ -1,4 +1,4 @@
-#include "binding/internal/type_descriptor.h"
+#include "binding/type_descriptor.h"
 
 #include <utility>
 
@@ -10,7 +10,7 @@ FieldDescriptor::FieldDescriptor(std::string_view name, std::string_view descrip
                                  std::unique_ptr<FieldConverter> converter,
                                  const TypeDescriptor& owner, bool optional)
     : name_(name),
-      nameHash_(fnv1aHash(name)),
+      nameHash_(binding::internal::fnv1aHash(name)),
       description_(description),
       identity_(&identity),
       offset_(offset),

@@ -1,8 +1,9 @@
 // The descriptors of registered structure and enum types: TypeDescriptor with
 // its FieldDescriptors (structures, in registration order) and
-// EnumeratorDescriptors (enums, ordered by name), the TypeRef that names the
-// type of a field, argument or result, and the FieldConverter that moves one
-// field between its native form and a binding value.
+// EnumeratorDescriptors (enums, ordered by name). A plugin holds a type's
+// descriptor only as the handle that registry.findType returns and the
+// conversions take; the records below are what the SDK reads to convert
+// fields and to describe the API.
 //
 //   const TypeDescriptor* point = registry.findType("Point");
 //   for (const FieldDescriptor& field : point->fields()) { ... field.name() ... }
@@ -22,64 +23,13 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/internal/type_kind.h"
+#include "binding/builders.h"
 #include "binding/type_identity.h"
+#include "binding/type_kind.h"
 
 namespace zel {
 
-class BindingValue;
-class ValueNode;
-class TypeDescriptor;
 class TypeRegistry;
-
-// A value-to-native conversion reports through a status value: while its ok
-// flag is set the chain goes on; the first failure stores its message there.
-using ConversionStatus = BindingValue;
-
-// The type of a field, argument or result. For vectors and maps elementKind
-// is the kind of the elements; type is the structure or enum involved (the
-// type itself, or the element's), or null.
-struct TypeRef {
-  TypeKind kind = TypeKind::None;
-  TypeKind elementKind = TypeKind::None;
-  const TypeDescriptor* type = nullptr;
-};
-
-enum class FieldFlags : std::uint32_t {
-  None = 0,
-  OmitWhenZero = 1u << 0,  // left out of a value when it holds the zero of its kind
-  Required = 1u << 1,      // a value without it does not convert to the record
-};
-
-constexpr FieldFlags operator|(FieldFlags a, FieldFlags b) noexcept {
-  return static_cast<FieldFlags>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
-}
-
-constexpr bool hasFlag(FieldFlags flags, FieldFlags flag) noexcept {
-  return (static_cast<std::uint32_t>(flags) & static_cast<std::uint32_t>(flag)) != 0;
-}
-
-// Converts one native type in both directions. There is one converter class
-// per native type (binding/convert_native.h); the field owns its instance.
-class FieldConverter {
- public:
-  // Assigns input to the native object at native unless status has already
-  // failed; a failure is stored in status and leaves the object as it was.
-  // type is the structure or enum named by the field's TypeRef, path the name
-  // that messages print.
-  virtual void toNative(ConversionStatus& status, void* native, const ValueNode& input,
-                        const char* path, const TypeDescriptor* type,
-                        const TypeRegistry* registry) const = 0;
-  // Writes the value of the native object at native into output (replacing
-  // what it held) unless status has already failed; a failure is stored in
-  // status, and output is then left for the caller to discard.
-  virtual void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
-                       const TypeRegistry* registry, ConversionStatus& status) const = 0;
-  // False when the native object at native is an empty std::optional, which
-  // a structure's value leaves out.
-  virtual bool holdsValue(const void*) const noexcept { return true; }
-  virtual ~FieldConverter() = default;
-};
 
 class FieldDescriptor {
  public:
@@ -187,12 +137,5 @@ class TypeDescriptor {
   EnumeratorMap enumerators_;
   TypeRegistry* registry_;
 };
-
-// The type registered for the native type of identity in registry; null when
-// registry is null or the type is not registered. A type registered under
-// the same id for another native type (ids are hashes of the type names) is
-// not returned. Takes the registry lock for the look-up.
-[[nodiscard]] const TypeDescriptor* findRegisteredType(const TypeRegistry* registry,
-                                                       const TypeIdentity& identity);
 
 }  // namespace zel

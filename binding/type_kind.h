@@ -1,18 +1,21 @@
 // TypeKind: the 8-bit code of every type a field, argument or result can
-// have, from "bool" to "map" (the codes of boundary/description_records.h), and
-// its name as messages print it.
+// have, from "bool" to "map" (the codes of boundary/type_kind_codes.h), its
+// name as messages print it, and TypeRef, the full type of a field, argument
+// or result: its kind, its elements' kind and the structure or enum it names.
 //
 //   typeKindName(TypeKind::Int32);   // "int32"
-//   typeKindName(TypeKind::None);    // ""
+//   typeRefOf<std::vector<Point>>(registry);   // {Vector, Struct, Point's descriptor}
 //
-// Names are static texts.
+// Names are static texts; a TypeRef points at a descriptor the registry owns.
 #pragma once
 
 #include <cstdint>
 
-#include "boundary/description_records.h"
+#include "boundary/type_kind_codes.h"
 
 namespace zel {
+
+class TypeDescriptor;
 
 // The plugin's spelling of the kind codes, one byte wide.
 enum class TypeKind : std::uint8_t {
@@ -44,5 +47,14 @@ static_assert(static_cast<std::uint32_t>(TypeKind::Map) + 1 == kTypeKindCount);
 [[nodiscard]] constexpr const char* typeKindName(TypeKind kind) noexcept {
   return typeKindCodeName(static_cast<std::uint32_t>(kind));
 }
+
+// The type of a field, argument or result. For vectors and maps elementKind
+// is the kind of the elements; type is the structure or enum involved (the
+// type itself, or the element's), or null.
+struct TypeRef {
+  TypeKind kind = TypeKind::None;
+  TypeKind elementKind = TypeKind::None;
+  const TypeDescriptor* type = nullptr;
+};
 
 }  // namespace zel

@@ -1,5 +1,5 @@
 // EventDescriptor: an event the plugin sends or receives, with the type of
-// its payload, and EventBuilder, what registering an event returns.
+// its payload. Registering an event returns its EventBuilder (binding/builders.h).
 //
 //   registry.registerEvent("OnCallback", registry.findType<BindingCallbackEvent>())
 //       .setDescription("Fired when a callback is invoked.")
@@ -39,24 +39,6 @@ class EventDescriptor {
   std::string nameSpace_;
   std::string description_;
   std::vector<std::string> tags_;
-};
-
-class EventBuilder {
- public:
-  EventBuilder(EventDescriptor& event, bool alreadyRegistered) noexcept
-      : event_(&event), alreadyRegistered_(alreadyRegistered) {}
-
-  EventBuilder& setDescription(std::string_view description);
-  EventBuilder& setNameSpace(std::string_view nameSpace);
-  // Appends the tag unless it is empty.
-  EventBuilder& addTag(std::string_view tag);
-
-  const EventDescriptor& descriptor() const noexcept { return *event_; }
-  bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
-
- private:
-  EventDescriptor* event_;
-  bool alreadyRegistered_;
 };
 
 }  // namespace zel

@@ -1,10 +1,12 @@
-#include "binding/internal/type_builder.h"
+#include "binding/builders.h"
 
 #include <string>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
 
+#include "binding/event_descriptor.h"
+#include "binding/type_descriptor.h"
 #include "binding/value.h"
 
 namespace zel {
@@ -65,6 +67,21 @@ TypeBuilder& TypeBuilder::addObjectField(std::string_view name, std::string_view
   return addField(name, description, offset, typeIdentity<BindingValue>(),
                   TypeRef{TypeKind::Object, TypeKind::None, nullptr}, TypeRef{}, flags,
                   makeConverter<BindingValue>());
+}
+
+EventBuilder& EventBuilder::setDescription(std::string_view description) {
+  if (!alreadyRegistered_) event_->description_ = description;
+  return *this;
+}
+
+EventBuilder& EventBuilder::setNameSpace(std::string_view nameSpace) {
+  if (!alreadyRegistered_) event_->nameSpace_ = nameSpace;
+  return *this;
+}
+
+EventBuilder& EventBuilder::addTag(std::string_view tag) {
+  if (!alreadyRegistered_ && !tag.empty()) event_->tags_.emplace_back(tag);
+  return *this;
 }
 
 }  // namespace zel

@@ -1,17 +1,20 @@
-// TypeBuilder: what registering a structure or enum type returns; its steps
-// add fields, enumerators, a description and tags to the new descriptor. When
-// the type was registered before, every step does nothing, so the first
-// definition stays. StructBuilder<T> and EnumBuilder<E> are the typed forms
-// that take member pointers and enum values.
+// The builders that registration returns. registerStruct<T> gives a
+// StructBuilder<T>, whose steps add fields by member pointer; registerEnum<E>
+// an EnumBuilder<E>, whose steps add enumerators; both describe and tag the
+// type, and untyped() reaches the TypeBuilder beneath them, whose steps take
+// offsets and converters. registerEvent gives an EventBuilder.
 //
 //   registry.registerStruct<MapsResource>("ZelMapsMaps")
 //       .field("id", &MapsResource::id)
 //       .field("name", &MapsResource::name, "Display name", FieldFlags::Required);
 //   registry.registerEnum<State>("State").enumerator("None", State::None, "Invalid state");
+//   registry.registerEvent<Progress>("OnProgress").setDescription("Fired as work goes on.");
 //
-// A builder refers to a descriptor that the registry owns; it is used during
-// registration only. The named structure or enum of a field (its type, or
-// its elements' type) must be registered before the field is added.
+// When the type or event was registered before, every step does nothing: the
+// first definition stays. A builder refers to a descriptor that the registry
+// owns; it is used during registration only. The named structure or enum of
+// a field (its type, or its elements' type) must be registered before the
+// field is added.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +23,81 @@
 #include <type_traits>
 
 #include "binding/convert_native.h"
-#include "binding/internal/type_descriptor.h"
 #include "binding/type_identity.h"
+#include "binding/type_kind.h"
 
 namespace zel {
 
+class EventDescriptor;
+
+// What a field() step may add about the field.
+enum class FieldFlags : std::uint32_t {
+  None = 0,
+  OmitWhenZero = 1u << 0,  // left out of a value when it holds the zero of its kind
+  Required = 1u << 1,      // a value without it does not convert to the record
+};
+
+constexpr FieldFlags operator|(FieldFlags a, FieldFlags b) noexcept {
+  return static_cast<FieldFlags>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
+}
+
+constexpr bool hasFlag(FieldFlags flags, FieldFlags flag) noexcept {
+  return (static_cast<std::uint32_t>(flags) & static_cast<std::uint32_t>(flag)) != 0;
+}
+
+// Converts one field's native type in both directions; the field owns its
+// converter. makeConverter<T>() gives the one of native type T.
+class FieldConverter {
+ public:
+  // Assigns input to the native object at native unless status has already
+  // failed; a failure is stored in status and leaves the object as it was.
+  // type is the structure or enum named by the field's TypeRef, path the name
+  // that messages print.
+  virtual void toNative(ConversionStatus& status, void* native, const ValueNode& input,
+                        const char* path, const TypeDescriptor* type,
+                        const TypeRegistry* registry) const = 0;
+  // Writes the value of the native object at native into output (replacing
+  // what it held) unless status has already failed; a failure is stored in
+  // status, and output is then left for the caller to discard.
+  virtual void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
+                       const TypeRegistry* registry, ConversionStatus& status) const = 0;
+  // False when the native object at native is an empty std::optional, which
+  // a structure's value leaves out.
+  virtual bool holdsValue(const void*) const noexcept { return true; }
+  virtual ~FieldConverter() = default;
+};
+
+namespace binding::internal {
+
+template <typename T>
+class NativeConverter final : public FieldConverter {
+ public:
+  void toNative(ConversionStatus& status, void* native, const ValueNode& input, const char* path,
+                const TypeDescriptor* type, const TypeRegistry* registry) const override {
+    NativeType<T>::toNative(status, *static_cast<T*>(native), input, path, type, registry);
+  }
+  void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
+               const TypeRegistry* registry, ConversionStatus& status) const override {
+    if (!status.ok()) return;
+    NativeType<T>::toValue(output, *static_cast<const T*>(native), type, registry, status);
+  }
+  bool holdsValue(const void* native) const noexcept override {
+    if constexpr (isOptionalNative<T>) {
+      return static_cast<const T*>(native)->has_value();
+    } else {
+      return true;
+    }
+  }
+};
+
+}  // namespace binding::internal
+
+template <typename T>
+[[nodiscard]] std::unique_ptr<FieldConverter> makeConverter() {
+  return std::make_unique<binding::internal::NativeConverter<T>>();
+}
+
+// The steps beneath the typed builders, by offset and converter.
 class TypeBuilder {
  public:
   TypeBuilder(TypeRegistry& registry, TypeDescriptor& descriptor, bool alreadyRegistered) noexcept
@@ -146,6 +219,24 @@ class EnumBuilder {
 
  private:
   TypeBuilder builder_;
+};
+
+class EventBuilder {
+ public:
+  EventBuilder(EventDescriptor& event, bool alreadyRegistered) noexcept
+      : event_(&event), alreadyRegistered_(alreadyRegistered) {}
+
+  EventBuilder& setDescription(std::string_view description);
+  EventBuilder& setNameSpace(std::string_view nameSpace);
+  // Appends the tag unless it is empty.
+  EventBuilder& addTag(std::string_view tag);
+
+  const EventDescriptor& descriptor() const noexcept { return *event_; }
+  bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
+
+ private:
+  EventDescriptor* event_;
+  bool alreadyRegistered_;
 };
 
 }  // namespace zel

@@ -1,0 +1,59 @@
+// RegistryAccess: the registry's members that only the SDK calls (the route
+// declarations, the API description, the host side and tests): registering
+// functions and raw types, removing functions, and the attachments, state
+// another part of the SDK keeps per registry. A plugin registers through
+// TypeRegistry's own members and never names these.
+//
+//   RouteTable& routes = RegistryAccess::attachment<RouteTable>(registry);
+//   RegisteredFunction added = RegistryAccess::registerFunction(registry, "GetA", nullptr);
+//
+// The registry owns every attachment: created on first use, it lives until
+// the registry is initialised again or destroyed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+#include "binding/function_descriptor.h"
+#include "binding/type_identity.h"
+#include "binding/type_registry.h"
+
+namespace zel::binding::internal {
+
+// The base of what another part of the SDK keeps per registry (route tables,
+// invocation contexts).
+class RegistryAttachment {
+ public:
+  virtual ~RegistryAttachment() = default;
+};
+
+struct RegistryAccess {
+  // See TypeRegistry::registerStruct; the size, identity and kind given here.
+  static TypeBuilder registerType(TypeRegistry& registry, std::uint32_t size, std::string_view name,
+                                  const TypeIdentity& identity, bool isEnum) {
+    return registry.registerType(size, name, identity, isEnum);
+  }
+  // The function of that name, created (counting a change) when there is
+  // none; an existing function keeps its handler and the one given is dropped.
+  static RegisteredFunction registerFunction(TypeRegistry& registry, std::string_view name,
+                                             std::unique_ptr<FunctionHandlerBase> handler) {
+    return registry.registerFunction(name, std::move(handler));
+  }
+  // Removes the function, its handler and its descriptor; false when absent.
+  static bool removeFunction(TypeRegistry& registry, std::string_view name) {
+    return registry.removeFunction(name);
+  }
+  // The attachment of type T (derived from RegistryAttachment and default
+  // constructible), created on first use.
+  template <typename T>
+  static T& attachment(TypeRegistry& registry) {
+    static_assert(std::is_base_of_v<RegistryAttachment, T>);
+    return static_cast<T&>(registry.attachment(
+        typeIdentity<T>().id(), [] { return std::unique_ptr<RegistryAttachment>(new T()); }));
+  }
+};
+
+}  // namespace zel::binding::internal
