@@ -12,7 +12,7 @@
 # sub-folders (host/loading, ...) instead, and none to those.
 function(zel_folder_headers target folder)
   cmake_parse_arguments(ARG "INTERFACE;SEPARATE_SUBFOLDERS" "" "" ${ARGN})
-  # A folder of a folder (host/dev) gets a root of its own that shows only it.
+  # A folder of a folder (host/dev, host/dev/serving) gets a root of its own that shows only it.
   string(REPLACE "/" "_" root_name ${folder})
   set(root ${CMAKE_BINARY_DIR}/include/${root_name})
   set(source ${CMAKE_SOURCE_DIR}/${folder})
