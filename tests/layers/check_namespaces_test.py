@@ -19,7 +19,8 @@ CLEAN = {
     "binding/value.cpp": "#include \"binding/value.h\"\nnamespace zel {\nnamespace {\nint helper() { return 1; }\n}\n"
                          "void BindingValue::reset() {}\n}\n"
                          "void zel::binding::internal::outOfLine() {}\n",
-    "binding/internal/pool.h": "namespace zel::binding::internal {\nclass Pool {};\n}\n",
+    "binding/internal/pool.h": "namespace zel {\nclass BindingValue;\ntemplate <typename T> struct Box;\n}\n"
+                               "namespace zel::binding::internal {\nclass Pool {};\n}\n",
     "binding/messages.h": "namespace zel::binding::messages {\n"
                           "inline constexpr const char* kBad = \"namespace zel { int x; }\";\n}\n",
     "formats/reader_limits.h": "namespace zel::formats {\ninline constexpr int kMaxDepth = 512;\n"
@@ -63,6 +64,9 @@ CLEAN = {
 BREACHES = [
     ("internal_in_zel", {"api/internal/invocation.h": "#pragma once\n\nnamespace zel {\nclass X {};\n}\n"},
      ["api/internal/invocation.h:3: namespace zel; wants zel::api::internal"]),
+    ("forward_then_definition", {"api/internal/route.h": "namespace zel {\nclass Route;\n"
+                                                         "class Route final : public Base {};\n}\n"},
+     ["api/internal/route.h:1: namespace zel; wants zel::api::internal"]),
     ("testing_hides_gtest", {"tests/formats/text.h": "namespace zel::testing {\nint f();\n}\n"},
      ["tests/formats/text.h:1: namespace zel::testing: no namespace is called testing"]),
     ("testing_even_empty", {"tests/maps/support.h": "namespace zel::maps::testing {\n}\n"},
