@@ -24,7 +24,6 @@
 
 #include "binding/convert_native.h"
 #include "binding/type_identity.h"
-#include "binding/type_kind.h"
 
 namespace zel {
 
@@ -148,10 +147,37 @@ std::uint32_t memberOffset(M T::*member) noexcept {
       reinterpret_cast<const unsigned char*>(&storage.object));
 }
 
-template <typename T>
-class StructBuilder {
+// The steps both typed builders share; each returns the builder itself.
+template <typename Self>
+class TypedBuilder {
  public:
-  explicit StructBuilder(TypeBuilder builder) noexcept : builder_(builder) {}
+  explicit TypedBuilder(TypeBuilder builder) noexcept : builder_(builder) {}
+
+  Self& setDescription(std::string_view description) {
+    builder_.setDescription(description);
+    return static_cast<Self&>(*this);
+  }
+  Self& setNameSpace(std::string_view nameSpace) {
+    builder_.setNameSpace(nameSpace);
+    return static_cast<Self&>(*this);
+  }
+  Self& addTag(std::string_view tag) {
+    builder_.addTag(tag);
+    return static_cast<Self&>(*this);
+  }
+
+  TypeBuilder& untyped() noexcept { return builder_; }
+  const TypeDescriptor& descriptor() const noexcept { return builder_.descriptor(); }
+  bool alreadyRegistered() const noexcept { return builder_.alreadyRegistered(); }
+
+ protected:
+  TypeBuilder builder_;
+};
+
+template <typename T>
+class StructBuilder : public TypedBuilder<StructBuilder<T>> {
+ public:
+  using TypedBuilder<StructBuilder<T>>::TypedBuilder;
 
   // Adds the data member as a field with the converter of its native type. A
   // std::optional member is an optional field: it is never missing (Required
@@ -159,10 +185,11 @@ class StructBuilder {
   template <typename M>
   StructBuilder& field(std::string_view name, M T::*member, std::string_view description = {},
                        FieldFlags flags = FieldFlags::None) {
-    if (!builder_.alreadyRegistered()) {
-      builder_.addField(name, description, memberOffset(member), typeIdentity<M>(),
-                        typeRefOf<M>(builder_.registry()), TypeRef{}, flags, makeConverter<M>(),
-                        isOptionalNative<M>);
+    TypeBuilder& builder = this->builder_;
+    if (!builder.alreadyRegistered()) {
+      builder.addField(name, description, memberOffset(member), typeIdentity<M>(),
+                       typeRefOf<M>(builder.registry()), TypeRef{}, flags, makeConverter<M>(),
+                       isOptionalNative<M>);
     }
     return *this;
   }
@@ -170,55 +197,17 @@ class StructBuilder {
   StructBuilder& field(std::string_view name, M T::*member, FieldFlags flags) {
     return field(name, member, {}, flags);
   }
-  StructBuilder& setDescription(std::string_view description) {
-    builder_.setDescription(description);
-    return *this;
-  }
-  StructBuilder& setNameSpace(std::string_view nameSpace) {
-    builder_.setNameSpace(nameSpace);
-    return *this;
-  }
-  StructBuilder& addTag(std::string_view tag) {
-    builder_.addTag(tag);
-    return *this;
-  }
-
-  TypeBuilder& untyped() noexcept { return builder_; }
-  const TypeDescriptor& descriptor() const noexcept { return builder_.descriptor(); }
-  bool alreadyRegistered() const noexcept { return builder_.alreadyRegistered(); }
-
- private:
-  TypeBuilder builder_;
 };
 
 template <typename E>
-class EnumBuilder {
+class EnumBuilder : public TypedBuilder<EnumBuilder<E>> {
  public:
-  explicit EnumBuilder(TypeBuilder builder) noexcept : builder_(builder) {}
+  using TypedBuilder<EnumBuilder<E>>::TypedBuilder;
 
   EnumBuilder& enumerator(std::string_view name, E value, std::string_view description = {}) {
-    builder_.addEnumerator(name, static_cast<std::int32_t>(value), description);
+    this->builder_.addEnumerator(name, static_cast<std::int32_t>(value), description);
     return *this;
   }
-  EnumBuilder& setDescription(std::string_view description) {
-    builder_.setDescription(description);
-    return *this;
-  }
-  EnumBuilder& setNameSpace(std::string_view nameSpace) {
-    builder_.setNameSpace(nameSpace);
-    return *this;
-  }
-  EnumBuilder& addTag(std::string_view tag) {
-    builder_.addTag(tag);
-    return *this;
-  }
-
-  TypeBuilder& untyped() noexcept { return builder_; }
-  const TypeDescriptor& descriptor() const noexcept { return builder_.descriptor(); }
-  bool alreadyRegistered() const noexcept { return builder_.alreadyRegistered(); }
-
- private:
-  TypeBuilder builder_;
 };
 
 class EventBuilder {

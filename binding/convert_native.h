@@ -1,4 +1,6 @@
-// Conversion between native objects and binding values, by native type.
+// Conversion between native objects and binding values, by native type, and
+// TypeKind, the code of every type a field, argument or result can have (the
+// codes of boundary/type_kind_codes.h), with TypeRef, the full type of one.
 // NativeType<T> knows the type kind of T, its element kind, the structure or
 // enum it names, and how to move a T in both directions; the conversion rules
 // themselves are compiled once per kind of target (binding/convert_*.cpp).
@@ -32,8 +34,8 @@
 #include <vector>
 
 #include "binding/type_identity.h"
-#include "binding/type_kind.h"
 #include "binding/value.h"
+#include "boundary/type_kind_codes.h"
 
 namespace zel {
 
@@ -42,6 +44,46 @@ namespace zel {
 // that the conversions take (null: the type is not registered).
 class TypeDescriptor;
 class TypeRegistry;
+
+// The plugin's spelling of the kind codes, one byte wide.
+enum class TypeKind : std::uint8_t {
+  None = kTypeKindNone,  // no type: a function without a result
+  Bool = kTypeKindBool,
+  Int8 = kTypeKindInt8,
+  UInt8 = kTypeKindUInt8,
+  Int16 = kTypeKindInt16,
+  UInt16 = kTypeKindUInt16,
+  Int32 = kTypeKindInt32,
+  UInt32 = kTypeKindUInt32,
+  Int64 = kTypeKindInt64,
+  UInt64 = kTypeKindUInt64,
+  Float = kTypeKindFloat,
+  Double = kTypeKindDouble,
+  String = kTypeKindString,
+  Object = kTypeKindObject,  // a BindingValue holding any value
+  Blob = kTypeKindBlob,
+  Vector = kTypeKindVector,
+  Enum = kTypeKindEnum,
+  Struct = kTypeKindStruct,
+  Callback = kTypeKindCallback,
+  Map = kTypeKindMap,  // hash map from text to the element type
+};
+// A kind code added to the boundary needs its enumerator here.
+static_assert(static_cast<std::uint32_t>(TypeKind::Map) + 1 == kTypeKindCount);
+
+// The kind's name; the empty text for None and for codes above Map.
+[[nodiscard]] constexpr const char* typeKindName(TypeKind kind) noexcept {
+  return typeKindCodeName(static_cast<std::uint32_t>(kind));
+}
+
+// The type of a field, argument or result. For vectors and maps elementKind
+// is the kind of the elements; type is the structure or enum involved (the
+// type itself, or the element's), or null.
+struct TypeRef {
+  TypeKind kind = TypeKind::None;
+  TypeKind elementKind = TypeKind::None;
+  const TypeDescriptor* type = nullptr;
+};
 
 // A value-to-native conversion reports through a status value: while its ok
 // flag is set the chain goes on; the first failure stores its message there.
@@ -59,50 +101,24 @@ struct BindingCallback {
 
 namespace binding::internal {
 
-// The conversion rules the templates below call, one compiled function per
-// kind of target. Every value-to-native rule first tests the status and does
-// nothing when it has already failed; a failure is stored in the status with
-// its message and the rule returns false, so the target keeps its value.
-// Paths and type names are the caller's texts, used only during the call.
-struct SignedTarget {
-  std::int64_t min;
-  std::int64_t max;
-  const char* typeName;
-};
+// The conversion rules the templates below call, compiled once. Every
+// value-to-native rule does nothing when status has already failed; the first
+// failure is stored in status with its message, and the target keeps its
+// value. Paths are the caller's texts, used only during the call.
 
-struct UnsignedTarget {
-  std::uint64_t max;
-  const char* typeName;
-};
+// The scalar native types (bool, the integers, float, double, std::string,
+// BindingValue, Blob, BindingCallback) in both directions: one compiled
+// instance per type (binding/native_scalars.cpp).
+template <typename T>
+void scalarToNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
+                    const TypeRegistry* registry);
+template <typename T>
+void scalarToValue(ValueNode& output, const T& native);
 
-struct FloatTarget {
-  double min;
-  double max;
-  const char* typeName;
-};
-
-// Scalar targets: true when out was written.
-[[nodiscard]] bool toBool(ConversionStatus& status, const ValueNode& input, const char* path,
-                          bool& out);
-[[nodiscard]] bool toSigned(ConversionStatus& status, const ValueNode& input, const char* path,
-                            const SignedTarget& target, std::int64_t& out);
-[[nodiscard]] bool toUnsigned(ConversionStatus& status, const ValueNode& input, const char* path,
-                              const UnsignedTarget& target, std::uint64_t& out);
-[[nodiscard]] bool toFloating(ConversionStatus& status, const ValueNode& input, const char* path,
-                              const FloatTarget& target, double& out);
 // type is the enum's descriptor; null when the enum is not registered (then
 // no number is valid).
 [[nodiscard]] bool toEnum(ConversionStatus& status, const ValueNode& input, const char* path,
                           const TypeDescriptor* type, std::int32_t& out);
-
-// Text, blob and object targets are assigned in place.
-void toText(ConversionStatus& status, const ValueNode& input, const char* path,
-            const TypeRegistry* registry, std::string& out);
-// Takes the bytes of a blob or of a string.
-void toBlob(ConversionStatus& status, const ValueNode& input, const char* path,
-            std::vector<std::uint8_t>& out);
-// Resets out, then (status still ok) deep-copies any input into it.
-void toObject(ConversionStatus& status, const ValueNode& input, BindingValue& out);
 
 // Assigns the fields of the registered structure type (type) at record, in
 // registration order; each field's own name is the path of its conversion.
@@ -129,14 +145,7 @@ void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* 
 
 enum class NativeCategory {
   Unsupported,
-  Bool,
-  Signed,
-  Unsigned,
-  Floating,
-  Text,
-  Object,
-  Blob,
-  Callback,
+  Scalar,
   Enum,
   Vector,
   Map,
@@ -161,20 +170,11 @@ struct IsOptional<std::optional<E>> : std::true_type {};
 
 template <typename T>
 constexpr NativeCategory nativeCategory() {
-  if constexpr (std::is_same_v<T, bool>) {
-    return NativeCategory::Bool;
-  } else if constexpr (std::is_integral_v<T> && sizeof(T) <= 8) {
-    return std::is_signed_v<T> ? NativeCategory::Signed : NativeCategory::Unsigned;
-  } else if constexpr (std::is_same_v<T, float> || std::is_same_v<T, double>) {
-    return NativeCategory::Floating;
-  } else if constexpr (std::is_same_v<T, std::string>) {
-    return NativeCategory::Text;
-  } else if constexpr (std::is_same_v<T, BindingValue>) {
-    return NativeCategory::Object;
-  } else if constexpr (std::is_same_v<T, Blob>) {
-    return NativeCategory::Blob;
-  } else if constexpr (std::is_same_v<T, BindingCallback>) {
-    return NativeCategory::Callback;
+  if constexpr ((std::is_integral_v<T> && sizeof(T) <= 8) || std::is_same_v<T, float> ||
+                std::is_same_v<T, double> || std::is_same_v<T, std::string> ||
+                std::is_same_v<T, BindingValue> || std::is_same_v<T, Blob> ||
+                std::is_same_v<T, BindingCallback>) {
+    return NativeCategory::Scalar;
   } else if constexpr (std::is_enum_v<T> && sizeof(T) == 4) {
     return NativeCategory::Enum;
   } else if constexpr (IsVector<T>::value) {
@@ -205,6 +205,25 @@ constexpr TypeKind integerKind() {
   }
 }
 
+template <typename T>
+constexpr TypeKind scalarKind() {
+  if constexpr (std::is_same_v<T, bool>) {
+    return TypeKind::Bool;
+  } else if constexpr (std::is_integral_v<T>) {
+    return integerKind<T>();
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double;
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    return TypeKind::String;
+  } else if constexpr (std::is_same_v<T, BindingValue>) {
+    return TypeKind::Object;
+  } else if constexpr (std::is_same_v<T, Blob>) {
+    return TypeKind::Blob;
+  } else {
+    return TypeKind::Callback;  // crosses as its 32-bit id
+  }
+}
+
 // Kinds and named type shared by every category without elements.
 template <TypeKind K, typename Named = void>
 struct ScalarType {
@@ -226,129 +245,15 @@ struct NativeType {
 };
 
 template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Bool>
-    : binding::internal::ScalarType<TypeKind::Bool> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
-                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    bool value = false;
-    if (binding::internal::toBool(status, input, path, value)) target = value;
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output.setBool(native);
-  }
-};
-
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Signed>
-    : binding::internal::ScalarType<binding::internal::integerKind<T>()> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
-                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    static constexpr binding::internal::SignedTarget kTarget{
-        std::numeric_limits<T>::min(), std::numeric_limits<T>::max(),
-        typeKindName(binding::internal::integerKind<T>())};
-    std::int64_t value = 0;
-    if (binding::internal::toSigned(status, input, path, kTarget, value))
-      target = static_cast<T>(value);
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output.setSigned(static_cast<std::int64_t>(native));
-  }
-};
-
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Unsigned>
-    : binding::internal::ScalarType<binding::internal::integerKind<T>()> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
-                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    static constexpr binding::internal::UnsignedTarget kTarget{
-        std::numeric_limits<T>::max(), typeKindName(binding::internal::integerKind<T>())};
-    std::uint64_t value = 0;
-    if (binding::internal::toUnsigned(status, input, path, kTarget, value))
-      target = static_cast<T>(value);
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output.setUnsigned(static_cast<std::uint64_t>(native));
-  }
-};
-
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Floating>
-    : binding::internal::ScalarType<sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
-                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    // The finite range of the type.
-    static constexpr binding::internal::FloatTarget kTarget{
-        -static_cast<double>(std::numeric_limits<T>::max()),
-        static_cast<double>(std::numeric_limits<T>::max()),
-        typeKindName(sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double)};
-    double value = 0.0;
-    if (binding::internal::toFloating(status, input, path, kTarget, value))
-      target = static_cast<T>(value);
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output.setFloat(static_cast<double>(native));
-  }
-};
-
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Text>
-    : binding::internal::ScalarType<TypeKind::String> {
+struct NativeType<T, binding::internal::NativeCategory::Scalar>
+    : binding::internal::ScalarType<binding::internal::scalarKind<T>()> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor*, const TypeRegistry* registry) {
-    binding::internal::toText(status, input, path, registry, target);
+    binding::internal::scalarToNative(status, target, input, path, registry);
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
                       const TypeRegistry*, ConversionStatus&) {
-    output.setString(std::string_view(native));
-  }
-};
-
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Object>
-    : binding::internal::ScalarType<TypeKind::Object> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char*,
-                       const TypeDescriptor*, const TypeRegistry*) {
-    binding::internal::toObject(status, input, target);
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output = static_cast<const ValueNode&>(native);
-  }
-};
-
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Blob>
-    : binding::internal::ScalarType<TypeKind::Blob> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
-                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    binding::internal::toBlob(status, input, path, target);
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output.setBlob(native.data(), native.size());
-  }
-};
-
-// A callback crosses as its 32-bit id.
-template <typename T>
-struct NativeType<T, binding::internal::NativeCategory::Callback>
-    : binding::internal::ScalarType<TypeKind::Callback> {
-  static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
-                       const char* path, const TypeDescriptor*, const TypeRegistry*) {
-    static constexpr binding::internal::UnsignedTarget kTarget{
-        std::numeric_limits<std::uint32_t>::max(), typeKindName(TypeKind::Callback)};
-    std::uint64_t value = 0;
-    if (binding::internal::toUnsigned(status, input, path, kTarget, value)) {
-      target.id = static_cast<std::uint32_t>(value);
-    }
-  }
-  static void toValue(ValueNode& output, const T& native, const TypeDescriptor*,
-                      const TypeRegistry*, ConversionStatus&) {
-    output.setUnsigned(native.id);
+    binding::internal::scalarToValue(output, native);
   }
 };
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "binding/convert_native.h"
+#include "binding/internal/convert_rules.h"
 #include "binding/convert_number.h"
 #include "binding/messages.h"
 #include "binding/type_descriptor.h"

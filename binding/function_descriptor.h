@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/convert_native.h"
 #include "binding/type_identity.h"
-#include "binding/type_kind.h"
 
 namespace zel {
 

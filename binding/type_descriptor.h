@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "binding/builders.h"
+#include "binding/convert_native.h"
 #include "binding/type_identity.h"
-#include "binding/type_kind.h"
 
 namespace zel {
 

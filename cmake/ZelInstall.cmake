@@ -63,6 +63,8 @@ set(ZEL_PUBLIC_HEADERS
     binding/value.h
     binding/convert_native.h
     binding/type_registry.h
+    binding/builders.h
+    binding/type_identity.h
     diagnostics/format.h
     diagnostics/log_field.h
     diagnostics/log_level.h

@@ -14,11 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/value.h"
-
-namespace zel {
-class TypeRegistry;
-}  // namespace zel
+#include "binding/type_registry.h"
 
 namespace zel::binding::internal {
 
