@@ -330,6 +330,50 @@ TEST(ConvertScalarTest, NarrowIntegers) {
   });
 }
 
+// Each spelling of an integer type is a scalar compiled on its own
+// (binding/native_scalars.cpp): its largest value goes both ways, one more is
+// out of range under the name of its width.
+template <typename T>
+void checkIntegerSpelling(int line, const char* kind) {
+  SCOPED_TRACE(line);
+  const T max = std::numeric_limits<T>::max();
+  ConversionStatus status;
+  T target{};
+  toNative(status, target, toValue(max, nullptr), "p", nullptr);
+  EXPECT_TRUE(status.ok()) << status.errorMessage();
+  EXPECT_TRUE(target == max);
+  if constexpr (sizeof(T) < 8) {
+    const std::uint64_t over = static_cast<std::uint64_t>(max) + 1;
+    BindingValue input;
+    input.setUnsigned(over);
+    toNative(status, target, input, "p", nullptr);
+    EXPECT_EQ(status.errorMessage(),
+              "Value " + std::to_string(over) + " for 'p' of type " + kind + " is out of range");
+  }
+}
+
+TEST(ConvertScalarTest, EveryIntegerSpelling) {
+  const char* kChar = std::is_signed_v<char> ? "int8" : "uint8";
+  const char* kWide = sizeof(wchar_t) == 2 ? (std::is_signed_v<wchar_t> ? "int16" : "uint16")
+                                           : (std::is_signed_v<wchar_t> ? "int32" : "uint32");
+  const bool kLongIs32 = sizeof(long) == 4;
+  checkIntegerSpelling<char>(__LINE__, kChar);
+  checkIntegerSpelling<signed char>(__LINE__, "int8");
+  checkIntegerSpelling<unsigned char>(__LINE__, "uint8");
+  checkIntegerSpelling<wchar_t>(__LINE__, kWide);
+  checkIntegerSpelling<char8_t>(__LINE__, "uint8");
+  checkIntegerSpelling<char16_t>(__LINE__, "uint16");
+  checkIntegerSpelling<char32_t>(__LINE__, "uint32");
+  checkIntegerSpelling<short>(__LINE__, "int16");
+  checkIntegerSpelling<unsigned short>(__LINE__, "uint16");
+  checkIntegerSpelling<int>(__LINE__, "int32");
+  checkIntegerSpelling<unsigned>(__LINE__, "uint32");
+  checkIntegerSpelling<long>(__LINE__, kLongIs32 ? "int32" : "int64");
+  checkIntegerSpelling<unsigned long>(__LINE__, kLongIs32 ? "uint32" : "uint64");
+  checkIntegerSpelling<long long>(__LINE__, "int64");
+  checkIntegerSpelling<unsigned long long>(__LINE__, "uint64");
+}
+
 TEST(ConvertScalarTest, Floating) {
   const double kNaN = std::numeric_limits<double>::quiet_NaN();
   checkRows<double>({
