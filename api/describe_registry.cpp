@@ -124,9 +124,9 @@ ApiDescription buildApiDescription(TypeRegistry& registry) {
 
   DescriptionBuilder& builder =
       binding::internal::RegistryAccess::attachment<DescriptionBuilder>(registry);
-  const auto functions = registry.functionsSnapshot();
-  const auto types = registry.typesSnapshot();
-  const auto events = registry.eventsSnapshot();
+  const auto functions = binding::internal::RegistryAccess::functions(registry);
+  const auto types = binding::internal::RegistryAccess::types(registry);
+  const auto events = binding::internal::RegistryAccess::events(registry);
   const BuiltDescriptions built = builder.build(functions, types, events);
 
   std::unordered_map<std::string_view, const FunctionDescription*> descriptions;

@@ -5,7 +5,7 @@
 //   RegisteredFunction added =
 //       RegistryAccess::registerFunction(registry, "GetZelMapsV1Maps", std::move(handler));
 //   if (!added.alreadyRegistered) added.function->setResult(typeRefOf<Maps>(registry));
-//   const FunctionDescriptor* f = registry.findFunction("GetZelMapsV1Maps");
+//   const FunctionDescriptor* f = RegistryAccess::findFunction(registry, "GetZelMapsV1Maps");
 //
 // The registry owns every function descriptor; a descriptor owns its
 // arguments and its handler. The setters are registration steps: they run

@@ -1,7 +1,8 @@
 // RegistryAccess: the registry's members that only the SDK calls (the route
 // declarations, the API description, the host side and tests): registering
-// functions and raw types, removing functions, and the attachments, state
-// another part of the SDK keeps per registry. A plugin registers through
+// functions and raw types, removing functions, looking functions and events
+// up, the copies of the indexes, and the attachments, state another part of
+// the SDK keeps per registry. A plugin registers through
 // TypeRegistry's own members and never names these.
 //
 //   RouteTable& routes = RegistryAccess::attachment<RouteTable>(registry);
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "binding/function_descriptor.h"
 #include "binding/type_identity.h"
@@ -46,6 +48,29 @@ struct RegistryAccess {
   static bool removeFunction(TypeRegistry& registry, std::string_view name) {
     return registry.removeFunction(name);
   }
+  // The function or event of that name; null when there is none.
+  static FunctionDescriptor* findFunction(TypeRegistry& registry, std::string_view name) {
+    return registry.findFunction(name);
+  }
+  static const FunctionDescriptor* findFunction(const TypeRegistry& registry,
+                                                std::string_view name) {
+    return registry.findFunction(name);
+  }
+  static const EventDescriptor* findEvent(const TypeRegistry& registry, std::string_view name) {
+    return registry.findEvent(name);
+  }
+  // Copies of the registry's indexes, each taken under its lock, in index order.
+  static std::vector<const FunctionDescriptor*> functions(const TypeRegistry& registry) {
+    return registry.functionsSnapshot();
+  }
+  static std::vector<const TypeDescriptor*> types(const TypeRegistry& registry) {
+    return registry.typesSnapshot();
+  }
+  static std::vector<const EventDescriptor*> events(const TypeRegistry& registry) {
+    return registry.eventsSnapshot();
+  }
+  // Increases by one whenever a function is added or removed.
+  static std::uint64_t changeCount(const TypeRegistry& registry) { return registry.changeCount(); }
   // The attachment of type T (derived from RegistryAttachment and default
   // constructible), created on first use.
   template <typename T>

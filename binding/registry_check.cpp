@@ -5,6 +5,7 @@
 
 #include "binding/function_descriptor.h"
 #include "binding/messages.h"
+#include "binding/registry_access.h"
 #include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 #include "diagnostics/format.h"
@@ -35,7 +36,7 @@ void sortByName(std::vector<const Descriptor*>& list) {
 
 std::vector<std::string> unresolvedTypeReports(const TypeRegistry& registry) {
   std::vector<std::string> lines;
-  std::vector<const TypeDescriptor*> types = registry.typesSnapshot();
+  std::vector<const TypeDescriptor*> types = binding::internal::RegistryAccess::types(registry);
   sortByName(types);
   for (const TypeDescriptor* type : types) {
     for (const FieldDescriptor& field : type->fields()) {
@@ -44,7 +45,8 @@ std::vector<std::string> unresolvedTypeReports(const TypeRegistry& registry) {
                                        field.identity().name()));
     }
   }
-  std::vector<const FunctionDescriptor*> functions = registry.functionsSnapshot();
+  std::vector<const FunctionDescriptor*> functions =
+      binding::internal::RegistryAccess::functions(registry);
   sortByName(functions);
   for (const FunctionDescriptor* function : functions) {
     const auto& arguments = function->arguments();

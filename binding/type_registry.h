@@ -13,7 +13,8 @@
 //
 // Functions are registered by route declarations (api/route_declarer.h);
 // what only the SDK calls (registering functions and raw types, removing
-// functions, the attachments) goes through binding/registry_access.h.
+// functions, the attachments, looking up functions and events, the copies of
+// the indexes) goes through binding/registry_access.h.
 //
 // The registry owns every descriptor and every attachment. Four indexes
 // (functions, events and types by name, types by id) and the change counter
@@ -79,8 +80,6 @@ class TypeRegistry {
     return registerEvent(name, findType<T>());
   }
 
-  [[nodiscard]] const FunctionDescriptor* findFunction(std::string_view name) const;
-  [[nodiscard]] FunctionDescriptor* findFunction(std::string_view name);
   // Null when the id is not registered.
   [[nodiscard]] const TypeDescriptor* findType(std::uint32_t id) const;
   [[nodiscard]] const TypeDescriptor* findType(std::string_view name) const;
@@ -89,19 +88,10 @@ class TypeRegistry {
   [[nodiscard]] const TypeDescriptor* findType() const {
     return binding::internal::findRegisteredType(this, typeIdentity<T>());
   }
-  [[nodiscard]] const EventDescriptor* findEvent(std::string_view name) const;
 
   // The name of the first enumerator, in name order, of value in the enum
   // type of that id; null when there is none.
   [[nodiscard]] const char* enumeratorName(std::uint32_t typeId, std::int32_t value) const;
-
-  // Copies of the indexes, each taken under the lock, in index order.
-  [[nodiscard]] std::vector<const FunctionDescriptor*> functionsSnapshot() const;
-  [[nodiscard]] std::vector<const TypeDescriptor*> typesSnapshot() const;
-  [[nodiscard]] std::vector<const EventDescriptor*> eventsSnapshot() const;
-
-  // Increases by one whenever a function is added or removed.
-  [[nodiscard]] std::uint64_t changeCount() const;
 
  private:
   friend struct binding::internal::RegistryAccess;
@@ -122,6 +112,16 @@ class TypeRegistry {
   using AttachmentFactory = std::unique_ptr<binding::internal::RegistryAttachment> (*)();
   binding::internal::RegistryAttachment& attachment(std::uint32_t id, AttachmentFactory factory);
   void clear();
+
+  const FunctionDescriptor* findFunction(std::string_view name) const;
+  FunctionDescriptor* findFunction(std::string_view name);
+  const EventDescriptor* findEvent(std::string_view name) const;
+  // Copies of the indexes, each taken under the lock, in index order.
+  std::vector<const FunctionDescriptor*> functionsSnapshot() const;
+  std::vector<const TypeDescriptor*> typesSnapshot() const;
+  std::vector<const EventDescriptor*> eventsSnapshot() const;
+  // Increases by one whenever a function is added or removed.
+  std::uint64_t changeCount() const;
 
   // The four indexes, the attachments and the change counter, with the one
   // lock that guards them.

@@ -4,8 +4,9 @@
 // unload, so every record and array stays valid that long.
 //
 //   DescriptionBuilder& builder = RegistryAccess::attachment<DescriptionBuilder>(registry);
-//   BuiltDescriptions built = builder.build(registry.functionsSnapshot(),
-//                                           registry.typesSnapshot(), registry.eventsSnapshot());
+//   BuiltDescriptions built = builder.build(RegistryAccess::functions(registry),
+//                                           RegistryAccess::types(registry),
+//                                           RegistryAccess::events(registry));
 //   built.types[0].name;
 //
 // Texts point into the registry's descriptors (which live as long as the

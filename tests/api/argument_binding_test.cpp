@@ -127,7 +127,8 @@ class ArgumentBinding : public ::testing::Test {
       EXPECT_EQ(std::string(call.result.errorMessage()), row.error);
       EXPECT_EQ(call.ok(), row.error.empty());
       for (const auto& [index, rendered] : row.values) {
-        EXPECT_EQ(zel::testing_support::describe(arguments[index]), rendered) << "argument " << index;
+        EXPECT_EQ(zel::testing_support::describe(arguments[index]), rendered)
+            << "argument " << index;
       }
     }
   }
@@ -325,7 +326,7 @@ TEST(ArgumentBindingKinds, NonOptionalBoolsStartFalseAndOptionalOnesEmpty) {
   TypeRegistry registry;
   RouteDeclarer routes(registry, {});
   const FunctionBuilder builder = routes.declare(HttpMethod::Get, "/b", [](bool, bool) {});
-  registry.findFunction("GetB")->argument(1).setOptional(true);
+  binding::internal::RegistryAccess::findFunction(registry, "GetB")->argument(1).setOptional(true);
   RequestContext context;
   context.path = "/b";
   context.function = &builder.function();

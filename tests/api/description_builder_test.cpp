@@ -114,7 +114,9 @@ class Descriptions : public testing::Test {
 
   BuiltDescriptions build() {
     return binding::internal::RegistryAccess::attachment<DescriptionBuilder>(registry_).build(
-        registry_.functionsSnapshot(), registry_.typesSnapshot(), registry_.eventsSnapshot());
+        binding::internal::RegistryAccess::functions(registry_),
+        binding::internal::RegistryAccess::types(registry_),
+        binding::internal::RegistryAccess::events(registry_));
   }
 
   TypeRegistry registry_;
@@ -122,9 +124,9 @@ class Descriptions : public testing::Test {
 
 TEST_F(Descriptions, EveryArrayIsALinkedListEndingInZero) {
   const BuiltDescriptions built = build();
-  EXPECT_EQ(built.functionCount, registry_.functionsSnapshot().size());
-  EXPECT_EQ(built.typeCount, registry_.typesSnapshot().size());
-  EXPECT_EQ(built.eventCount, registry_.eventsSnapshot().size());
+  EXPECT_EQ(built.functionCount, binding::internal::RegistryAccess::functions(registry_).size());
+  EXPECT_EQ(built.typeCount, binding::internal::RegistryAccess::types(registry_).size());
+  EXPECT_EQ(built.eventCount, binding::internal::RegistryAccess::events(registry_).size());
   expectLinkedArray(built.functions, built.functionCount);
   expectLinkedArray(built.types, built.typeCount);
   expectLinkedArray(built.events, built.eventCount);
@@ -281,7 +283,8 @@ TEST_F(Descriptions, FunctionsAndEventsDescribeTheirSignatures) {
 }
 
 TEST_F(Descriptions, FunctionRecordsAddCallbackContextAndRouting) {
-  FunctionDescriptor* post = registry_.findFunction("PostSegmentsById");
+  FunctionDescriptor* post =
+      binding::internal::RegistryAccess::findFunction(registry_, "PostSegmentsById");
   RouteDescriptor& route =
       *binding::internal::RegistryAccess::attachment<RouteTable>(registry_).find(*post);
   route.setFlag(1);

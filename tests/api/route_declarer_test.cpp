@@ -79,8 +79,8 @@ TEST(RouteDeclarer, RegistersTheFunctionWithSignatureTemplateMethodAndTags) {
       .pathArgument("gameMode", "The game mode")
       .description("One map variant");
 
-  const FunctionDescriptor* function =
-      owner.registry().findFunction("GetZelMapsV2MapByIdByGameMode");
+  const FunctionDescriptor* function = binding::internal::RegistryAccess::findFunction(
+      owner.registry(), "GetZelMapsV2MapByIdByGameMode");
   ASSERT_NE(function, nullptr);
   ASSERT_EQ(function->arguments().size(), 2u);
   EXPECT_EQ(function->arguments()[0].name(), "id");
@@ -116,7 +116,8 @@ TEST(RouteDeclarer, BuilderStepsNameArgumentsInOrderWithTheirLocations) {
       .argument("any")
       .pathArgument("beyond");  // there is no sixth argument: only its location is kept
 
-  const FunctionDescriptor& function = *registry.findFunction("PostAByX");
+  const FunctionDescriptor& function =
+      *binding::internal::RegistryAccess::findFunction(registry, "PostAByX");
   std::vector<std::string> names;
   for (const ArgumentDescriptor& argument : function.arguments()) names.push_back(argument.name());
   EXPECT_EQ(names, (std::vector<std::string>{"x", "body", "flag", "token", "any"}));
@@ -210,7 +211,8 @@ TEST(RouteDeclarer, TheFirstDeclarationOfANameWins) {
   FunctionBuilder again = second;
   again.bodyArgument("renamed", "second").description("second");
 
-  const FunctionDescriptor& function = *owner.registry().findFunction("GetABById");
+  const FunctionDescriptor& function =
+      *binding::internal::RegistryAccess::findFunction(owner.registry(), "GetABById");
   const RouteDescriptor& route =
       *binding::internal::RegistryAccess::attachment<RouteTable>(owner.registry()).find(function);
   EXPECT_EQ(route.urlTemplate(), "/a-b/{id}");

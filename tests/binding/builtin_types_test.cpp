@@ -8,6 +8,7 @@
 
 #include "binding/convert_native.h"
 #include "binding/event_descriptor.h"
+#include "binding/registry_access.h"
 #include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 
@@ -141,26 +142,28 @@ TEST(BuiltinTypesTest, StructuresWithTheirFieldsInOrder) {
 
 TEST(BuiltinTypesTest, OnCallbackEvent) {
   TypeRegistry registry;
-  const EventDescriptor* event = registry.findEvent("OnCallback");
+  const EventDescriptor* event =
+      binding::internal::RegistryAccess::findEvent(registry, "OnCallback");
   ASSERT_NE(event, nullptr);
   EXPECT_EQ(event->payload(), registry.findType("BindingCallbackEvent"));
   EXPECT_EQ(event->description(), "Fired when a callback is invoked.");
   EXPECT_EQ(event->tags(), std::vector<std::string>{"$builtin"});
-  EXPECT_EQ(registry.eventsSnapshot().size(), 1u);
-  EXPECT_EQ(registry.typesSnapshot().size(), 15u);
+  EXPECT_EQ(binding::internal::RegistryAccess::events(registry).size(), 1u);
+  EXPECT_EQ(binding::internal::RegistryAccess::types(registry).size(), 15u);
 }
 
 TEST(BuiltinTypesTest, RegisteringAgainChangesNothing) {
   TypeRegistry registry;
-  const auto before = registry.typesSnapshot();
+  const auto before = binding::internal::RegistryAccess::types(registry);
   const TypeDescriptor* state = registry.findType<BindingAsyncState>();
   registerBuiltinTypes(registry);
-  EXPECT_EQ(registry.typesSnapshot().size(), before.size());
+  EXPECT_EQ(binding::internal::RegistryAccess::types(registry).size(), before.size());
   EXPECT_EQ(registry.findType<BindingAsyncState>(), state);
   EXPECT_EQ(state->enumerators().size(), 6u);
   EXPECT_EQ(state->tags().size(), 2u);
   EXPECT_EQ(registry.findType("BindingFullApiHelp")->fields().size(), 3u);
-  EXPECT_EQ(registry.findEvent("OnCallback")->tags().size(), 1u);
+  EXPECT_EQ(binding::internal::RegistryAccess::findEvent(registry, "OnCallback")->tags().size(),
+            1u);
 }
 
 TEST(BuiltinTypesTest, EventRecordsConvert) {

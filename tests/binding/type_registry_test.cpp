@@ -313,12 +313,12 @@ TEST(TypeRegistryTest, EnumeratorsByValueAreFoundInNameOrder) {
 TEST(TypeRegistryTest, FunctionsAndTheChangeCounter) {
   TypeRegistry registry;
   std::atomic<int> destroyed{0};
-  const std::uint64_t start = registry.changeCount();
+  const std::uint64_t start = Access::changeCount(registry);
 
   const RegisteredFunction added =
       Access::registerFunction(registry, "GetA", std::make_unique<CountingHandler>(destroyed));
   EXPECT_FALSE(added.alreadyRegistered);
-  EXPECT_EQ(registry.changeCount(), start + 1);
+  EXPECT_EQ(Access::changeCount(registry), start + 1);
   FunctionHandlerBase* handler = added.function->handler();
 
   const RegisteredFunction again =
@@ -327,20 +327,20 @@ TEST(TypeRegistryTest, FunctionsAndTheChangeCounter) {
   EXPECT_EQ(again.function, added.function);
   EXPECT_EQ(again.function->handler(), handler) << "the first handler stays";
   EXPECT_EQ(destroyed, 1) << "the second handler is dropped";
-  EXPECT_EQ(registry.changeCount(), start + 1);
+  EXPECT_EQ(Access::changeCount(registry), start + 1);
 
   added.function->addArgument(typeRefOf<Point>(registry)).setName("point", "A point");
   added.function->addTag("Plugins");
   added.function->addTag("");
-  EXPECT_EQ(registry.findFunction("GetA")->arguments().at(0).name(), "point");
-  EXPECT_EQ(registry.findFunction("GetA")->tags(), std::vector<std::string>{"Plugins"});
+  EXPECT_EQ(Access::findFunction(registry, "GetA")->arguments().at(0).name(), "point");
+  EXPECT_EQ(Access::findFunction(registry, "GetA")->tags(), std::vector<std::string>{"Plugins"});
 
   EXPECT_TRUE(Access::removeFunction(registry, "GetA"));
   EXPECT_EQ(destroyed, 2);
-  EXPECT_EQ(registry.changeCount(), start + 2);
-  EXPECT_EQ(registry.findFunction("GetA"), nullptr);
+  EXPECT_EQ(Access::changeCount(registry), start + 2);
+  EXPECT_EQ(Access::findFunction(registry, "GetA"), nullptr);
   EXPECT_FALSE(Access::removeFunction(registry, "GetA"));
-  EXPECT_EQ(registry.changeCount(), start + 2);
+  EXPECT_EQ(Access::changeCount(registry), start + 2);
 }
 
 TEST(TypeRegistryTest, EventsKeepTheirFirstDefinition) {
@@ -353,13 +353,13 @@ TEST(TypeRegistryTest, EventsKeepTheirFirstDefinition) {
   second.setDescription("second").setNameSpace("other").addTag("b");
   EXPECT_TRUE(second.alreadyRegistered());
 
-  const EventDescriptor* event = registry.findEvent("OnPoint");
+  const EventDescriptor* event = Access::findEvent(registry, "OnPoint");
   ASSERT_NE(event, nullptr);
   EXPECT_EQ(event->payload(), registry.findType<Point>());
   EXPECT_EQ(event->description(), "first");
   EXPECT_EQ(event->nameSpace(), "maps");
   EXPECT_EQ(event->tags(), std::vector<std::string>{"a"});
-  EXPECT_EQ(registry.findEvent("OnOther"), nullptr);
+  EXPECT_EQ(Access::findEvent(registry, "OnOther"), nullptr);
 }
 
 TEST(TypeRegistryTest, SnapshotsAndInitialiseAgain) {
@@ -367,29 +367,29 @@ TEST(TypeRegistryTest, SnapshotsAndInitialiseAgain) {
     int value = 0;
   };
   TypeRegistry registry;
-  const std::size_t builtinTypes = registry.typesSnapshot().size();
-  const std::size_t builtinEvents = registry.eventsSnapshot().size();
+  const std::size_t builtinTypes = Access::types(registry).size();
+  const std::size_t builtinEvents = Access::events(registry).size();
   registry.registerStruct<Point>("Point");
   registry.registerEvent<Point>("OnPoint");
   Access::registerFunction(registry, "GetA", nullptr);
   Access::attachment<Routes>(registry).value = 5;
   EXPECT_EQ(Access::attachment<Routes>(registry).value, 5) << "one attachment per type";
 
-  EXPECT_EQ(registry.typesSnapshot().size(), builtinTypes + 1);
-  EXPECT_EQ(registry.eventsSnapshot().size(), builtinEvents + 1);
-  const auto functions = registry.functionsSnapshot();
+  EXPECT_EQ(Access::types(registry).size(), builtinTypes + 1);
+  EXPECT_EQ(Access::events(registry).size(), builtinEvents + 1);
+  const auto functions = Access::functions(registry);
   ASSERT_EQ(functions.size(), 1u);
   EXPECT_EQ(functions[0]->name(), "GetA");
 
-  const std::uint64_t changes = registry.changeCount();
+  const std::uint64_t changes = Access::changeCount(registry);
   registry.initialize();
   EXPECT_EQ(registry.findType("Point"), nullptr);
   EXPECT_EQ(registry.findType<Point>(), nullptr);
-  EXPECT_EQ(registry.findEvent("OnPoint"), nullptr);
-  EXPECT_TRUE(registry.functionsSnapshot().empty());
-  EXPECT_EQ(registry.changeCount(), changes + 1) << "the removed function counts";
-  EXPECT_EQ(registry.typesSnapshot().size(), builtinTypes);
-  EXPECT_NE(registry.findEvent("OnCallback"), nullptr);
+  EXPECT_EQ(Access::findEvent(registry, "OnPoint"), nullptr);
+  EXPECT_TRUE(Access::functions(registry).empty());
+  EXPECT_EQ(Access::changeCount(registry), changes + 1) << "the removed function counts";
+  EXPECT_EQ(Access::types(registry).size(), builtinTypes);
+  EXPECT_NE(Access::findEvent(registry, "OnCallback"), nullptr);
   EXPECT_EQ(Access::attachment<Routes>(registry).value, 0) << "attachments start afresh";
 }
 
@@ -397,22 +397,22 @@ TEST(TypeRegistryTest, ConcurrentRegistrationAndLookup) {
   TypeRegistry registry;
   constexpr int kThreads = 4;
   constexpr int kFunctions = 200;
-  const std::uint64_t start = registry.changeCount();
+  const std::uint64_t start = Access::changeCount(registry);
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&registry, t] {
       for (int i = 0; i < kFunctions; ++i) {
         const std::string name = formatPositional("F%1_%2", t, i);
         (void)Access::registerFunction(registry, name, nullptr);
-        EXPECT_NE(registry.findFunction(name), nullptr);
+        EXPECT_NE(Access::findFunction(registry, name), nullptr);
         EXPECT_NE(registry.findType("BindingAsyncState"), nullptr);
         (void)Access::registerFunction(registry, "Shared", nullptr);
       }
     });
   }
   for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(registry.functionsSnapshot().size(), std::size_t{kThreads * kFunctions + 1});
-  EXPECT_EQ(registry.changeCount(), start + kThreads * kFunctions + 1);
+  EXPECT_EQ(Access::functions(registry).size(), std::size_t{kThreads * kFunctions + 1});
+  EXPECT_EQ(Access::changeCount(registry), start + kThreads * kFunctions + 1);
 }
 
 }  // namespace
