@@ -36,16 +36,7 @@ inline constexpr std::string_view kWatching = "zel-host: reloading %1 when it ch
 inline constexpr std::string_view kNotAProjectName =
     "not a plugin name (lower-case words joined by \"-\", e.g. my-notes): %1";
 // A well-formed name whose project could not build (project_name_clash.h):
-// %1 the name as given, %2 what it becomes (my_notes, or MyNotes).
-inline constexpr std::string_view kNameIsCppKeyword =
-    "cannot name a plugin %1: its namespace %2 is a C++ keyword";
-inline constexpr std::string_view kNameIsCompilerWord =
-    "cannot name a plugin %1: its namespace %2 is a keyword or macro of the compiler or its C "
-    "library";
-inline constexpr std::string_view kNameIsSdkName =
-    "cannot name a plugin %1: its namespace zel::%2 would clash with the SDK's %2";
-inline constexpr std::string_view kNameIsFixture =
-    "cannot name a plugin %1: its test fixture %2Test would be the SDK's own";
+// %1 the name as given, %2 what it becomes (my_notes).
 inline constexpr std::string_view kNameIsCMakeTarget =
     "cannot name a plugin %1: CMake keeps the target name %2 for itself";
 inline constexpr std::string_view kNameIsWindowsDevice =

@@ -1,7 +1,7 @@
 // zel-host new NAME [DIR]: writes a plugin project that builds against the
 // SDK this program belongs to. Nothing is overwritten: DIR must not exist or
-// must be an empty folder. A name whose project could not build (a C++
-// keyword, a target name CMake reserves: project_name_clash.h) writes nothing.
+// must be an empty folder. A name whose project could not build (a target
+// name CMake reserves, a Windows device: project_name_clash.h) writes nothing.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,14 +44,6 @@ std::string clashReport(const std::string& name, const ProjectNames& names) {
   switch (nameClash(names)) {
     case NameClash::None:
       return {};
-    case NameClash::CppKeyword:
-      return fillTemplate(messages::kNameIsCppKeyword, {name, names.fileName});
-    case NameClash::CompilerWord:
-      return fillTemplate(messages::kNameIsCompilerWord, {name, names.fileName});
-    case NameClash::SdkName:
-      return fillTemplate(messages::kNameIsSdkName, {name, names.fileName});
-    case NameClash::FixtureName:
-      return fillTemplate(messages::kNameIsFixture, {name, names.className});
     case NameClash::CMakeTarget:
       return fillTemplate(messages::kNameIsCMakeTarget, {name, names.fileName});
     case NameClash::WindowsDevice:

@@ -1,11 +1,12 @@
 // Why a well-formed plugin name would still write a project that cannot
-// build. The names of a project (project_template.h) become a C++ namespace
-// (zel::my_notes, opened before the SDK's headers are included), the test
-// fixture my_notes_test.cpp derives (MyNotesTest), the two CMake targets
-// (my_notes, my_notes_test) and the library's file (my_notes.dll); each has
-// names it cannot take.
+// build. The names of a project (project_template.h) become the two CMake
+// targets (my_notes, my_notes_test) and the library's file (my_notes.dll),
+// which have names they cannot take. In C++ the names only ever stand glued
+// into longer tokens (namespace my_notes_plugin, entry load_my_notes,
+// fixture my_notes_plugin::MyNotesTest), so keywords, the compiler's and
+// the SDK's names (class, linux, std, plugin) build.
 //
-//   if (nameClash(*projectNames("class")) == NameClash::CppKeyword) refuse();
+//   if (nameClash(*projectNames("test")) == NameClash::CMakeTarget) refuse();
 //
 // Pure function of the names; the texts that explain a clash are the caller's.
 #pragma once
@@ -18,10 +19,6 @@ namespace zel::host {
 
 enum class NameClash : std::uint8_t {
   None,
-  CppKeyword,     // the namespace would be a C++20 keyword or alternative token (class, and_eq)
-  CompilerWord,   // a keyword or macro of g++ or its C library (typeof, linux, errno)
-  SdkName,        // zel::NAME would clash with a name the SDK's headers use (std, zel, log)
-  FixtureName,    // the test fixture would be the SDK's own (PluginTest)
   CMakeTarget,    // a target name CMake reserves (test, all, install) or keeps (cmake_*)
   WindowsDevice,  // a device name on Windows (con, nul, com1): no file NAME.dll there
 };

@@ -19,7 +19,7 @@ namespace zel::host {
 
 struct ProjectNames {
   std::string shortName;  // my-notes: routes, the plugin's short name
-  std::string fileName;   // my_notes: the library, the namespace, the entry load_my_notes
+  std::string fileName;   // my_notes: the library, namespace my_notes_plugin, entry load_my_notes
   std::string className;  // MyNotes
 };
 
