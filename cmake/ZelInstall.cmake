@@ -14,9 +14,9 @@
 include(CMakePackageConfigHelpers)
 include(GNUInstallDirs)
 
-# The SDK's own version, which plugins ask for in find_package(ZelSdk 1.1):
+# The SDK's own version, which plugins ask for in find_package(ZelSdk 1.2):
 # a minor step adds, a major step may break.
-set(ZEL_SDK_VERSION 1.1.0)
+set(ZEL_SDK_VERSION 1.2.0)
 set(ZEL_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZelSdk)
 
 # zel_included_headers(OUT HEADERS ...): HEADERS (relative to the source
