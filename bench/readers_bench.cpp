@@ -30,6 +30,7 @@
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
 #include "formats/yaml_reader.h"
+#include "host/host_value.h"
 #include "memory/memory.h"
 
 namespace {
@@ -186,19 +187,7 @@ Doc catalogue(std::size_t records) {
 // --- Writers for the three encodings ---------------------------------------------------------
 
 void writeJsonText(std::string& out, const std::string& text) {
-  out += '"';
-  for (char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char e[8];
-      std::snprintf(e, sizeof e, "\\u%04x", c);
-      out += e;
-    } else
-      out += c;
-  }
-  out += '"';
+  out += zel::host::HostValue::makeString(text).toText();
 }
 
 void writeJson(std::string& out, const Doc& doc) {
