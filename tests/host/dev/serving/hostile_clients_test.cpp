@@ -244,6 +244,10 @@ RawReply parseReply(const std::string& raw) {
   }
   std::string rest = raw.substr(headEnd + 4);
   if (lowerCase(reply.header("transfer-encoding")) != "chunked") {
+    // A reply the server sends next on the same connection may have come in
+    // the same read: the body ends where its length says.
+    const std::string length = reply.header("content-length");
+    if (!length.empty()) rest.resize(std::min<std::size_t>(rest.size(), std::stoul(length)));
     reply.body = std::move(rest);
     return reply;
   }
