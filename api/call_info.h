@@ -37,7 +37,4 @@ struct CallInfo {
   std::unordered_map<std::string_view, std::string_view> headers;
 };
 
-// The current time as CallInfo::startTime counts it.
-[[nodiscard]] std::int64_t currentTimeTicks() noexcept;
-
 }  // namespace zel

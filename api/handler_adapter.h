@@ -6,19 +6,25 @@
 //   void download(const CallInfo& call, CallResult& result, std::string name);
 //                                      // call-info form that writes the CallResult itself
 //
-// invoke converts each argument value into its native parameter (the
-// argument's name is the path of the conversion; the CallResult is the
-// conversion status) and keeps the parameters pending; complete calls the
-// operation and copies its outcome into the CallResult (a value converted
-// with the function's result type). A result may be a value, an Outcome<T>,
-// or nothing (void, Outcome<void>). RouteDeclarer makes the adapters; the
-// templates here only fit a signature to HandlerCore, compiled once.
+// The invocation layer hands the argument values to invoke, which converts
+// each into its native parameter (the argument's name is the path of the
+// conversion; the CallResult is its status) and keeps the parameters pending
+// in a PendingToken; complete calls the operation and copies its outcome into
+// the CallResult (a value converted with the function's result type). A
+// result may be a value, an Outcome<T>, or nothing (void, Outcome<void>).
 //
-// The adapter owns its callable; it refers to its function descriptor, which
-// the registry owns and which outlives it.
+//   PendingToken pending = handler.invoke(call, arguments, requestId);
+//   if (call.ok()) handler.complete(call, nullptr, pending, requestId);
+//
+// RouteDeclarer makes the adapters; the templates here only fit a signature
+// to HandlerCore, compiled once. The adapter owns its callable and refers to
+// its function descriptor, which the registry owns and which outlives it; a
+// handler is owned by its route descriptor; a token (move-only) by whoever
+// holds it, and it destroys the parameters, however the call ends.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <tuple>
@@ -27,7 +33,6 @@
 
 #include "api/call_info.h"
 #include "api/call_result.h"
-#include "api/function_handler.h"
 #include "api/outcome.h"
 #include "binding/convert_native.h"
 
@@ -36,6 +41,58 @@ namespace zel {
 class FunctionDescriptor;
 
 namespace api::internal {
+
+// Owns an object whose type only the handler that made it knows.
+class PendingToken {
+ public:
+  PendingToken() noexcept = default;  // for a call that keeps nothing
+
+  template <typename T>
+  [[nodiscard]] static PendingToken of(std::unique_ptr<T> object) noexcept {
+    PendingToken token;
+    if (object) token.object_ = Owned(object.release(), &destroy<T>);
+    return token;
+  }
+
+  [[nodiscard]] bool empty() const noexcept { return object_ == nullptr; }
+  // Null unless the object was made as a T: a token handed to the wrong
+  // handler is refused rather than misread.
+  template <typename T>
+  [[nodiscard]] T* get() const noexcept {
+    return object_.get_deleter() == &destroy<T> ? static_cast<T*>(object_.get()) : nullptr;
+  }
+  void reset() noexcept { object_.reset(); }  // the token is empty afterwards
+
+ private:
+  using Owned = std::unique_ptr<void, void (*)(void*) noexcept>;
+  template <typename T>
+  static void destroy(void* object) noexcept {
+    delete static_cast<T*>(object);
+  }
+  Owned object_{nullptr, nullptr};
+};
+
+enum class HandlerForm : std::uint8_t {
+  Plain,           // R handler(Args...)
+  CallInfo,        // R handler(const CallInfo&, Args...)
+  CallInfoResult,  // void handler(const CallInfo&, CallResult&, Args...)
+};
+
+class FunctionHandler {
+ public:
+  virtual ~FunctionHandler() = default;
+  // Converts the arguments (one per argument of the function, in order); a
+  // failure is stored in call. The token owns the parameters (empty when
+  // there are none), also when a conversion failed.
+  [[nodiscard]] virtual PendingToken invoke(CallResult& call,
+                                            std::span<const BindingValue> arguments,
+                                            std::uint32_t requestId) = 0;
+  // Runs the operation with the parameters invoke returned and copies its
+  // outcome into call; info is given to the call-info forms only.
+  virtual void complete(CallResult& call, const CallInfo* info, PendingToken& token,
+                        std::uint32_t requestId) = 0;
+  [[nodiscard]] virtual HandlerForm form() const noexcept = 0;
+};
 
 template <typename... A>
 struct TypeList {};
@@ -66,8 +123,8 @@ struct OutcomeValue<Outcome<T>> {
   using Type = T;
 };
 
-// The handler's form and its native parameters (what follows the CallInfo
-// and CallResult parameters of the call-info forms).
+// The handler's form and its native parameters (those after the CallInfo and
+// CallResult of the call-info forms).
 template <typename Parameters>
 struct FormOf {
   static constexpr HandlerForm kForm = HandlerForm::Plain;
@@ -86,8 +143,8 @@ requires(std::is_same_v<std::remove_cvref_t<First>, CallInfo>&&
   using Native = TypeList<Rest...>;
 };
 
-// The parameter types a handler receives from the function's arguments, in
-// order, and the native type of its result value (void when it has none).
+// The parameters a handler receives from the function's arguments, and the
+// native type of its result value (void when it has none).
 template <typename Callable>
 using HandlerArguments =
     typename FormOf<typename SignatureOf<std::decay_t<Callable>>::Parameters>::Native;
@@ -103,17 +160,16 @@ class HandlerCore : public FunctionHandler {
 
   // The argument's name, the path of its conversion ("" when there is none).
   [[nodiscard]] const char* argumentPath(std::size_t index) const noexcept;
-  // The types the function was declared with; null when it has none, so the
-  // adapter looks the native type up (it may have been registered later).
+  // The declared types; null when the function has none, so the adapter
+  // looks the native type up (it may have been registered later).
   [[nodiscard]] const TypeDescriptor* argumentType(std::size_t index) const noexcept;
   [[nodiscard]] const TypeDescriptor* resultType() const noexcept;
-  // The CallInfo handed to a call-info form: info, or an empty one.
+  // info, or an empty CallInfo.
   [[nodiscard]] static const CallInfo& callInfoOr(const CallInfo* info) noexcept;
-  // Copies an error outcome into the CallResult: the message as its error
-  // result, then pass-through fields, status, reason and headers.
+  // The message as the error result, then pass-through fields, status,
+  // reason and headers.
   static void deliverError(CallResult& call, ErrorOutcome&& error);
-  // A successful outcome: status 0, no reason or headers.
-  static void deliverSuccess(CallResult& call);
+  static void deliverSuccess(CallResult& call);  // status 0, no reason or headers
 
   const TypeRegistry* registry_;
 
@@ -140,7 +196,10 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
       return {};
     } else {
       auto pending = std::make_unique<Parameters>();
-      convertAll(call, arguments, *pending, std::index_sequence_for<Args...>{});
+      [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (convert<I>(call, arguments, std::get<I>(*pending)), ...);
+      }
+      (std::index_sequence_for<Args...>{});
       return PendingToken::of(std::move(pending));
     }
   }
@@ -157,12 +216,6 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
   HandlerForm form() const noexcept override { return kForm; }
 
  private:
-  template <std::size_t... I>
-  void convertAll(CallResult& call, std::span<const BindingValue> arguments, Parameters& parameters,
-                  std::index_sequence<I...>) {
-    (convert<I>(call, arguments, std::get<I>(parameters)), ...);
-  }
-
   template <std::size_t I, typename T>
   void convert(CallResult& call, std::span<const BindingValue> arguments, T& target) {
     if (!call.result.ok()) return;

@@ -6,9 +6,4 @@ const char* httpMethodName(HttpMethod method) noexcept {
   return methodCodeName(httpMethodCode(method));
 }
 
-HttpMethod httpMethodFromHost(std::uint32_t code) noexcept {
-  return code >= kMethodDelete && code <= kMethodCustom ? static_cast<HttpMethod>(code)
-                                                        : HttpMethod::None;
-}
-
 }  // namespace zel

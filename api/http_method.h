@@ -3,7 +3,6 @@
 // and the names messages print for it.
 //
 //   httpMethodName(HttpMethod::Get);        // "GET"
-//   httpMethodFromHost(42);                 // HttpMethod::None
 //
 // Names are static texts.
 #pragma once
@@ -28,9 +27,6 @@ enum class HttpMethod : std::uint32_t {
 
 // "DELETE" to "PUT" for codes 1 to 7; the empty text for 0, 8 and any other code.
 [[nodiscard]] const char* httpMethodName(HttpMethod method) noexcept;
-
-// A code received from the host: codes outside 1 to 8 become None.
-[[nodiscard]] HttpMethod httpMethodFromHost(std::uint32_t code) noexcept;
 
 [[nodiscard]] constexpr std::uint32_t httpMethodCode(HttpMethod method) noexcept {
   return static_cast<std::uint32_t>(method);

@@ -77,15 +77,13 @@ struct StatusMeaning {
 // Names the arguments of a declared function one by one, from index 0 up.
 class FunctionBuilder {
  public:
-  // The next argument, given by a placeholder of the URL template.
+  // The next argument, given by a placeholder of the URL template, the
+  // request body, the query string, a request header (named in lower case by
+  // the host), or any source.
   FunctionBuilder& pathArgument(std::string_view name, std::string_view description = {});
-  // The next argument, given by the request body.
   FunctionBuilder& bodyArgument(std::string_view name, std::string_view description = {});
-  // The next argument, given by the query string.
   FunctionBuilder& queryArgument(std::string_view name, std::string_view description = {});
-  // The next argument, given by a request header (named in lower case by the host).
   FunctionBuilder& headerArgument(std::string_view name, std::string_view description = {});
-  // The next argument, given by any source.
   FunctionBuilder& argument(std::string_view name, std::string_view description = {});
   FunctionBuilder& description(std::string_view text);
   FunctionBuilder& help(std::string_view text);
@@ -158,14 +156,11 @@ class RouteDeclarations {
 
   template <typename Handler>
   static void describe(FunctionDescriptor& function, const TypeRegistry& registry) {
-    describeWith(function, registry, static_cast<HandlerArguments<Handler>*>(nullptr),
-                 nativeFactsOf<HandlerResultValue<Handler>>(registry));
-  }
-  template <typename... A>
-  static void describeWith(FunctionDescriptor& function, const TypeRegistry& registry,
-                           TypeList<A...>*, const NativeFacts& result) {
-    const NativeFacts arguments[] = {nativeFactsOf<A>(registry)..., NativeFacts{}};
-    describeFunction(function, std::span(arguments, sizeof...(A)), result);
+    [&]<typename... A>(TypeList<A...>*) {
+      const NativeFacts arguments[] = {nativeFactsOf<A>(registry)..., NativeFacts{}};
+      describeFunction(function, std::span(arguments, sizeof...(A)),
+                       nativeFactsOf<HandlerResultValue<Handler>>(registry));
+    }(static_cast<HandlerArguments<Handler>*>(nullptr));
   }
   template <typename Handler>
   static std::unique_ptr<FunctionHandler> make(void* handler, FunctionDescriptor& function) {

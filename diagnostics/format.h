@@ -15,7 +15,6 @@
 // instead of failing.
 #pragma once
 
-#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -59,9 +58,6 @@ RenderResult renderDouble(double value, const RenderRequest& request) noexcept;
 std::string formatArguments(const char* tmpl, const ArgumentRenderer* renderers,
                             const void* const* values, std::size_t count);
 
-template <typename T>
-inline constexpr bool kUnsupportedArgument = false;
-
 // Reads the value as T only. Integers go by width and sign (bool and signed
 // or unsigned char are numbers; long is 32-bit where the platform says so).
 template <typename T>
@@ -84,36 +80,29 @@ RenderResult renderArgument(const void* value, const RenderRequest& request) noe
   } else if constexpr (std::is_array_v<T> &&
                        std::is_same_v<std::remove_cv_t<std::remove_extent_t<T>>, char>) {
     // A character array need not be terminated within its bounds.
-    std::size_t length = 0;
-    while (length < std::extent_v<T> && v[length] != '\0') ++length;
-    return renderText(std::string_view(v, length), request);
+    const char* end = std::char_traits<char>::find(v, std::extent_v<T>, '\0');
+    return renderText(std::string_view(v, end != nullptr ? end - v : std::extent_v<T>), request);
   } else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
     return renderText(v, request);
-  } else if constexpr (requires {
-                         { v.toString() } -> std::convertible_to<std::string>;
-                       }) {
-    const std::string text = v.toString();
-    return renderText(text, request);
+  } else if constexpr (requires { std::string(v.toString()); }) {
+    return renderText(std::string(v.toString()), request);
   } else {
-    static_assert(kUnsupportedArgument<T>, "formatPositional: no renderer for this argument type");
-    return {};
+    static_assert(sizeof(T) == 0, "formatPositional: no renderer for this argument type");
   }
 }
 
-// The low 32 bits, as a "*" width or precision.
-template <typename T>
-std::int32_t integerToInt(const void* value) noexcept {
-  return static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(static_cast<std::uint64_t>(*static_cast<const T*>(value))));
-}
-
+// An integer also serves as a "*" width or precision: its low 32 bits.
 template <typename T>
 constexpr ArgumentRenderer rendererFor() {
   if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) {
-    return {&renderArgument<T>, &integerToInt<T>, true};
-  } else {
-    return {&renderArgument<T>, nullptr, false};
+    return {&renderArgument<T>,
+            [](const void* value) noexcept {
+              return static_cast<std::int32_t>(static_cast<std::uint32_t>(
+                  static_cast<std::uint64_t>(*static_cast<const T*>(value))));
+            },
+            true};
   }
+  return {&renderArgument<T>, nullptr, false};
 }
 
 template <typename... Args>

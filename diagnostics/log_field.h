@@ -9,6 +9,7 @@
 // A LogField owns its text.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,27 +20,19 @@
 namespace zel {
 
 // The numbers are those of the binding value kinds.
-enum class LogFieldKind : std::uint8_t {
-  kBool = 1,
-  kSigned = 2,
-  kUnsigned = 3,
-  kDouble = 4,
-  kText = 5,
-};
+enum class LogFieldKind : std::uint8_t { kBool = 1, kSigned, kUnsigned, kDouble, kText };
 
 class LogField {
  public:
   LogField() = default;  // the bool false
   explicit LogField(bool value) : kind_(LogFieldKind::kBool) { bits_.boolean = value; }
-  template <typename T>
-  requires(std::is_integral_v<T> && !std::is_same_v<T, bool>) explicit LogField(T value) {
-    if constexpr (std::is_signed_v<T>) {
-      kind_ = LogFieldKind::kSigned;
-      bits_.signedValue = value;
-    } else {
-      kind_ = LogFieldKind::kUnsigned;
-      bits_.unsignedValue = value;
-    }
+  template <std::signed_integral T>
+  explicit LogField(T value) : kind_(LogFieldKind::kSigned) {
+    bits_.signedValue = value;
+  }
+  template <std::unsigned_integral T>
+  requires(!std::is_same_v<T, bool>) explicit LogField(T value) : kind_(LogFieldKind::kUnsigned) {
+    bits_.unsignedValue = value;
   }
   explicit LogField(double value) : kind_(LogFieldKind::kDouble) { bits_.doubleValue = value; }
   explicit LogField(std::string value) : kind_(LogFieldKind::kText), text_(std::move(value)) {}

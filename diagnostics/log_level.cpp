@@ -1,4 +1,5 @@
 #include "diagnostics/log_level.h"
+#include "diagnostics/log_names.h"
 
 #include "boundary/log_level_codes.h"
 

@@ -1,7 +1,7 @@
-// Log levels: a signed 32-bit code and the six-character name "#L" prints.
+// Log levels: the signed 32-bit codes a message is logged at (their names
+// are in diagnostics/log_names.h).
 //
 //   zel::logMessage(zel::kLogError, zel::kTagDbg, "%s", text);
-//   const char* name = zel::logLevelName(zel::kLogWarn);  // "  WARN"
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,5 @@ inline constexpr std::int32_t kLogOkay = 0;
 inline constexpr std::int32_t kLogWarn = 1;
 inline constexpr std::int32_t kLogError = 2;
 inline constexpr std::int32_t kLogAlways = 3;
-
-// "  OKAY", "  WARN", " ERROR", "ALWAYS"; "     ?" for any other code.
-const char* logLevelName(std::int32_t level) noexcept;
 
 }  // namespace zel

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "diagnostics/log_level.h"
+#include "diagnostics/log_names.h"
 #include "diagnostics/log_tags.h"
 
 namespace zel {

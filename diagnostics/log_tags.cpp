@@ -3,6 +3,7 @@
 // compare-and-swap: two threads registering the same new tag get the same
 // slot, and a reader never sees half a name.
 #include "diagnostics/log_tags.h"
+#include "diagnostics/log_names.h"
 
 #include <atomic>
 

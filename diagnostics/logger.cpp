@@ -13,6 +13,7 @@
 #include "diagnostics/internal/event_tracing.h"
 #include "diagnostics/internal/logger_access.h"
 #include "diagnostics/log_line.h"
+#include "diagnostics/log_names.h"
 #include "diagnostics/logger_control.h"
 
 namespace zel {

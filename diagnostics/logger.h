@@ -21,14 +21,10 @@
 #include "diagnostics/log_tags.h"
 
 namespace zel {
-
 namespace logger {
-
-// Whether a message of this level and mask passes the logger's own filters
-// (enabled, the minimum level, the mute mask): the test the log path makes
-// before it formats. The targets' filters come after formatting.
+// Whether a message passes the logger's own filters (enabled, the minimum
+// level, the mute mask), tested before formatting; the targets' come after.
 bool passesFilters(std::int32_t level, std::uint64_t mask);
-
 }  // namespace logger
 
 // Formats printf-style into a 4096-byte stack buffer (cut to 4095

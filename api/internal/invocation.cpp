@@ -1,5 +1,6 @@
 #include "api/internal/invocation.h"
 
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -217,6 +218,17 @@ std::int32_t functionCallback(HostResponse* response, const HostRequest* request
     answerFault(*response, functionName, messages::kUnknownFault);
   }
   return 0;
+}
+
+std::int64_t currentTimeTicks() noexcept {
+  using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+  return std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+HttpMethod httpMethodFromHost(std::uint32_t code) noexcept {
+  return code >= kMethodDelete && code <= kMethodCustom ? static_cast<HttpMethod>(code)
+                                                        : HttpMethod::None;
 }
 
 }  // namespace zel::api::internal

@@ -27,6 +27,12 @@
 
 namespace zel::api::internal {
 
+// The current time as CallInfo::startTime counts it.
+[[nodiscard]] std::int64_t currentTimeTicks() noexcept;
+
+// A method code received from the host: codes outside 1 to 8 become None.
+[[nodiscard]] HttpMethod httpMethodFromHost(std::uint32_t code) noexcept;
+
 // What the host passes back in every request of a function.
 struct InvocationContext {
   TypeRegistry* registry = nullptr;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "api/argument_location.h"
-#include "api/function_handler.h"
+#include "api/handler_adapter.h"
 #include "api/http_method.h"
 #include "api/internal/path_pattern.h"
 #include "binding/registry_access.h"

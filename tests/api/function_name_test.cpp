@@ -1,6 +1,7 @@
 // Function names derived from a method and a URL template, and the API name
 // prefix derived from a plugin's short name.
 #include "api/function_name.h"
+#include "api/internal/invocation.h"
 
 #include <gtest/gtest.h>
 
@@ -63,11 +64,11 @@ TEST(HttpMethodNames, NamesAndHostCodes) {
   EXPECT_STREQ(httpMethodName(HttpMethod::None), "");
   EXPECT_STREQ(httpMethodName(HttpMethod::Custom), "");
   EXPECT_STREQ(httpMethodName(static_cast<HttpMethod>(9)), "");
-  EXPECT_EQ(httpMethodFromHost(0), HttpMethod::None);
-  EXPECT_EQ(httpMethodFromHost(1), HttpMethod::Delete);
-  EXPECT_EQ(httpMethodFromHost(8), HttpMethod::Custom);
-  EXPECT_EQ(httpMethodFromHost(9), HttpMethod::None);
-  EXPECT_EQ(httpMethodFromHost(0xFFFFFFFFu), HttpMethod::None);
+  EXPECT_EQ(api::internal::httpMethodFromHost(0), HttpMethod::None);
+  EXPECT_EQ(api::internal::httpMethodFromHost(1), HttpMethod::Delete);
+  EXPECT_EQ(api::internal::httpMethodFromHost(8), HttpMethod::Custom);
+  EXPECT_EQ(api::internal::httpMethodFromHost(9), HttpMethod::None);
+  EXPECT_EQ(api::internal::httpMethodFromHost(0xFFFFFFFFu), HttpMethod::None);
 }
 
 }  // namespace

@@ -209,14 +209,14 @@ TEST_F(Invocation, CallInfoFormsSeeTheCallAndMayWriteTheResultThemselves) {
   describe();
 
   const char* headers[] = {"accept", "a", "accept", "b", nullptr, nullptr};
-  const std::int64_t before = currentTimeTicks();
+  const std::int64_t before = api::internal::currentTimeTicks();
   HostReply reply = call("GetInfoByX", "/info/v", kMethodGet, headers, 3);
   EXPECT_EQ(reply.body.toText(), "\"v\"");
   EXPECT_EQ(seen.requestId, 99u);
   EXPECT_EQ(seen.method, HttpMethod::Get);
   EXPECT_EQ(seen.registry, &registry_);
   EXPECT_GE(seen.startTime, before);
-  EXPECT_LE(seen.startTime, currentTimeTicks());
+  EXPECT_LE(seen.startTime, api::internal::currentTimeTicks());
   // In 100-nanosecond ticks since 1970.
   EXPECT_NEAR(static_cast<double>(seen.startTime) / 1e7, static_cast<double>(std::time(nullptr)),
               5);

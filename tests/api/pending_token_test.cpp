@@ -1,6 +1,6 @@
-// PendingToken (api/function_handler.h): the parameters a handler keeps
+// PendingToken (api/handler_adapter.h): the parameters a handler keeps
 // between invoke and complete are owned by one token at a time and destroyed once.
-#include "api/function_handler.h"
+#include "api/handler_adapter.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "diagnostics/log_level.h"
+#include "diagnostics/log_names.h"
 #include "diagnostics/logger.h"
 #include "diagnostics/logger_control.h"
 

@@ -1,6 +1,7 @@
 // The tag table: the fixed tags, mask texts, and registration up to a full
 // table from several threads at once.
 #include "diagnostics/log_tags.h"
+#include "diagnostics/log_names.h"
 
 #include <gtest/gtest.h>
 
