@@ -4,29 +4,29 @@
 
 namespace zel::api::internal {
 
-HandlerCore::HandlerCore(const FunctionDescriptor* function, const TypeRegistry* registry) noexcept
+FunctionHandler::FunctionHandler(const FunctionDescriptor* function, const TypeRegistry* registry) noexcept
     : registry_(function != nullptr ? &function->registry() : registry), function_(function) {}
 
-const char* HandlerCore::argumentPath(std::size_t index) const noexcept {
+const char* FunctionHandler::argumentPath(std::size_t index) const noexcept {
   if (function_ == nullptr || index >= function_->arguments().size()) return "";
   return function_->arguments()[index].name().c_str();
 }
 
-const TypeDescriptor* HandlerCore::argumentType(std::size_t index) const noexcept {
+const TypeDescriptor* FunctionHandler::argumentType(std::size_t index) const noexcept {
   if (function_ == nullptr || index >= function_->arguments().size()) return nullptr;
   return function_->arguments()[index].type().type;
 }
 
-const TypeDescriptor* HandlerCore::resultType() const noexcept {
+const TypeDescriptor* FunctionHandler::resultType() const noexcept {
   return function_ != nullptr ? function_->result().type : nullptr;
 }
 
-const CallInfo& HandlerCore::callInfoOr(const CallInfo* info) noexcept {
+const CallInfo& FunctionHandler::callInfoOr(const CallInfo* info) noexcept {
   static const CallInfo empty;
   return info != nullptr ? *info : empty;
 }
 
-void HandlerCore::deliverSuccess(CallResult& call) {
+void FunctionHandler::deliverSuccess(CallResult& call) {
   call.passThrough = 0;
   call.passThroughCode = 0;
   call.status = 0;
@@ -34,7 +34,7 @@ void HandlerCore::deliverSuccess(CallResult& call) {
   call.headers.clear();
 }
 
-void HandlerCore::deliverError(CallResult& call, ErrorOutcome&& error) {
+void FunctionHandler::deliverError(CallResult& call, ErrorOutcome&& error) {
   call.setError(error.message);
   call.passThrough = error.passThrough;
   call.passThroughCode = error.passThroughCode;

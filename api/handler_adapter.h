@@ -6,21 +6,16 @@
 //   void download(const CallInfo& call, CallResult& result, std::string name);
 //                                      // call-info form that writes the CallResult itself
 //
-// The invocation layer hands the argument values to invoke, which converts
-// each into its native parameter (the argument's name is the path of the
-// conversion; the CallResult is its status) and keeps the parameters pending
-// in a PendingToken; complete calls the operation and copies its outcome into
-// the CallResult (a value converted with the function's result type). A
-// result may be a value, an Outcome<T>, or nothing (void, Outcome<void>).
+// A result may be a value, an Outcome<T>, or nothing (void, Outcome<void>).
+// RouteDeclarer makes the adapters and the invocation layer calls them:
 //
 //   PendingToken pending = handler.invoke(call, arguments, requestId);
 //   if (call.ok()) handler.complete(call, nullptr, pending, requestId);
 //
-// RouteDeclarer makes the adapters; the templates here only fit a signature
-// to HandlerCore, compiled once. The adapter owns its callable and refers to
-// its function descriptor, which the registry owns and which outlives it; a
-// handler is owned by its route descriptor; a token (move-only) by whoever
-// holds it, and it destroys the parameters, however the call ends.
+// The templates only fit a signature to FunctionHandler, compiled once. An adapter
+// owns its callable and refers to its function descriptor, which the registry
+// owns and which outlives it; its route descriptor owns the adapter; a token
+// (move-only) destroys the pending parameters however the call ends.
 #pragma once
 
 #include <cstddef>
@@ -78,22 +73,6 @@ enum class HandlerForm : std::uint8_t {
   CallInfoResult,  // void handler(const CallInfo&, CallResult&, Args...)
 };
 
-class FunctionHandler {
- public:
-  virtual ~FunctionHandler() = default;
-  // Converts the arguments (one per argument of the function, in order); a
-  // failure is stored in call. The token owns the parameters (empty when
-  // there are none), also when a conversion failed.
-  [[nodiscard]] virtual PendingToken invoke(CallResult& call,
-                                            std::span<const BindingValue> arguments,
-                                            std::uint32_t requestId) = 0;
-  // Runs the operation with the parameters invoke returned and copies its
-  // outcome into call; info is given to the call-info forms only.
-  virtual void complete(CallResult& call, const CallInfo* info, PendingToken& token,
-                        std::uint32_t requestId) = 0;
-  [[nodiscard]] virtual HandlerForm form() const noexcept = 0;
-};
-
 template <typename... A>
 struct TypeList {};
 
@@ -114,14 +93,13 @@ template <typename Callable>
 using SignatureOf = CallableSignature<
     std::conditional_t<std::is_function_v<Callable>, std::add_pointer_t<Callable>, Callable>>;
 
+// The value of a result: T for an Outcome<T>, else the result itself.
 template <typename T>
-struct OutcomeValue {
-  using Type = T;  // a plain result
-};
+struct OutcomeValue : std::type_identity<T> {};
 template <typename T>
-struct OutcomeValue<Outcome<T>> {
-  using Type = T;
-};
+struct OutcomeValue<Outcome<T>> : std::type_identity<T> {};
+template <typename R>
+using ResultValue = std::remove_cvref_t<typename OutcomeValue<std::remove_cvref_t<R>>::type>;
 
 // The handler's form and its native parameters (those after the CallInfo and
 // CallResult of the call-info forms).
@@ -149,14 +127,30 @@ template <typename Callable>
 using HandlerArguments =
     typename FormOf<typename SignatureOf<std::decay_t<Callable>>::Parameters>::Native;
 template <typename Callable>
-using HandlerResultValue = std::remove_cvref_t<typename OutcomeValue<
-    std::remove_cvref_t<typename SignatureOf<std::decay_t<Callable>>::Result>>::Type>;
+using HandlerResultValue = ResultValue<typename SignatureOf<std::decay_t<Callable>>::Result>;
 
-// What every adapter does whatever its signature.
-class HandlerCore : public FunctionHandler {
+// The handler of one function; HandlerAdapter is its only kind, and these
+// members are what every adapter does whatever its signature.
+class FunctionHandler {
+ public:
+  virtual ~FunctionHandler() = default;
+  // Converts the arguments (one per argument of the function, in order) into
+  // native parameters, each named by its argument as the conversion's path; a
+  // failure is stored in call. The token owns the parameters (empty when
+  // there are none), also when a conversion failed.
+  [[nodiscard]] virtual PendingToken invoke(CallResult& call,
+                                            std::span<const BindingValue> arguments,
+                                            std::uint32_t requestId) = 0;
+  // Runs the operation with the parameters invoke returned and copies its
+  // outcome into call (a value converted with the function's result type);
+  // info is given to the call-info forms only.
+  virtual void complete(CallResult& call, const CallInfo* info, PendingToken& token,
+                        std::uint32_t requestId) = 0;
+  [[nodiscard]] virtual HandlerForm form() const noexcept = 0;
+
  protected:
   // Without a function, named types are looked up in registry.
-  HandlerCore(const FunctionDescriptor* function, const TypeRegistry* registry) noexcept;
+  FunctionHandler(const FunctionDescriptor* function, const TypeRegistry* registry) noexcept;
 
   // The argument's name, the path of its conversion ("" when there is none).
   [[nodiscard]] const char* argumentPath(std::size_t index) const noexcept;
@@ -181,14 +175,14 @@ template <typename Callable, typename Result, HandlerForm kForm, typename Native
 class HandlerAdapter;
 
 template <typename Callable, typename Result, HandlerForm kForm, typename... Args>
-class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public HandlerCore {
+class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public FunctionHandler {
  public:
   using Parameters = std::tuple<std::remove_cvref_t<Args>...>;
-  using Value = std::remove_cvref_t<typename OutcomeValue<std::remove_cvref_t<Result>>::Type>;
+  using Value = ResultValue<Result>;
 
   HandlerAdapter(Callable callable, const FunctionDescriptor* function,
                  const TypeRegistry* registry)
-      : HandlerCore(function, registry), callable_(std::move(callable)) {}
+      : FunctionHandler(function, registry), callable_(std::move(callable)) {}
 
   PendingToken invoke(CallResult& call, std::span<const BindingValue> arguments,
                       std::uint32_t) override {
@@ -232,27 +226,22 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
       return callable_(leading..., static_cast<Args&&>(std::get<I>(parameters))...);
     };
     const CallInfo& callInfo = callInfoOr(info);
+    auto result = [&]() -> decltype(auto) {  // the plain and call-info forms
+      if constexpr (kForm == HandlerForm::CallInfo) return operation(callInfo);
+      if constexpr (kForm == HandlerForm::Plain) return operation();
+    };
     if constexpr (kForm == HandlerForm::CallInfoResult) {
       operation(callInfo, call);
-    } else if constexpr (kForm == HandlerForm::CallInfo) {
-      finish(call, [&]() -> decltype(auto) { return operation(callInfo); });
-    } else {
-      finish(call, [&]() -> decltype(auto) { return operation(); });
-    }
-  }
-
-  template <typename Operation>
-  void finish(CallResult& call, Operation&& operation) {
-    if constexpr (std::is_void_v<Result>) {
-      operation();
+    } else if constexpr (std::is_void_v<Result>) {
+      result();
       deliverSuccess(call);
     } else if constexpr (std::is_same_v<std::remove_cvref_t<Result>, Outcome<Value>>) {
-      auto&& outcome = operation();
+      auto&& outcome = result();
       if (!outcome.ok()) return deliverError(call, std::move(outcome.error()));
       deliverSuccess(call);
       if constexpr (!std::is_void_v<Value>) deliverValue(call, outcome.value());
     } else {
-      auto&& value = operation();
+      auto&& value = result();
       deliverSuccess(call);
       deliverValue(call, value);
     }

@@ -193,20 +193,22 @@ class RouteDeclarer {
     return declarations_.declareHandler(method, urlTemplate, std::forward<Handler>(handler));
   }
 
-  // A member function of the owner.
+  // A member function, called on the owner or on object.
   template <typename Member>
   requires(std::is_member_function_pointer_v<Member> && !std::is_void_v<Owner>) FunctionBuilder
       declare(HttpMethod method, std::string_view urlTemplate, Member member) {
     return declare(method, urlTemplate, *owner_, member);
   }
 
-  // A member function called on object.
   template <typename Object, typename Member>
   requires std::is_member_function_pointer_v<Member> FunctionBuilder
   declare(HttpMethod method, std::string_view urlTemplate, Object& object, Member member) {
-    return declareMember(
-        method, urlTemplate, object, member,
-        static_cast<typename api::internal::SignatureOf<Member>::Parameters*>(nullptr));
+    return [&]<typename... A>(api::internal::TypeList<A...>*) {
+      return declarations_.declareHandler(
+          method, urlTemplate, [target = &object, member](A... arguments) {
+            return (target->*member)(static_cast<A&&>(arguments)...);
+          });
+    }(static_cast<typename api::internal::SignatureOf<Member>::Parameters*>(nullptr));
   }
 
   [[nodiscard]] TypeRegistry& registry() const noexcept { return declarations_.registry(); }
@@ -216,15 +218,6 @@ class RouteDeclarer {
   void setPluginVersion(std::string_view version) { declarations_.setPluginVersion(version); }
 
  private:
-  template <typename Object, typename Member, typename... A>
-  FunctionBuilder declareMember(HttpMethod method, std::string_view urlTemplate, Object& object,
-                                Member member, api::internal::TypeList<A...>*) {
-    Object* target = &object;
-    return declarations_.declareHandler(method, urlTemplate, [target, member](A... arguments) {
-      return (target->*member)(static_cast<A&&>(arguments)...);
-    });
-  }
-
   api::internal::RouteDeclarations declarations_;
   Owner* owner_ = nullptr;
 };
