@@ -11,10 +11,9 @@
 //   registry.registerEvent<Progress>("OnProgress").setDescription("Fired as work goes on.");
 //
 // When the type or event was registered before, every step does nothing: the
-// first definition stays. A builder refers to a descriptor that the registry
-// owns; it is used during registration only. The named structure or enum of
-// a field (its type, or its elements' type) must be registered before the
-// field is added.
+// first definition stays. A builder refers to a descriptor the registry owns
+// and is used during registration only. A field's named structure or enum
+// (its type, or its elements') must be registered before the field.
 #pragma once
 
 #include <cstdint>
@@ -44,24 +43,18 @@ constexpr bool hasFlag(FieldFlags flags, FieldFlags flag) noexcept {
   return (static_cast<std::uint32_t>(flags) & static_cast<std::uint32_t>(flag)) != 0;
 }
 
-// Converts one field's native type in both directions; the field owns its
-// converter. makeConverter<T>() gives the one of native type T.
+// Converts one field's native type in both directions (as toNative and
+// toValue of convert_native.h do); the field owns its converter.
+// makeConverter<T>() gives the one of native type T.
 class FieldConverter {
  public:
-  // Assigns input to the native object at native unless status has already
-  // failed; a failure is stored in status and leaves the object as it was.
-  // type is the structure or enum named by the field's TypeRef, path the name
-  // that messages print.
   virtual void toNative(ConversionStatus& status, void* native, const ValueNode& input,
                         const char* path, const TypeDescriptor* type,
                         const TypeRegistry* registry) const = 0;
-  // Writes the value of the native object at native into output (replacing
-  // what it held) unless status has already failed; a failure is stored in
-  // status, and output is then left for the caller to discard.
+  // On failure output is left for the caller to discard.
   virtual void toValue(ValueNode& output, const void* native, const TypeDescriptor* type,
                        const TypeRegistry* registry, ConversionStatus& status) const = 0;
-  // False when the native object at native is an empty std::optional, which
-  // a structure's value leaves out.
+  // False for an empty std::optional, which a structure's value leaves out.
   virtual bool holdsValue(const void*) const noexcept { return true; }
   virtual ~FieldConverter() = default;
 };
@@ -133,8 +126,7 @@ class TypeBuilder {
 };
 
 // The byte offset of a data member, for the untyped field steps (offsetof is
-// not defined for records that hold a BindingValue). Read from an object that
-// is never constructed.
+// not defined for records holding a BindingValue), read from unconstructed storage.
 template <typename T, typename M>
 std::uint32_t memberOffset(M T::*member) noexcept {
   union Storage {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "binding/messages.h"
+#include "binding/registry_access.h"
 #include "binding/type_registry.h"
 #include "binding/value.h"
 #include "diagnostics/format.h"
@@ -136,7 +137,7 @@ bool valueToFlat(FlatValue& output, const ValueNode& input, const TypeRegistry* 
         case ValueKind::Enum: {
           const EnumValue value = in.asEnum();
           const char* name =
-              registry != nullptr ? registry->enumeratorName(value.typeId, value.number) : nullptr;
+              binding::internal::enumeratorName(registry, value.typeId, value.number);
           if (name != nullptr) {
             setFlatString(out, name);
           } else {

@@ -101,72 +101,52 @@ struct BindingCallback {
 
 namespace binding::internal {
 
-// The conversion rules the templates below call, compiled once. Every
-// value-to-native rule does nothing when status has already failed; the first
-// failure is stored in status with its message, and the target keeps its
-// value. Paths are the caller's texts, used only during the call.
-
-// The scalar native types (bool, the integers, float, double, std::string,
-// BindingValue, Blob, BindingCallback) in both directions: one compiled
-// instance per type (binding/native_scalars.cpp).
+// The rules the templates below call, compiled once (binding/convert_*.cpp,
+// binding/native_scalars.cpp for the scalars, one instance per type). A
+// value-to-native rule does nothing once status has failed; its own failure
+// is stored in status, and the target keeps its value.
 template <typename T>
 void scalarToNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
                     const TypeRegistry* registry);
 template <typename T>
 void scalarToValue(ValueNode& output, const T& native);
 
-// type is the enum's descriptor; null when the enum is not registered (then
-// no number is valid).
+// type null: the enum is not registered, and no number is valid.
 [[nodiscard]] bool toEnum(ConversionStatus& status, const ValueNode& input, const char* path,
                           const TypeDescriptor* type, std::int32_t& out);
 
-// Assigns the fields of the registered structure type (type) at record, in
-// registration order; each field's own name is the path of its conversion.
+// The fields of the structure type at record, in registration order; each
+// field's name is the path of its conversion. fromStructure leaves out
+// omit-when-zero fields holding the zero of their kind.
 void toStructure(ConversionStatus& status, void* record, const ValueNode& input, const char* path,
                  const TypeDescriptor* type, const TypeRegistry* registry);
-// Writes the registered structure at record into output as a structure value;
-// omit-when-zero fields holding the zero of their kind are left out.
 void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* type,
                    const TypeRegistry* registry, ConversionStatus& status);
 
-// Containers: true when input is a collection (a structure for maps) whose
-// elements are to be converted; otherwise the failure is stored in status.
+// True when input is a collection (a structure for maps); otherwise the
+// failure is stored in status.
 [[nodiscard]] bool checkCollection(ConversionStatus& status, const ValueNode& input,
                                    const char* path);
 [[nodiscard]] bool checkMapStructure(ConversionStatus& status, const ValueNode& input,
                                      const char* path);
 
-// The type registered for the native type of identity in registry; null when
-// registry is null or the type is not registered. A type registered under
-// the same id for another native type (ids are hashes of the type names) is
-// not returned. Takes the registry lock for the look-up.
+// The type registered for identity's native type; null when registry is null
+// or the id belongs to another native type (ids are hashes of names).
 [[nodiscard]] const TypeDescriptor* findRegisteredType(const TypeRegistry* registry,
                                                        const TypeIdentity& identity);
 
-enum class NativeCategory {
-  Unsupported,
-  Scalar,
-  Enum,
-  Vector,
-  Map,
-  Optional,
-  Struct,
-};
+enum class NativeCategory { Unsupported, Scalar, Enum, Vector, Map, Optional, Struct };
 
+// The containers' categories; Unsupported for any other type.
 template <typename T>
-struct IsVector : std::false_type {};
+inline constexpr NativeCategory kContainerCategory = NativeCategory::Unsupported;
 template <typename E, typename A>
-struct IsVector<std::vector<E, A>> : std::true_type {};
-
-template <typename T>
-struct IsTextMap : std::false_type {};
+inline constexpr NativeCategory kContainerCategory<std::vector<E, A>> = NativeCategory::Vector;
 template <typename E, typename H, typename Q, typename A>
-struct IsTextMap<std::unordered_map<std::string, E, H, Q, A>> : std::true_type {};
-
-template <typename T>
-struct IsOptional : std::false_type {};
+inline constexpr NativeCategory kContainerCategory<std::unordered_map<std::string, E, H, Q, A>> =
+    NativeCategory::Map;
 template <typename E>
-struct IsOptional<std::optional<E>> : std::true_type {};
+inline constexpr NativeCategory kContainerCategory<std::optional<E>> = NativeCategory::Optional;
 
 template <typename T>
 constexpr NativeCategory nativeCategory() {
@@ -175,53 +155,29 @@ constexpr NativeCategory nativeCategory() {
                 std::is_same_v<T, BindingValue> || std::is_same_v<T, Blob> ||
                 std::is_same_v<T, BindingCallback>) {
     return NativeCategory::Scalar;
-  } else if constexpr (std::is_enum_v<T> && sizeof(T) == 4) {
-    return NativeCategory::Enum;
-  } else if constexpr (IsVector<T>::value) {
-    return NativeCategory::Vector;
-  } else if constexpr (IsTextMap<T>::value) {
-    return NativeCategory::Map;
-  } else if constexpr (IsOptional<T>::value) {
-    return NativeCategory::Optional;
-  } else if constexpr (std::is_class_v<T>) {
-    return NativeCategory::Struct;
-  } else {
-    return NativeCategory::Unsupported;
   }
+  if constexpr (std::is_enum_v<T> && sizeof(T) == 4) return NativeCategory::Enum;
+  if constexpr (kContainerCategory<T> != NativeCategory::Unsupported) return kContainerCategory<T>;
+  return std::is_class_v<T> ? NativeCategory::Struct : NativeCategory::Unsupported;
 }
 
+// The integer codes run Int8, UInt8, Int16, ... up to UInt64.
 template <typename T>
 constexpr TypeKind integerKind() {
-  constexpr bool kSigned = std::is_signed_v<T>;
-  switch (sizeof(T)) {
-    case 1:
-      return kSigned ? TypeKind::Int8 : TypeKind::UInt8;
-    case 2:
-      return kSigned ? TypeKind::Int16 : TypeKind::UInt16;
-    case 4:
-      return kSigned ? TypeKind::Int32 : TypeKind::UInt32;
-    default:
-      return kSigned ? TypeKind::Int64 : TypeKind::UInt64;
-  }
+  constexpr std::uint32_t step = sizeof(T) == 1 ? 0 : sizeof(T) == 2 ? 1 : sizeof(T) == 4 ? 2 : 3;
+  return static_cast<TypeKind>(kTypeKindInt8 + 2 * step + (std::is_signed_v<T> ? 0 : 1));
 }
 
 template <typename T>
 constexpr TypeKind scalarKind() {
-  if constexpr (std::is_same_v<T, bool>) {
-    return TypeKind::Bool;
-  } else if constexpr (std::is_integral_v<T>) {
-    return integerKind<T>();
-  } else if constexpr (std::is_floating_point_v<T>) {
+  if constexpr (std::is_same_v<T, bool>) return TypeKind::Bool;
+  if constexpr (std::is_integral_v<T>) return integerKind<T>();
+  if constexpr (std::is_floating_point_v<T>)
     return sizeof(T) == 4 ? TypeKind::Float : TypeKind::Double;
-  } else if constexpr (std::is_same_v<T, std::string>) {
-    return TypeKind::String;
-  } else if constexpr (std::is_same_v<T, BindingValue>) {
-    return TypeKind::Object;
-  } else if constexpr (std::is_same_v<T, Blob>) {
-    return TypeKind::Blob;
-  } else {
-    return TypeKind::Callback;  // crosses as its 32-bit id
-  }
+  if constexpr (std::is_same_v<T, std::string>) return TypeKind::String;
+  if constexpr (std::is_same_v<T, BindingValue>) return TypeKind::Object;
+  if constexpr (std::is_same_v<T, Blob>) return TypeKind::Blob;
+  return TypeKind::Callback;  // crosses as its 32-bit id
 }
 
 // Kinds and named type shared by every category without elements.
@@ -236,7 +192,8 @@ struct ScalarType {
 
 // True for std::optional<E>: an argument or field that may be absent.
 template <typename T>
-inline constexpr bool isOptionalNative = binding::internal::IsOptional<T>::value;
+inline constexpr bool isOptionalNative =
+    binding::internal::kContainerCategory<T> == binding::internal::NativeCategory::Optional;
 
 template <typename T, binding::internal::NativeCategory C = binding::internal::nativeCategory<T>()>
 struct NativeType {
@@ -300,8 +257,8 @@ struct NativeType<T, binding::internal::NativeCategory::Vector> {
     const auto elements = input.elements();
     target.resize(elements.size());
     for (std::size_t i = 0; i < elements.size() && status.ok(); ++i) {
-      if (elements[i].isEmpty()) continue;  // the slot stays default
-      if constexpr (std::is_same_v<Element, bool>) {
+      if (elements[i].isEmpty()) continue;            // the slot stays default
+      if constexpr (std::is_same_v<Element, bool>) {  // vector<bool> hands out proxies
         bool value = false;
         ElementType::toNative(status, value, elements[i], path, type, registry);
         target[i] = value;
@@ -316,12 +273,7 @@ struct NativeType<T, binding::internal::NativeCategory::Vector> {
     output.makeCollection();
     output.reserve(native.size());
     for (std::size_t i = 0; i < native.size() && status.ok(); ++i) {
-      if constexpr (std::is_same_v<Element, bool>) {
-        const bool value = native[i];
-        ElementType::toValue(output.element(i), value, type, registry, status);
-      } else {
-        ElementType::toValue(output.element(i), native[i], type, registry, status);
-      }
+      ElementType::toValue(output.element(i), native[i], type, registry, status);
     }
   }
 };
@@ -419,8 +371,8 @@ template <typename T>
   }
 }
 
-// Value to native with an explicit descriptor of the named type: does nothing
-// when status has already failed; the first failure is stored in status.
+// Value to native with the descriptor of the named type: does nothing once
+// status has failed; the first failure is stored in status.
 template <typename T>
 void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
               const TypeDescriptor* type, const TypeRegistry* registry) {
@@ -434,8 +386,8 @@ void toNative(ConversionStatus& status, T& target, const ValueNode& input, const
   NativeType<T>::toNative(status, target, input, path, namedTypeOf<T>(registry), registry);
 }
 
-// Native to value with an explicit descriptor: output is reset, its ok flag
-// set, and on failure it becomes an error result with the message.
+// Native to value with the descriptor of the named type: output is reset and
+// ok, or on failure an error result with the message.
 template <typename T>
 void toValue(BindingValue& output, const T& native, const TypeDescriptor* type,
              const TypeRegistry* registry) {

@@ -6,6 +6,7 @@
 #include "binding/convert_native.h"
 #include "binding/internal/convert_rules.h"
 #include "binding/messages.h"
+#include "binding/registry_access.h"
 #include "binding/type_descriptor.h"
 #include "binding/type_registry.h"
 #include "binding/value.h"
@@ -62,8 +63,7 @@ void toText(ConversionStatus& status, const ValueNode& input, const char* path,
       return;
     case ValueKind::Enum: {
       const EnumValue value = input.asEnum();
-      const char* name =
-          registry != nullptr ? registry->enumeratorName(value.typeId, value.number) : nullptr;
+      const char* name = enumeratorName(registry, value.typeId, value.number);
       if (name == nullptr) {
         status.setError(formatPositional(msg::kEnumUnnamedValue, value.number, path));
         return;

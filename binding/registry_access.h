@@ -32,6 +32,11 @@ class RegistryAttachment {
   virtual ~RegistryAttachment() = default;
 };
 
+// The name of the first enumerator, in name order, of value in the enum type
+// of that id; null when there is none or registry is null.
+[[nodiscard]] const char* enumeratorName(const TypeRegistry* registry, std::uint32_t typeId,
+                                         std::int32_t value);
+
 struct RegistryAccess {
   // See TypeRegistry::registerStruct; the size, identity and kind given here.
   static TypeBuilder registerType(TypeRegistry& registry, std::uint32_t size, std::string_view name,
@@ -41,44 +46,34 @@ struct RegistryAccess {
   // The function of that name, created (counting a change) when there is
   // none; an existing function keeps its handler and the one given is dropped.
   static RegisteredFunction registerFunction(TypeRegistry& registry, std::string_view name,
-                                             std::unique_ptr<FunctionHandlerBase> handler) {
-    return registry.registerFunction(name, std::move(handler));
-  }
+                                             std::unique_ptr<FunctionHandlerBase> handler);
   // Removes the function, its handler and its descriptor; false when absent.
-  static bool removeFunction(TypeRegistry& registry, std::string_view name) {
-    return registry.removeFunction(name);
-  }
+  static bool removeFunction(TypeRegistry& registry, std::string_view name);
   // The function or event of that name; null when there is none.
-  static FunctionDescriptor* findFunction(TypeRegistry& registry, std::string_view name) {
-    return registry.findFunction(name);
-  }
+  static FunctionDescriptor* findFunction(TypeRegistry& registry, std::string_view name);
   static const FunctionDescriptor* findFunction(const TypeRegistry& registry,
-                                                std::string_view name) {
-    return registry.findFunction(name);
-  }
-  static const EventDescriptor* findEvent(const TypeRegistry& registry, std::string_view name) {
-    return registry.findEvent(name);
-  }
+                                                std::string_view name);
+  static const EventDescriptor* findEvent(const TypeRegistry& registry, std::string_view name);
   // Copies of the registry's indexes, each taken under its lock, in index order.
-  static std::vector<const FunctionDescriptor*> functions(const TypeRegistry& registry) {
-    return registry.functionsSnapshot();
-  }
-  static std::vector<const TypeDescriptor*> types(const TypeRegistry& registry) {
-    return registry.typesSnapshot();
-  }
-  static std::vector<const EventDescriptor*> events(const TypeRegistry& registry) {
-    return registry.eventsSnapshot();
-  }
+  static std::vector<const FunctionDescriptor*> functions(const TypeRegistry& registry);
+  static std::vector<const TypeDescriptor*> types(const TypeRegistry& registry);
+  static std::vector<const EventDescriptor*> events(const TypeRegistry& registry);
   // Increases by one whenever a function is added or removed.
-  static std::uint64_t changeCount(const TypeRegistry& registry) { return registry.changeCount(); }
+  static std::uint64_t changeCount(const TypeRegistry& registry);
   // The attachment of type T (derived from RegistryAttachment and default
   // constructible), created on first use.
   template <typename T>
   static T& attachment(TypeRegistry& registry) {
     static_assert(std::is_base_of_v<RegistryAttachment, T>);
-    return static_cast<T&>(registry.attachment(
-        typeIdentity<T>().id(), [] { return std::unique_ptr<RegistryAttachment>(new T()); }));
+    return static_cast<T&>(attachmentById(registry, typeIdentity<T>().id(), [] {
+      return std::unique_ptr<RegistryAttachment>(new T());
+    }));
   }
+  // The attachment under that id, made by factory (outside the registry lock)
+  // on first use.
+  using AttachmentFactory = std::unique_ptr<RegistryAttachment> (*)();
+  static RegistryAttachment& attachmentById(TypeRegistry& registry, std::uint32_t id,
+                                            AttachmentFactory factory);
 };
 
 }  // namespace zel::binding::internal

@@ -11,12 +11,10 @@
 // no-type identity (id 0): the result type of a handler that returns nothing.
 //
 // The id is the FNV-1a hash of the readable type name (StaticType<T>::kName),
-// which is the compiler's spelling of the type: it is the same in every build
-// of the same sources with the same compiler. Compilers spell some names
-// differently (a type in an anonymous namespace is "zel::{anonymous}::Point"
-// to g++ and "zel::(anonymous namespace)::Point" to clang), so their ids for
-// such types differ. A type that needs a particular id, the same from every
-// compiler, specialises StaticType:
+// the compiler's spelling of the type: the same in every build with the same
+// compiler, but not across compilers for some types (g++ spells an anonymous
+// namespace "{anonymous}", clang "(anonymous namespace)"). A type that needs
+// one id from every compiler specialises StaticType:
 //
 //   template <> struct zel::StaticType<CallInfo> {
 //     static constexpr std::string_view kName = "zel::CallInfo";
@@ -24,6 +22,7 @@
 //   };
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -38,9 +37,8 @@ inline constexpr std::uint32_t kNoTypeId = 0;
 
 namespace binding::internal {
 
-// FNV-1a, 32 bits, over the bytes of a text: the one hash of texts in the SDK
-// (type ids, interned strings, event and resource names), constant-evaluable
-// so that type ids are fixed when the program is built.
+// FNV-1a, 32 bits: the one hash of texts in the SDK (type ids, interned
+// strings, event and resource names), constant so that ids are fixed at build.
 inline constexpr std::uint32_t kFnvOffsetBasis = 0x811c9dc5u;
 inline constexpr std::uint32_t kFnvPrime = 16777619u;
 
@@ -49,7 +47,6 @@ inline constexpr std::uint32_t kFnvPrime = 16777619u;
   for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
   return hash;
 }
-static_assert(fnv1aHash("") == kFnvOffsetBasis);
 
 // The compiler's signature of this function names T: "... [with T = X]"
 // (GCC, Clang) or "...signatureNaming<X>(void)" (MSVC).
@@ -66,9 +63,8 @@ constexpr std::string_view nameInAngles(std::string_view signature) noexcept {
   const std::size_t last = signature.rfind(">(");
   if (start == std::string_view::npos || last == std::string_view::npos) return {};
   std::string_view name = signature.substr(start + marker.size(), last - start - marker.size());
-  for (std::string_view key : {"struct ", "class ", "enum ", "union "}) {
+  for (std::string_view key : {"struct ", "class ", "enum ", "union "})
     if (name.substr(0, key.size()) == key) name.remove_prefix(key.size());
-  }
   // "Pair<int> >(void)": MSVC spaces the closing brackets apart.
   while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
   return name;
@@ -77,31 +73,24 @@ constexpr std::string_view nameInAngles(std::string_view signature) noexcept {
 template <typename T>
 constexpr std::string_view readableTypeName() noexcept {
   constexpr std::string_view signature = signatureNaming<T>();
-  constexpr std::string_view marker = "T = ";
-  constexpr std::size_t start = signature.find(marker);
+  constexpr std::size_t start = signature.find("T = ");
   if constexpr (start == std::string_view::npos) {
     static_assert(!nameInAngles(signature).empty(), "unsupported compiler signature");
     return nameInAngles(signature);
   } else {
-    constexpr std::size_t first = start + marker.size();
     // The name ends at "; " (further template parameters) or at the last "]".
-    constexpr std::size_t semicolon = signature.find("; ", first);
-    constexpr std::size_t last =
-        semicolon != std::string_view::npos ? semicolon : signature.rfind(']');
-    return signature.substr(first, last - first);
+    constexpr std::size_t last = std::min(signature.find("; ", start), signature.rfind(']'));
+    return signature.substr(start + 4, last - start - 4);
   }
 }
 
-// The readable name copied into static storage of its own, so that it does not
-// depend on the lifetime of the compiler's signature text.
+// The readable name in static storage of its own, zero-terminated.
 template <typename T>
 struct TypeNameStorage {
   static constexpr std::string_view kView = readableTypeName<T>();
   static constexpr auto kText = [] {
     std::array<char, kView.size() + 1> text{};
-    for (std::size_t i = 0; i < kView.size(); ++i) {
-      text[i] = kView[i];
-    }
+    for (std::size_t i = 0; i < kView.size(); ++i) text[i] = kView[i];
     return text;
   }();
 };
@@ -147,9 +136,7 @@ class TypeIdentity {
     constexpr char kDigits[] = "0123456789ABCDEF";
     std::array<char, 10> text{};
     text[0] = '#';
-    for (int i = 0; i < 8; ++i) {
-      text[8 - i] = kDigits[(id >> (4 * i)) & 0xFu];
-    }
+    for (int i = 0; i < 8; ++i) text[8 - i] = kDigits[(id >> (4 * i)) & 0xFu];
     return text;
   }
 

@@ -89,29 +89,31 @@ TypeBuilder TypeRegistry::registerType(std::uint32_t size, std::string_view name
   return TypeBuilder(*this, added, false);
 }
 
-RegisteredFunction TypeRegistry::registerFunction(std::string_view name,
-                                                  std::unique_ptr<FunctionHandlerBase> handler) {
-  std::unique_lock guard(state_->lock);
-  if (const auto found = state_->functions.find(name); found != state_->functions.end()) {
+RegisteredFunction binding::internal::RegistryAccess::registerFunction(
+    TypeRegistry& registry, std::string_view name, std::unique_ptr<FunctionHandlerBase> handler) {
+  std::unique_lock guard(registry.state_->lock);
+  if (const auto found = registry.state_->functions.find(name);
+      found != registry.state_->functions.end()) {
     guard.unlock();  // the unused handler is destroyed outside the lock
     return RegisteredFunction{found->second.get(), true};
   }
-  auto descriptor = std::make_unique<FunctionDescriptor>(name, std::move(handler), *this);
+  auto descriptor = std::make_unique<FunctionDescriptor>(name, std::move(handler), registry);
   FunctionDescriptor& added = *descriptor;
-  state_->functions.emplace(std::string_view(added.name()), std::move(descriptor));
-  ++state_->changeCount;
+  registry.state_->functions.emplace(std::string_view(added.name()), std::move(descriptor));
+  ++registry.state_->changeCount;
   return RegisteredFunction{&added, false};
 }
 
-bool TypeRegistry::removeFunction(std::string_view name) {
+bool binding::internal::RegistryAccess::removeFunction(TypeRegistry& registry,
+                                                       std::string_view name) {
   std::unique_ptr<FunctionDescriptor> removed;
   {
-    std::lock_guard guard(state_->lock);
-    const auto found = state_->functions.find(name);
-    if (found == state_->functions.end()) return false;
+    std::lock_guard guard(registry.state_->lock);
+    const auto found = registry.state_->functions.find(name);
+    if (found == registry.state_->functions.end()) return false;
     removed = std::move(found->second);
-    state_->functions.erase(found);
-    ++state_->changeCount;
+    registry.state_->functions.erase(found);
+    ++registry.state_->changeCount;
   }
   return true;  // removed (handler and descriptor) is destroyed here, outside the lock
 }
@@ -127,16 +129,18 @@ EventBuilder TypeRegistry::registerEvent(std::string_view name, const TypeDescri
   return EventBuilder(added, false);
 }
 
-const FunctionDescriptor* TypeRegistry::findFunction(std::string_view name) const {
-  std::lock_guard guard(state_->lock);
-  const auto found = state_->functions.find(name);
-  return found != state_->functions.end() ? found->second.get() : nullptr;
+const FunctionDescriptor* binding::internal::RegistryAccess::findFunction(
+    const TypeRegistry& registry, std::string_view name) {
+  std::lock_guard guard(registry.state_->lock);
+  const auto found = registry.state_->functions.find(name);
+  return found != registry.state_->functions.end() ? found->second.get() : nullptr;
 }
 
-FunctionDescriptor* TypeRegistry::findFunction(std::string_view name) {
-  std::lock_guard guard(state_->lock);
-  const auto found = state_->functions.find(name);
-  return found != state_->functions.end() ? found->second.get() : nullptr;
+FunctionDescriptor* binding::internal::RegistryAccess::findFunction(TypeRegistry& registry,
+                                                                    std::string_view name) {
+  std::lock_guard guard(registry.state_->lock);
+  const auto found = registry.state_->functions.find(name);
+  return found != registry.state_->functions.end() ? found->second.get() : nullptr;
 }
 
 const TypeDescriptor* TypeRegistry::findType(std::uint32_t id) const {
@@ -151,59 +155,69 @@ const TypeDescriptor* TypeRegistry::findType(std::string_view name) const {
   return found != state_->types.end() ? found->second.get() : nullptr;
 }
 
-const EventDescriptor* TypeRegistry::findEvent(std::string_view name) const {
-  std::lock_guard guard(state_->lock);
-  const auto found = state_->events.find(name);
-  return found != state_->events.end() ? found->second.get() : nullptr;
+const EventDescriptor* binding::internal::RegistryAccess::findEvent(const TypeRegistry& registry,
+                                                                    std::string_view name) {
+  std::lock_guard guard(registry.state_->lock);
+  const auto found = registry.state_->events.find(name);
+  return found != registry.state_->events.end() ? found->second.get() : nullptr;
 }
 
-const char* TypeRegistry::enumeratorName(std::uint32_t typeId, std::int32_t value) const {
-  const TypeDescriptor* type = findType(typeId);
+const char* binding::internal::enumeratorName(const TypeRegistry* registry, std::uint32_t typeId,
+                                              std::int32_t value) {
+  if (registry == nullptr) return nullptr;
+  const TypeDescriptor* type = registry->findType(typeId);
   if (type == nullptr) return nullptr;
   const EnumeratorDescriptor* enumerator = type->findEnumerator(value);
   return enumerator != nullptr ? enumerator->name().c_str() : nullptr;
 }
 
-std::vector<const FunctionDescriptor*> TypeRegistry::functionsSnapshot() const {
-  std::lock_guard guard(state_->lock);
+std::vector<const FunctionDescriptor*> binding::internal::RegistryAccess::functions(
+    const TypeRegistry& registry) {
+  std::lock_guard guard(registry.state_->lock);
   std::vector<const FunctionDescriptor*> snapshot;
-  snapshot.reserve(state_->functions.size());
-  for (const auto& [name, function] : state_->functions) snapshot.push_back(function.get());
+  snapshot.reserve(registry.state_->functions.size());
+  for (const auto& [name, function] : registry.state_->functions)
+    snapshot.push_back(function.get());
   return snapshot;
 }
 
-std::vector<const TypeDescriptor*> TypeRegistry::typesSnapshot() const {
-  std::lock_guard guard(state_->lock);
+std::vector<const TypeDescriptor*> binding::internal::RegistryAccess::types(
+    const TypeRegistry& registry) {
+  std::lock_guard guard(registry.state_->lock);
   std::vector<const TypeDescriptor*> snapshot;
-  snapshot.reserve(state_->types.size());
-  for (const auto& [name, type] : state_->types) snapshot.push_back(type.get());
+  snapshot.reserve(registry.state_->types.size());
+  for (const auto& [name, type] : registry.state_->types) snapshot.push_back(type.get());
   return snapshot;
 }
 
-std::vector<const EventDescriptor*> TypeRegistry::eventsSnapshot() const {
-  std::lock_guard guard(state_->lock);
+std::vector<const EventDescriptor*> binding::internal::RegistryAccess::events(
+    const TypeRegistry& registry) {
+  std::lock_guard guard(registry.state_->lock);
   std::vector<const EventDescriptor*> snapshot;
-  snapshot.reserve(state_->events.size());
-  for (const auto& [name, event] : state_->events) snapshot.push_back(event.get());
+  snapshot.reserve(registry.state_->events.size());
+  for (const auto& [name, event] : registry.state_->events) snapshot.push_back(event.get());
   return snapshot;
 }
 
-std::uint64_t TypeRegistry::changeCount() const {
-  std::lock_guard guard(state_->lock);
-  return state_->changeCount;
+std::uint64_t binding::internal::RegistryAccess::changeCount(const TypeRegistry& registry) {
+  std::lock_guard guard(registry.state_->lock);
+  return registry.state_->changeCount;
 }
 
-RegistryAttachment& TypeRegistry::attachment(std::uint32_t id, AttachmentFactory factory) {
+RegistryAttachment& binding::internal::RegistryAccess::attachmentById(TypeRegistry& registry,
+                                                                      std::uint32_t id,
+                                                                      AttachmentFactory factory) {
   {
-    std::lock_guard guard(state_->lock);
-    if (const auto found = state_->attachments.find(id); found != state_->attachments.end()) {
+    std::lock_guard guard(registry.state_->lock);
+    if (const auto found = registry.state_->attachments.find(id);
+        found != registry.state_->attachments.end()) {
       return *found->second;
     }
   }
   // Made outside the lock, so that its constructor may use the registry.
   std::unique_ptr<RegistryAttachment> made = factory();
-  std::lock_guard guard(state_->lock);
-  return *state_->attachments.try_emplace(id, std::move(made)).first->second;
+  std::lock_guard guard(registry.state_->lock);
+  return *registry.state_->attachments.try_emplace(id, std::move(made)).first->second;
 }
 
 const TypeDescriptor* binding::internal::findRegisteredType(const TypeRegistry* registry,

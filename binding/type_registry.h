@@ -12,9 +12,7 @@
 // definition, and every step of the builder returned for it does nothing.
 //
 // Functions are registered by route declarations (api/route_declarer.h);
-// what only the SDK calls (registering functions and raw types, removing
-// functions, the attachments, looking up functions and events, the copies of
-// the indexes) goes through binding/registry_access.h.
+// what only the SDK calls goes through binding/registry_access.h.
 //
 // The registry owns every descriptor and every attachment. Four indexes
 // (functions, events and types by name, types by id) and the change counter
@@ -28,22 +26,14 @@
 #include <memory>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 #include "binding/builders.h"
 #include "binding/type_identity.h"
 
 namespace zel {
-
-class EventDescriptor;
-class FunctionDescriptor;
-class FunctionHandlerBase;
-struct RegisteredFunction;
-
 namespace binding::internal {
-class RegistryAttachment;
 struct RegistryAccess;
-}  // namespace binding::internal
+}
 
 class TypeRegistry {
  public:
@@ -89,10 +79,6 @@ class TypeRegistry {
     return binding::internal::findRegisteredType(this, typeIdentity<T>());
   }
 
-  // The name of the first enumerator, in name order, of value in the enum
-  // type of that id; null when there is none.
-  [[nodiscard]] const char* enumeratorName(std::uint32_t typeId, std::int32_t value) const;
-
  private:
   friend struct binding::internal::RegistryAccess;
   struct State;
@@ -102,30 +88,9 @@ class TypeRegistry {
   // only; an id already in the id index keeps its first type.
   TypeBuilder registerType(std::uint32_t size, std::string_view name, const TypeIdentity& identity,
                            bool isEnum);
-  // The function of that name, created (counting a change) when there is
-  // none; an existing function keeps its handler.
-  RegisteredFunction registerFunction(std::string_view name,
-                                      std::unique_ptr<FunctionHandlerBase> handler);
-  // Removes the function, its handler and its descriptor; false when absent.
-  bool removeFunction(std::string_view name);
-  // The attachment under that id, made by factory on first use.
-  using AttachmentFactory = std::unique_ptr<binding::internal::RegistryAttachment> (*)();
-  binding::internal::RegistryAttachment& attachment(std::uint32_t id, AttachmentFactory factory);
   void clear();
 
-  const FunctionDescriptor* findFunction(std::string_view name) const;
-  FunctionDescriptor* findFunction(std::string_view name);
-  const EventDescriptor* findEvent(std::string_view name) const;
-  // Copies of the indexes, each taken under the lock, in index order.
-  std::vector<const FunctionDescriptor*> functionsSnapshot() const;
-  std::vector<const TypeDescriptor*> typesSnapshot() const;
-  std::vector<const EventDescriptor*> eventsSnapshot() const;
-  // Increases by one whenever a function is added or removed.
-  std::uint64_t changeCount() const;
-
-  // The four indexes, the attachments and the change counter, with the one
-  // lock that guards them.
-  std::unique_ptr<State> state_;
+  std::unique_ptr<State> state_;  // the indexes, attachments and change counter, and their lock
   bool initialized_ = false;
 };
 

@@ -7,13 +7,11 @@
 //   v.field("name").setString("Summoner's Rift");
 //   v.field("ids").element(2).setUnsigned(11);   // ids = [empty, empty, 11]
 //
-// Ownership: a standalone value owns its ValueContext (string intern table and
-// cell pools), created the first time the value needs storage, and the whole
-// tree below it. Nodes handed out by element/field/at/find belong to that tree
-// and stay valid until their container is changed by a writing operation or
-// reset. Views returned by asString/asBlob/Field::key point into records of the
-// tree and live as long as the node keeps holding them. A tree is used by one
-// thread at a time.
+// Ownership: a standalone value owns the whole tree below it and its
+// ValueContext (string intern table and cell pools), made when first needed.
+// Nodes from element/field/at/find stay valid until their container is
+// written to or reset; views from asString/asBlob/Field::key while the node
+// holds them. A tree is used by one thread at a time.
 #pragma once
 
 #include <cstddef>
@@ -69,15 +67,13 @@ class ValueNode {
  public:
   ValueNode(const ValueNode&) = delete;
 
-  // Deep copy of other into this node (strings are interned again in this
-  // node's context). Copying a node onto itself does nothing; copying an
-  // ancestor into one of its descendants or the other way round is safe.
+  // Deep copy (strings interned again in this node's context); safe onto
+  // itself, an ancestor or a descendant.
   ValueNode& operator=(const ValueNode& other);
 
-  // When both nodes are standalone values, their storage is exchanged;
-  // otherwise this node receives the content (taken over within one tree,
-  // deep-copied across trees). Either way `other` is left empty. `other` must
-  // not be an ancestor of this node inside the same tree.
+  // Exchanges the storage of two standalone values; otherwise takes the
+  // content over (within one tree) or deep-copies it (across trees). `other`
+  // is left empty and must not be an ancestor of this node.
   ValueNode& operator=(ValueNode&& other);
 
   [[nodiscard]] ValueKind kind() const noexcept { return static_cast<ValueKind>(kind_); }
@@ -122,8 +118,8 @@ class ValueNode {
   // Collections.
   void makeCollection();            // keeps an existing collection
   void reserve(std::size_t count);  // only when the node is a collection
-  // Makes the node a collection (resetting any other kind), appends empty
-  // elements until `index` exists, and returns that element.
+  // Makes the node a collection (resetting any other kind) and returns
+  // element `index`, appending empty elements up to it.
   ValueNode& element(std::size_t index);
   // element(size()) of a collection; makes the node a collection first.
   ValueNode& append();
@@ -153,21 +149,14 @@ class ValueNode {
   // The process-wide, read-only empty node that at/find return for a miss.
   [[nodiscard]] static const ValueNode& sharedEmpty() noexcept;
 
-  // The context of this node's tree; null until a standalone value first
-  // needs storage.
-  [[nodiscard]] const binding::internal::ValueContext* contextForTest() const noexcept {
-    return context_;
-  }
-
  protected:
   constexpr ValueNode() noexcept = default;
   ~ValueNode() = default;
 
-  // The context of this node's tree; created here for a standalone value.
+  // context() makes a standalone value's context; destroy() resets and
+  // destroys it.
   binding::internal::ValueContext& context();
-  // Exchanges the storage of two standalone values.
   void swapStorage(ValueNode& other) noexcept;
-  // Resets and, for a standalone value, destroys the owned context.
   void destroy() noexcept;
 
  private:
@@ -222,8 +211,8 @@ class [[nodiscard]] BindingValue : public ValueNode {
   BindingValue() noexcept { standalone_ = 1; }
   ~BindingValue() { destroy(); }
 
-  // Deep copies; copy construction carries the ok flag along with the content,
-  // so a copied error result is still an error result.
+  // Deep copies; copy construction carries the ok flag, so a copied error
+  // result is still one.
   BindingValue(const BindingValue& other);
   explicit BindingValue(const ValueNode& node);  // ok
   // Moves carry the ok flag; see ValueNode::operator=(ValueNode&&).

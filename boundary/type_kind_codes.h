@@ -1,13 +1,9 @@
-// The type kind codes of ArgumentDescription::kind,
-// FunctionDescription::resultKind, FieldDescription::kind and their element
-// kinds (boundary/description_records.h), and the name of each; both sides
-// print a kind by these names. Kept apart from the records so that the SDK's
-// face can name the kinds without them.
+// The type kind codes of the argument, result and field kinds and their
+// element kinds (boundary/description_records.h), and the name both sides
+// print for each: static, zero-terminated texts. Kept apart from the records
+// so that the SDK's face can name the kinds without them.
 //
-//   typeKindCodeName(kTypeKindInt32);   // "int32"
-//   typeKindCodeName(kTypeKindNone);    // ""
-//
-// Names are static, zero-terminated texts.
+//   typeKindCodeName(kTypeKindInt32);   // "int32"; "" for kTypeKindNone
 #pragma once
 
 #include <cstdint>
@@ -35,15 +31,12 @@ inline constexpr std::uint32_t kTypeKindStruct = 17;
 inline constexpr std::uint32_t kTypeKindCallback = 18;
 inline constexpr std::uint32_t kTypeKindMap = 19;  // hash map from text to the element type
 
-// Indexed by code: code 0 names no type.
-inline constexpr const char* kTypeKindNames[] = {
+inline constexpr const char* kTypeKindNames[] = {  // indexed by code
     "",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
     "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
-    "blob",   "vector", "enum",   "struct", "callback", "map",
-};
-// The number of codes, 0 included: every code below it is a kind.
-inline constexpr std::uint32_t kTypeKindCount = sizeof(kTypeKindNames) / sizeof(kTypeKindNames[0]);
-static_assert(kTypeKindCount == kTypeKindMap + 1);
+    "blob",   "vector", "enum",   "struct", "callback", "map"};
+inline constexpr std::uint32_t kTypeKindCount = kTypeKindMap + 1;  // every code below it is a kind
+static_assert(sizeof(kTypeKindNames) == kTypeKindCount * sizeof(const char*));
 
 // The kind's name; the empty text for 0 and for any code from kTypeKindCount on.
 constexpr const char* typeKindCodeName(std::uint32_t code) noexcept {

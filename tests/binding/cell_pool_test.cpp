@@ -188,7 +188,7 @@ TEST(CellPoolsTest, LargeRequestsAndTheUnpooledModeUseTheGeneralHeap) {
 TEST(CellPoolsTest, ValueRecordsComeFromTheirContextsPools) {
   BindingValue value;
   value.makeCollection();
-  const CellPools& pools = value.contextForTest()->cellsForTest();
+  const CellPools& pools = zel::binding::internal::NodeAccess::context(value)->cellsForTest();
   constexpr std::size_t kArray = sizeof(ArrayRecord);  // 12 bytes in the 32-bit build
   constexpr std::size_t kEnum = sizeof(EnumRecord);    // 8 bytes
   EXPECT_EQ(pools.cellsInUseForTest(kArray), 1u) << "the collection record";
@@ -206,7 +206,9 @@ TEST(CellPoolsTest, ValueRecordsComeFromTheirContextsPools) {
   BindingValue unpooled;
   unpooled.makeCollection();
   ValueContext::setCellPoolsEnabledForTest(true);
-  EXPECT_EQ(unpooled.contextForTest()->cellsForTest().cellsInUseForTest(kArray), 0u);
+  EXPECT_EQ(zel::binding::internal::NodeAccess::context(unpooled)->cellsForTest().cellsInUseForTest(
+                kArray),
+            0u);
 }
 
 }  // namespace

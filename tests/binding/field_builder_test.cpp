@@ -219,7 +219,8 @@ TEST(FieldBuilderTest, PendingFieldsMoveInOnceAndReleaseWhatIsLeft) {
     releasePending(pending);
     EXPECT_EQ(pending.data, nullptr);
     EXPECT_EQ(other.size(), 0u);
-    EXPECT_EQ(other.contextForTest()->stringsForTest().sizeForTest(), 0u);
+    EXPECT_EQ(zel::binding::internal::NodeAccess::context(other)->stringsForTest().sizeForTest(),
+              0u);
   }
   EXPECT_EQ(memory::liveBytes(), before);
 }

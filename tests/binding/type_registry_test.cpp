@@ -292,9 +292,9 @@ TEST(TypeRegistryTest, TagsAndEnumerators) {
   EXPECT_EQ(color->findEnumerator(std::int32_t{2})->name(), "Green");
   EXPECT_EQ(color->findEnumerator(std::int32_t{1}), nullptr);
   EXPECT_EQ(color->findEnumerator("red"), nullptr);
-  EXPECT_STREQ(registry.enumeratorName(color->typeId(), 7), "Red");
-  EXPECT_EQ(registry.enumeratorName(color->typeId(), 1), nullptr);
-  EXPECT_EQ(registry.enumeratorName(0x12345u, 7), nullptr);
+  EXPECT_STREQ(binding::internal::enumeratorName(&registry, color->typeId(), 7), "Red");
+  EXPECT_EQ(binding::internal::enumeratorName(&registry, color->typeId(), 1), nullptr);
+  EXPECT_EQ(binding::internal::enumeratorName(&registry, 0x12345u, 7), nullptr);
 }
 
 TEST(TypeRegistryTest, EnumeratorsByValueAreFoundInNameOrder) {

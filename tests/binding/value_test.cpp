@@ -11,6 +11,7 @@
 
 #include "binding/internal/page_pool.h"
 #include "binding/internal/value_context.h"
+#include "binding/value_records.h"
 #include "boundary/host_api.h"
 #include "memory/memory.h"
 
@@ -27,8 +28,9 @@ std::vector<std::string> keysOf(const ValueNode& node) {
 }
 
 std::size_t internedCount(const ValueNode& root) {
-  return root.contextForTest() == nullptr ? 0
-                                          : root.contextForTest()->stringsForTest().sizeForTest();
+  return zel::binding::internal::NodeAccess::context(root) == nullptr
+             ? 0
+             : zel::binding::internal::NodeAccess::context(root)->stringsForTest().sizeForTest();
 }
 
 // A tree with every kind in it, nested a few levels.
@@ -115,10 +117,11 @@ TEST(BindingValueTest, NewValueIsEmptyOkStandaloneWithoutStorage) {
   EXPECT_TRUE(value.ok());
   EXPECT_TRUE(value.isStandalone());
   EXPECT_EQ(value.size(), 0u);
-  EXPECT_EQ(value.contextForTest(), nullptr);
+  EXPECT_EQ(zel::binding::internal::NodeAccess::context(value), nullptr);
   value.setSigned(5);
   value.setString("");
-  EXPECT_EQ(value.contextForTest(), nullptr) << "scalars and the empty text need no context";
+  EXPECT_EQ(zel::binding::internal::NodeAccess::context(value), nullptr)
+      << "scalars and the empty text need no context";
 }
 
 TEST(BindingValueTest, ReadersAnswerOnlyForTheirOwnKind) {
@@ -299,7 +302,7 @@ TEST(BindingValueTest, MissesReturnTheSharedEmptyNodeAndChangeNothing) {
   EXPECT_TRUE(copy.find("x").isEmpty());
   EXPECT_TRUE(shared.isEmpty());
   EXPECT_EQ(shared.size(), 0u);
-  EXPECT_EQ(shared.contextForTest(), nullptr);
+  EXPECT_EQ(zel::binding::internal::NodeAccess::context(shared), nullptr);
   EXPECT_TRUE(shared.elements().empty());
   EXPECT_TRUE(shared.fields().empty());
 }
@@ -334,7 +337,8 @@ TEST(BindingValueTest, CopiesAreDeepAndIndependentAcrossContexts) {
   fillSample(source);
   BindingValue copy(source);
   expectSample(copy);
-  EXPECT_NE(copy.contextForTest(), source.contextForTest());
+  EXPECT_NE(zel::binding::internal::NodeAccess::context(copy),
+            zel::binding::internal::NodeAccess::context(source));
   EXPECT_NE(copy.find("name").asCString(), source.find("name").asCString())
       << "texts are interned again in the copy's context";
 
@@ -399,14 +403,15 @@ TEST(BindingValueTest, CopiesWithinOneTreeAreSafeInBothDirections) {
 TEST(BindingValueTest, MovingBetweenStandaloneValuesExchangesStorage) {
   BindingValue source;
   fillSample(source);
-  const binding::internal::ValueContext* context = source.contextForTest();
+  const binding::internal::ValueContext* context =
+      zel::binding::internal::NodeAccess::context(source);
   const ValueNode* modes = &source.find("modes");
 
   BindingValue target;
   target.setString("target");
   target = std::move(source);
   expectSample(target);
-  EXPECT_EQ(target.contextForTest(), context);
+  EXPECT_EQ(zel::binding::internal::NodeAccess::context(target), context);
   EXPECT_EQ(&target.find("modes"), modes) << "no node was copied";
   EXPECT_TRUE(source.isEmpty());
 
@@ -432,7 +437,8 @@ TEST(BindingValueTest, MovingOutOfATreeCopiesAndEmptiesTheElement) {
   BindingValue out(std::move(tree.element(1)));
   expectSample(out);
   EXPECT_TRUE(out.ok());
-  EXPECT_NE(out.contextForTest(), tree.contextForTest());
+  EXPECT_NE(zel::binding::internal::NodeAccess::context(out),
+            zel::binding::internal::NodeAccess::context(tree));
   EXPECT_TRUE(tree.at(1).isEmpty());
   EXPECT_EQ(tree.size(), 2u);
 
@@ -592,7 +598,7 @@ TEST(BindingValueTest, ExhaustedMemoryDuringSetErrorKeepsNoTextBehind) {
       set = true;
     } catch (const std::bad_alloc&) {
       memory::failAllocationForTest(0);
-      const auto* context = value.contextForTest();
+      const auto* context = zel::binding::internal::NodeAccess::context(value);
       EXPECT_TRUE(context == nullptr || context->stringsForTest().sizeForTest() == 0) << nth;
     }
     memory::failAllocationForTest(0);
