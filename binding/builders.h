@@ -2,15 +2,14 @@
 // StructBuilder<T>, whose steps add fields by member pointer; registerEnum<E>
 // an EnumBuilder<E>, whose steps add enumerators; both describe and tag the
 // type, and untyped() reaches the TypeBuilder beneath them, whose steps take
-// offsets and converters. registerEvent gives an EventBuilder.
+// offsets and converters.
 //
 //   registry.registerStruct<MapsResource>("ZelMapsMaps")
 //       .field("id", &MapsResource::id)
 //       .field("name", &MapsResource::name, "Display name", FieldFlags::Required);
 //   registry.registerEnum<State>("State").enumerator("None", State::None, "Invalid state");
-//   registry.registerEvent<Progress>("OnProgress").setDescription("Fired as work goes on.");
 //
-// When the type or event was registered before, every step does nothing: the
+// When the type was registered before, every step does nothing: the
 // first definition stays. A builder refers to a descriptor the registry owns
 // and is used during registration only. A field's named structure or enum
 // (its type, or its elements') must be registered before the field.
@@ -25,8 +24,6 @@
 #include "binding/type_identity.h"
 
 namespace zel {
-
-class EventDescriptor;
 
 // What a field() step may add about the field.
 enum class FieldFlags : std::uint32_t {
@@ -200,24 +197,6 @@ class EnumBuilder : public TypedBuilder<EnumBuilder<E>> {
     this->builder_.addEnumerator(name, static_cast<std::int32_t>(value), description);
     return *this;
   }
-};
-
-class EventBuilder {
- public:
-  EventBuilder(EventDescriptor& event, bool alreadyRegistered) noexcept
-      : event_(&event), alreadyRegistered_(alreadyRegistered) {}
-
-  EventBuilder& setDescription(std::string_view description);
-  EventBuilder& setNameSpace(std::string_view nameSpace);
-  // Appends the tag unless it is empty.
-  EventBuilder& addTag(std::string_view tag);
-
-  const EventDescriptor& descriptor() const noexcept { return *event_; }
-  bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
-
- private:
-  EventDescriptor* event_;
-  bool alreadyRegistered_;
 };
 
 }  // namespace zel

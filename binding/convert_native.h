@@ -1,26 +1,22 @@
-// Conversion between native objects and binding values, by native type, and
-// TypeKind, the code of every type a field, argument or result can have (the
-// codes of boundary/type_kind_codes.h), with TypeRef, the full type of one.
-// NativeType<T> knows the type kind of T, its element kind, the structure or
-// enum it names, and how to move a T in both directions; the conversion rules
-// themselves are compiled once per kind of target (binding/convert_*.cpp).
+// Conversion between native objects and binding values by native type, with
+// TypeKind, the kind code of a field, argument or result (those of
+// boundary/type_kind_codes.h), and TypeRef, its full type. NativeType<T> gives
+// T's kinds and named structure or enum and moves a T both ways; the rules are
+// compiled once per kind of target (binding/convert_*.cpp).
 //
 //   ConversionStatus status;
 //   MapsResource map;
 //   toNative(status, map, input, "<value>", &registry);   // status.errorMessage() on failure
 //   BindingValue value = toValue(map, &registry);          // an error result on failure
 //
-// Native types and their kinds:
-//   bool; 8/16/32/64-bit signed and unsigned integers; float; double;
-//   std::string (string); BindingValue (object, any value); Blob, a vector of
-//   bytes (blob); BindingCallback (callback); a 32-bit enum type (enum);
-//   std::vector<E> of any of these but bytes (vector); std::unordered_map
-//   from std::string to E (map); any other class (struct, registered);
-//   std::optional<E> of any of these (E's kinds: a value that may be absent).
-// Structures and enums are found through their TypeIdentity in the registry;
-// a native type not listed here does not compile.
-//
-// Nothing here keeps references: paths and values are used during the call.
+// Native types and their kinds: bool; 8/16/32/64-bit signed and unsigned
+// integers; float; double; std::string (string); BindingValue (object, any
+// value); Blob (blob); BindingCallback (callback); a 32-bit enum (enum);
+// std::vector<E> of these but bytes (vector); std::unordered_map from
+// std::string to E (map); any other class (struct); std::optional<E> (E's
+// kinds, may be absent). Structures and enums are found in the registry by
+// their TypeIdentity; another native type does not compile. Nothing here
+// keeps references.
 #pragma once
 
 #include <cstdint>

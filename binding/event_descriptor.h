@@ -1,7 +1,8 @@
 // EventDescriptor: an event the plugin sends or receives, with the type of
-// its payload. Registering an event returns its EventBuilder (binding/builders.h).
+// its payload, and EventBuilder, which registering an event returns
+// (RegistryAccess::registerEvent, binding/registry_access.h).
 //
-//   registry.registerEvent("OnCallback", registry.findType<BindingCallbackEvent>())
+//   RegistryAccess::registerEvent<BindingCallbackEvent>(registry, "OnCallback")
 //       .setDescription("Fired when a callback is invoked.")
 //       .addTag("$builtin");
 //
@@ -39,6 +40,25 @@ class EventDescriptor {
   std::string nameSpace_;
   std::string description_;
   std::vector<std::string> tags_;
+};
+
+// The steps of an event's registration; each returns the builder itself.
+class EventBuilder {
+ public:
+  EventBuilder(EventDescriptor& event, bool alreadyRegistered) noexcept
+      : event_(&event), alreadyRegistered_(alreadyRegistered) {}
+
+  EventBuilder& setDescription(std::string_view description);
+  EventBuilder& setNameSpace(std::string_view nameSpace);
+  // Appends the tag unless it is empty.
+  EventBuilder& addTag(std::string_view tag);
+
+  const EventDescriptor& descriptor() const noexcept { return *event_; }
+  bool alreadyRegistered() const noexcept { return alreadyRegistered_; }
+
+ private:
+  EventDescriptor* event_;
+  bool alreadyRegistered_;
 };
 
 }  // namespace zel

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "binding/event_descriptor.h"
 #include "binding/function_descriptor.h"
 #include "binding/type_identity.h"
 #include "binding/type_registry.h"
@@ -42,6 +43,14 @@ struct RegistryAccess {
   static TypeBuilder registerType(TypeRegistry& registry, std::uint32_t size, std::string_view name,
                                   const TypeIdentity& identity, bool isEnum) {
     return registry.registerType(size, name, identity, isEnum);
+  }
+  // The event of that name, created when there is none; an existing event
+  // keeps its payload and the builder's steps do nothing.
+  static EventBuilder registerEvent(TypeRegistry& registry, std::string_view name,
+                                    const TypeDescriptor* payload);
+  template <typename T>
+  static EventBuilder registerEvent(TypeRegistry& registry, std::string_view name) {
+    return registerEvent(registry, name, registry.findType<T>());
   }
   // The function of that name, created (counting a change) when there is
   // none; an existing function keeps its handler and the one given is dropped.

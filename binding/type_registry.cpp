@@ -118,14 +118,17 @@ bool binding::internal::RegistryAccess::removeFunction(TypeRegistry& registry,
   return true;  // removed (handler and descriptor) is destroyed here, outside the lock
 }
 
-EventBuilder TypeRegistry::registerEvent(std::string_view name, const TypeDescriptor* payload) {
-  std::lock_guard guard(state_->lock);
-  if (const auto found = state_->events.find(name); found != state_->events.end()) {
+EventBuilder binding::internal::RegistryAccess::registerEvent(TypeRegistry& registry,
+                                                              std::string_view name,
+                                                              const TypeDescriptor* payload) {
+  std::lock_guard guard(registry.state_->lock);
+  if (const auto found = registry.state_->events.find(name);
+      found != registry.state_->events.end()) {
     return EventBuilder(*found->second, true);
   }
   auto descriptor = std::make_unique<EventDescriptor>(name, payload);
   EventDescriptor& added = *descriptor;
-  state_->events.emplace(std::string_view(added.name()), std::move(descriptor));
+  registry.state_->events.emplace(std::string_view(added.name()), std::move(descriptor));
   return EventBuilder(added, false);
 }
 

@@ -63,13 +63,6 @@ class TypeRegistry {
         registerType(static_cast<std::uint32_t>(sizeof(E)), name, typeIdentity<E>(), true));
   }
 
-  // Returns the event of that name, creating it when there is none.
-  EventBuilder registerEvent(std::string_view name, const TypeDescriptor* payload);
-  template <typename T>
-  EventBuilder registerEvent(std::string_view name) {
-    return registerEvent(name, findType<T>());
-  }
-
   // Null when the id is not registered.
   [[nodiscard]] const TypeDescriptor* findType(std::uint32_t id) const;
   [[nodiscard]] const TypeDescriptor* findType(std::string_view name) const;

@@ -1,5 +1,6 @@
 #include "plugin/plugin_manager_types.h"
 
+#include "binding/registry_access.h"
 #include "binding/type_registry.h"
 #include "plugin/messages.h"
 
@@ -49,19 +50,21 @@ void registerPluginManagerTypes(TypeRegistry& registry) {
       .field("status", &ServiceProxyResponse::status)
       .field("error", &ServiceProxyResponse::error);
 
-  registry.registerEvent<PluginResourceEvent>(text::kJsonApiEvent)
+  using binding::internal::RegistryAccess;
+
+  RegistryAccess::registerEvent<PluginResourceEvent>(registry, text::kJsonApiEvent)
       .setNameSpace(kNameSpace)
       .setDescription(text::kJsonApiEventDescription);
-  registry.registerEvent<PluginLcdsEvent>(text::kLcdsEvent)
+  RegistryAccess::registerEvent<PluginLcdsEvent>(registry, text::kLcdsEvent)
       .setNameSpace(kNameSpace)
       .setDescription(text::kLcdsEventDescription);
-  registry.registerEvent<ServiceProxyResponse>(text::kServiceProxyUuidEvent)
+  RegistryAccess::registerEvent<ServiceProxyResponse>(registry, text::kServiceProxyUuidEvent)
       .setNameSpace(kNameSpace)
       .setDescription(text::kServiceProxyUuidEventDescription);
-  registry.registerEvent<ServiceProxyResponse>(text::kServiceProxyMethodEvent)
+  RegistryAccess::registerEvent<ServiceProxyResponse>(registry, text::kServiceProxyMethodEvent)
       .setNameSpace(kNameSpace)
       .setDescription(text::kServiceProxyMethodEventDescription);
-  registry.registerEvent<ServiceProxyResponse>(text::kServiceProxyAsyncEvent)
+  RegistryAccess::registerEvent<ServiceProxyResponse>(registry, text::kServiceProxyAsyncEvent)
       .setNameSpace(kNameSpace)
       .setDescription(text::kServiceProxyAsyncEventDescription);
 }

@@ -1,5 +1,6 @@
 #include "binding/internal/builtin_types.h"
 
+#include "binding/registry_access.h"
 #include "binding/type_registry.h"
 
 namespace zel::binding::internal {
@@ -140,7 +141,7 @@ void registerEventTypes(TypeRegistry& registry) {
       .addTag(kAsyncTag)
       .field("asyncToken", &BindingAsyncCancelEvent::asyncToken, kAsyncTokenText);
 
-  registry.registerEvent<BindingCallbackEvent>("OnCallback")
+  RegistryAccess::registerEvent<BindingCallbackEvent>(registry, "OnCallback")
       .setDescription("Fired when a callback is invoked.")
       .addTag(kBuiltinTag);
 }

@@ -93,7 +93,10 @@ class Descriptions : public testing::Test {
         .field("colour", &Segment::colour)
         .field("numbers", &Segment::numbers)
         .field("named", &Segment::named);
-    registry_.registerEvent<Point>("OnPoint").setDescription("moved").addTag("a").addTag("b");
+    binding::internal::RegistryAccess::registerEvent<Point>(registry_, "OnPoint")
+        .setDescription("moved")
+        .addTag("a")
+        .addTag("b");
     RouteDeclarer routes(registry_, {"Plugins", "Plugin zel-test"});
     routes
         .declare(HttpMethod::Post, "/segments/{id}",

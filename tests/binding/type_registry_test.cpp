@@ -346,10 +346,11 @@ TEST(TypeRegistryTest, FunctionsAndTheChangeCounter) {
 TEST(TypeRegistryTest, EventsKeepTheirFirstDefinition) {
   TypeRegistry registry;
   registry.registerStruct<Point>("Point");
-  EventBuilder first = registry.registerEvent<Point>("OnPoint");
+  EventBuilder first = binding::internal::RegistryAccess::registerEvent<Point>(registry, "OnPoint");
   first.setDescription("first").setNameSpace("maps").addTag("a").addTag("");
   EXPECT_FALSE(first.alreadyRegistered());
-  EventBuilder second = registry.registerEvent("OnPoint", nullptr);
+  EventBuilder second =
+      binding::internal::RegistryAccess::registerEvent(registry, "OnPoint", nullptr);
   second.setDescription("second").setNameSpace("other").addTag("b");
   EXPECT_TRUE(second.alreadyRegistered());
 
@@ -370,7 +371,7 @@ TEST(TypeRegistryTest, SnapshotsAndInitialiseAgain) {
   const std::size_t builtinTypes = Access::types(registry).size();
   const std::size_t builtinEvents = Access::events(registry).size();
   registry.registerStruct<Point>("Point");
-  registry.registerEvent<Point>("OnPoint");
+  binding::internal::RegistryAccess::registerEvent<Point>(registry, "OnPoint");
   Access::registerFunction(registry, "GetA", nullptr);
   Access::attachment<Routes>(registry).value = 5;
   EXPECT_EQ(Access::attachment<Routes>(registry).value, 5) << "one attachment per type";
