@@ -12,10 +12,10 @@
 //   PendingToken pending = handler.invoke(call, arguments, requestId);
 //   if (call.ok()) handler.complete(call, nullptr, pending, requestId);
 //
-// The templates only fit a signature to FunctionHandler, compiled once. An adapter
-// owns its callable and refers to its function descriptor, which the registry
-// owns and which outlives it; its route descriptor owns the adapter; a token
-// (move-only) destroys the pending parameters however the call ends.
+// The templates only fit a signature to FunctionHandler, compiled once. An
+// adapter owns its callable and refers to its function descriptor, which the
+// registry owns and which outlives it; its route descriptor owns the adapter;
+// a token (move-only) destroys the pending parameters however the call ends.
 #pragma once
 
 #include <cstddef>

@@ -43,7 +43,7 @@ std::size_t formatInto(char* out, std::size_t capacity, const char* tmpl,
     // Precision first, then width; the values stay in width, precision order.
     for (std::size_t i = parsed.starCount; i-- > 0;) {
       const std::size_t index = starArguments[i];
-      if (index == 0 || index > count || !renderers[index - 1].starUsable) {
+      if (index == 0 || index > count || renderers[index - 1].toInt == nullptr) {
         servable = false;
         break;
       }

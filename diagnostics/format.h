@@ -23,7 +23,7 @@
 #include <type_traits>
 
 // What formatPositional's template needs: per argument type a renderer
-// {render, toInt, starUsable}, and one constant table of them per
+// {render, toInt}, and one constant table of them per
 // combination of types; formatArguments is the compiled core.
 namespace zel::diagnostics::internal {
 
@@ -44,8 +44,7 @@ struct RenderResult {
 
 struct ArgumentRenderer {
   RenderResult (*render)(const void* value, const RenderRequest& request);
-  std::int32_t (*toInt)(const void* value);  // null where starUsable is false
-  bool starUsable;
+  std::int32_t (*toInt)(const void* value);  // null: cannot serve a "*" field
 };
 
 RenderResult renderText(std::string_view text, const RenderRequest& request) noexcept;
@@ -95,14 +94,12 @@ RenderResult renderArgument(const void* value, const RenderRequest& request) noe
 template <typename T>
 constexpr ArgumentRenderer rendererFor() {
   if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) {
-    return {&renderArgument<T>,
-            [](const void* value) noexcept {
+    return {&renderArgument<T>, [](const void* value) noexcept {
               return static_cast<std::int32_t>(static_cast<std::uint32_t>(
                   static_cast<std::uint64_t>(*static_cast<const T*>(value))));
-            },
-            true};
+            }};
   }
-  return {&renderArgument<T>, nullptr, false};
+  return {&renderArgument<T>, nullptr};
 }
 
 template <typename... Args>
