@@ -255,7 +255,8 @@ TEST(OpenApiMappingTest, ComponentsAreTheTypesTheRoutesReach) {
   mode.enumerators = {{"Slow", "takes its time", 2}, {"Fast", "", 0}, {"Auto", "picks one", 1}};
   TypeInfo inner;
   inner.name = "Inner";
-  inner.fields = {{"mode", "how it runs", 0, use(kTypeKindEnum, kTypeKindNone, "Mode")}};
+  inner.fields = {{"mode", "how it runs", 0, use(kTypeKindEnum, kTypeKindNone, "Mode")},
+                  {"extra", "what else", 0, use(kTypeKindObject, kTypeKindNone, "")}};
   TypeInfo outer;
   outer.name = "Outer";
   outer.fields = {{"inners", "", 0, use(kTypeKindVector, kTypeKindStruct, "Inner")}};
@@ -311,6 +312,8 @@ TEST(OpenApiMappingTest, ComponentsAreTheTypesTheRoutesReach) {
       {{"Inner", "required"}, R"(["mode"])"},
       {{"Inner", "properties", "mode"},
        R"({"$ref":"#/components/schemas/Mode","description":"how it runs"})"},
+      // A field's own description replaces the one its kind gives.
+      {{"Inner", "properties", "extra"}, R"({"description":"what else"})"},
       {{"Outer", "properties", "inners"},
        R"({"type":"array","items":{"$ref":"#/components/schemas/Inner"}})"},
   };
