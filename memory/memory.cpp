@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "boundary/compiler.h"
+#include "boundary/compiler_hints.h"
 #include "boundary/host_api.h"
 #include "memory/internal/live_total.h"
 

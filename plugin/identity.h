@@ -1,7 +1,6 @@
-// Who the plugin is: its kind (backend or frontend), the names derived from
-// its short name, and PluginApiVersion, the semantic version of the plugin
-// API that the host and the plugin speak, with the rule that decides whether
-// they fit together.
+// Who the plugin is: its kind, the names derived from its short name, and
+// the semantic version of the plugin API it and the host speak, with the
+// rule that decides whether they fit together. Plain values.
 //
 //   PluginNames names = PluginNames::derive("zel-maps", backendKind());
 //   names.fullName;  // "plx-be-zel-maps"
@@ -30,8 +29,8 @@ struct PluginNames {
   std::string kindName;
   std::string kindDetail;
 
-  // The full name gets "plx-be-" or "plx-fe-" for the two predefined kinds
-  // and "plx-xx-" for any other, which is also reported on the error log.
+  // The full name gets "plx-be-" or "plx-fe-" for the two predefined kinds,
+  // "plx-xx-" (reported on the error log) for any other.
   [[nodiscard]] static PluginNames derive(const std::string& shortName, const PluginKind& kind);
 };
 
@@ -45,8 +44,8 @@ struct PluginApiVersion {
   // "major.minor.patch", then "-pre-release" and "+build" when present.
   [[nodiscard]] std::string toString() const;
 
-  // Same major; then a higher host minor, or the same minor and a host patch
-  // not below ours. All comparisons unsigned; the texts play no part.
+  // Same major, then a higher host minor, or the same minor and a host
+  // patch not below ours; the texts play no part.
   [[nodiscard]] bool acceptsHost(const PluginApiVersion& host) const noexcept;
 };
 

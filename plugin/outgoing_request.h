@@ -1,22 +1,16 @@
-// Outgoing requests: calling the REST-style endpoints of other plugins
-// through the host. The request goes out synchronously; the answer comes
-// back inline as a FlatValue or as a stream that is pulled in chunks, with a
-// yield to the host ("Wait: yield") while no data has arrived yet.
+// What a plugin's requests to the REST-style endpoints of other plugins
+// (members of PluginBase, plugin/plugin_base.h) take and answer. Every
+// failure is a value: a RequestResult holding an ErrorInfo.
 //
 //   RequestResult<std::vector<BindingValue>> maps =
 //       plugin.request<std::vector<BindingValue>>(HttpMethod::Get,
 //       "/zel-game-data/assets/v1/maps.json");
 //   if (maps.failed()) log(maps.error().message);   // "Error response for GET /...: ..."
+//   plugin.requestWithParameters(HttpMethod::Post, url, {requestArgument("count", 3)});
 //
-//   RequestResult<void> sent = plugin.requestWithParameters(
-//       HttpMethod::Post, "/telemetry/v1/events/x", {requestArgument("count", 3)});
-//
-// Every failure is a value: a RequestResult carries an ErrorInfo with the
-// status, the message and the message's named fields (method, url, error).
-// The calling thread blocks until the answer is complete; during a yield the
-// host may run other work of the plugin on it, so callers must not hold
-// locks that such work needs. The requests are members of PluginBase
-// (plugin/plugin_base.h); this header holds what they take and answer.
+// The caller blocks until the answer is complete, yielding to the host, which
+// may run other work of the plugin meanwhile: hold no lock such work needs.
+// A result owns its value.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +28,7 @@ namespace zel {
 class TypeRegistry;
 
 // Why a request failed: a status code (0 when none applies), the message,
-// and the message's named fields: method, url and error, all texts.
+// and its named fields method, url and error, all texts.
 struct ErrorInfo {
   std::uint32_t status = 0;
   std::string message;
@@ -76,8 +70,8 @@ class [[nodiscard]] RequestResult<void> {
   bool failed_ = false;
 };
 
-// One named parameter of requestWithParameters: the native value (which the
-// caller keeps alive during the call) and its conversion routine.
+// One named parameter of requestWithParameters: the native value, which the
+// caller keeps alive during the call, and its conversion.
 struct RequestArgument {
   using Convert = void (*)(ValueNode& output, const void* value, const TypeRegistry* registry,
                            ConversionStatus& status);

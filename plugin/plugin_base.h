@@ -1,8 +1,7 @@
 // PluginBase: the base class of every plugin object. A plugin declares its
 // types and routes in registerApi and subscribes and loads in start; through
-// this class it subscribes to events (typed handlers, counted subscriptions
-// to a URI's JSON-API event, resource listeners), publishes resources and
-// sends requests to other plugins through the host.
+// this class it subscribes to events, publishes resources and sends requests
+// to other plugins through the host.
 //
 //   class MapsService : public PluginBase {
 //     void registerApi() override;   // declare types and routes
@@ -13,12 +12,9 @@
 //   publishResource(PluginResourceEventType::Update, "/zel-maps/v1/maps", maps);
 //
 // The plugin object owns everything it holds from load until the host calls
-// shutdown, when it stops and destroys itself. Its machinery (host
-// connection, handler, count and listener tables, service proxy, telemetry,
-// log target, entry points) sits behind one pointer
-// (plugin/internal/plugin_state.h). The tables share one mutex, held only to
-// read or change them: handlers run after it is released, so they may
-// subscribe and unsubscribe.
+// shutdown, when it stops and destroys itself. Its machinery sits behind one
+// pointer (plugin/internal/plugin_state.h); its tables' mutex is released
+// before a handler runs, so handlers may subscribe and unsubscribe.
 #pragma once
 
 #include <cstdint>
@@ -36,8 +32,8 @@
 #include "binding/convert_native.h"
 #include "binding/value.h"
 #include "plugin/identity.h"
+#include "plugin/json_api_event.h"
 #include "plugin/outgoing_request.h"
-#include "plugin/plugin_manager_types.h"
 
 namespace zel {
 
@@ -61,13 +57,12 @@ class PluginBase {
   PluginBase& operator=(const PluginBase&) = delete;
   virtual ~PluginBase();
 
-  // Does nothing here; a plugin declares its records and routes.
+  // A plugin declares its records and routes here, and subscribes and
+  // loads what it needs in start (false: it could not start).
   virtual void registerApi() {}
-  // Returns true here; a plugin subscribes and loads what it needs.
   virtual bool start() { return true; }
-  // Unsubscribes every event name that has a handler, each once, then
-  // empties the handler, service-proxy and listener tables. The
-  // subscription counts stay.
+  // Unsubscribes each event name that has a handler once, then empties the
+  // handler, service-proxy and listener tables; the counts stay.
   virtual void stop();
 
   const PluginNames& names() const noexcept;
@@ -79,10 +74,9 @@ class PluginBase {
   bool shuttingDown() const noexcept;
 
   // Stores the handler under the exact event name (replacing the previous
-  // one) and subscribes the dispatcher of T with the host, the plugin object
-  // as context. flag is 0 for ordinary subscriptions, 1 for the service
-  // proxy's. An event whose payload does not convert to T is dropped with a
-  // warning, once a second per name at most.
+  // one) and subscribes it with the host; flag is 1 for the service proxy's
+  // subscriptions. An event whose payload does not convert to T is dropped
+  // with a warning, once a second per name at most.
   template <typename T>
   void subscribe(std::string_view eventName, std::type_identity_t<EventHandler<T>> handler,
                  std::uint32_t flag = 0) {
@@ -97,16 +91,14 @@ class PluginBase {
         &PluginBase::dispatch<T>, flag);
   }
 
-  // Counted subscription to the JSON-API event of the URI: the first one for
-  // an event name subscribes the resource-event handler with the host, the
-  // one that brings its count back to 0 unsubscribes it. An unsubscription
-  // of a name whose count is already 0 changes nothing.
+  // Counted subscription to the URI's JSON-API event: the first subscribes
+  // with the host, the one that brings the count back to 0 unsubscribes; an
+  // unsubscription at count 0 changes nothing.
   virtual void subscribeEvent(std::string_view uri);
   virtual void unsubscribeEvent(std::string_view uri);
 
   [[nodiscard]] bool hasEventHandler(std::string_view eventName) const;
-  // The count of counted subscriptions of a JSON-API event name (0 when
-  // never subscribed).
+  // 0 for a JSON-API event name never subscribed.
   [[nodiscard]] std::int32_t subscriptionCount(std::string_view jsonApiEventName) const;
 
   // Publishes the resource as a PluginResourceEvent: once under the URI's
@@ -118,23 +110,21 @@ class PluginBase {
     toValue(data, resource, &registry());
     if (data.ok()) publishResourceValue(type, uri, std::move(data));
   }
-  // The same for a resource already converted (with registry()), for a
-  // caller that builds the value without a native copy of the resource.
+  // The same for a resource already converted with registry().
   void publishResourceValue(PluginResourceEventType type, std::string_view uri,
                             BindingValue&& data);
 
-  // Resource events of subscribed URIs reach these listeners: the exact
-  // listener of the event's URI first, then every matching pattern's (a
-  // pattern's "*" stands for one segment). An empty callable is refused
-  // (false); a URI or pattern is "/" prefixed when it lacks one.
+  // Resource events of subscribed URIs reach the exact listener of the URI
+  // first, then every matching pattern's ("*" stands for one segment). An
+  // empty listener is refused (false); a missing leading "/" is added.
   bool addResourceListener(std::string_view uri, ResourceListener listener);
   bool addResourcePatternListener(std::string_view pattern, ResourceListener listener);
   bool removeResourceListener(std::string_view uri);
   bool removeResourcePatternListener(std::string_view pattern);
 
-  // Requests to other plugins through the host (plugin/outgoing_request.h);
-  // each blocks until the answer is complete. requestRaw leaves the caller's
-  // response filled for the caller to release; the others release it.
+  // Requests to other plugins (plugin/outgoing_request.h), each blocking
+  // until the answer is complete. requestRaw leaves the response filled for
+  // the caller to release; the others release it.
   [[nodiscard]] RequestResult<void> requestRaw(HttpMethod method, const char* url,
                                                HostResponse& response);
   template <typename T>
@@ -159,30 +149,25 @@ class PluginBase {
  private:
   friend class plugin::internal::PluginAccess;
 
-  // Converts a delivered value to the payload type and calls the handler;
-  // leaves the failure in status and calls nothing when it does not convert.
+  // Calls the handler with the converted value, or leaves the failure in status.
   using ConvertAndRun = std::function<void(const BindingValue& value, const char* path,
                                            const TypeRegistry* registry, ConversionStatus& status)>;
-  // Converts an answer into the caller's result.
   using ConvertAnswer = void (*)(ConversionStatus& status, void* target, const BindingValue& value,
                                  const char* path, const TypeRegistry* registry);
 
   void subscribeHandler(std::string_view eventName, std::uint32_t payloadTypeId, ConvertAndRun run,
                         std::int32_t (*dispatcher)(const HostEvent*), std::uint32_t flag);
-  // The callback handed to the host for events with payload T: one per
-  // payload type, so a name subscribed again with another type is run only
-  // by the new type's. Nothing it meets escapes to the host.
+  // The host's callback for payload T: one per type, so a name subscribed
+  // again with another type runs only the new type's handler.
   template <typename T>
   static std::int32_t dispatch(const HostEvent* event) noexcept {
     return deliver(event, typeIdentity<T>().id());
   }
-  // Finds the plugin object in the event's context and the handler by the
-  // event's name; an event without a handler of the payload type, or whose
-  // payload does not convert, is dropped. 1 when a handler ran to its end.
+  // 1 when the handler of the event's name and payload type ran to its end;
+  // nothing escapes to the host.
   static std::int32_t deliver(const HostEvent* event, std::uint32_t payloadTypeId) noexcept;
 
-  // Sends the request and converts its answer into target; the failure of
-  // either is the result's.
+  // The failure of sending or of converting the answer is the result's.
   RequestResult<void> fetchInto(HttpMethod method, const char* url, void* target,
                                 ConvertAnswer convert);
 

@@ -13,6 +13,7 @@
 #include "plugin/json_api_event.h"
 #include "plugin/messages.h"
 #include "plugin/plugin_base.h"
+#include "plugin/plugin_manager_types.h"
 
 namespace zel {
 

@@ -1,7 +1,8 @@
 // The platform's own types and events that every plugin declares in its API
 // registry at load, so that its API description names them: the plugin
-// manager's state, the JSON-API resource event, the LCDS messages and the
-// service-proxy response, and the listeners of resource events.
+// manager's state, the LCDS messages, the service-proxy response and the
+// JSON-API resource event (plugin/json_api_event.h, which plugin_base.h
+// includes).
 //
 //   registerPluginManagerTypes(plugin.registry());   // before registerApi
 //   PluginResourceEvent event{"/zel-maps/v1/maps", PluginResourceEventType::Update, {}};
@@ -10,10 +11,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "binding/value.h"
+#include "plugin/json_api_event.h"
 
 namespace zel {
 
@@ -28,22 +29,8 @@ struct PluginManagerResource {
   PluginManagerState state = PluginManagerState::NotReady;
 };
 
-enum class PluginResourceEventType : std::int32_t {
-  Create = 0,
-  Update = 1,
-  Delete = 2,
-};
-
-// What a resource event carries: the resource's URI, what happened to it and
-// the resource as a generic value.
 // The key of PluginResourceEvent::data in the event's value.
 inline constexpr char kResourceDataKey[] = "data";
-
-struct PluginResourceEvent {
-  std::string uri;
-  PluginResourceEventType eventType = PluginResourceEventType::Create;
-  BindingValue data;
-};
 
 struct PluginLcdsEvent {
   std::string clientId;
@@ -67,10 +54,6 @@ struct PluginServiceProxyResponse {
   std::string status;
   std::string error;
 };
-
-// A listener of the resource events of a URI or pattern
-// (PluginBase::addResourceListener).
-using ResourceListener = std::function<void(const PluginResourceEvent&)>;
 
 // Registers the seven types, then the five events with their descriptions,
 // in that fixed order. Repeating it changes nothing: the first registration

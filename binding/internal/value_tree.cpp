@@ -6,7 +6,7 @@
 #include "binding/internal/value_context.h"
 #include "binding/internal/work_stack.h"
 #include "binding/string_record.h"
-#include "boundary/compiler.h"
+#include "boundary/compiler_hints.h"
 #include "memory/memory.h"
 
 namespace zel::binding::internal {

@@ -54,8 +54,10 @@ CLEAN = {
                                            "ZEL_PLUGIN_ENTRY(notes::NotesPlugin)\n",
     "host/dev/new_project/project_template/plugin.h.in": "namespace @FILE@_plugin {\n"
                                                          "class @CLASS@Plugin {};\n}\n",
-    "boundary/compiler.h": "#define ZEL_ALWAYS_INLINE inline __attribute__((always_inline))\n",
-    "memory/memory.cpp": "#include \"boundary/compiler.h\"\n// __builtin_prefetch is spelled there\n"
+    "boundary/compiler.h": "#define ZEL_EXPORT __attribute__((visibility(\"default\")))\n",
+    "boundary/compiler_hints.h": "#define ZEL_ALWAYS_INLINE inline __attribute__((always_inline))\n"
+                                 "#define ZEL_PREFETCH_FOR_WRITE(a) __builtin_prefetch((a), 1)\n",
+    "memory/memory.cpp": "#include \"boundary/compiler_hints.h\"\n// __builtin_prefetch is spelled there\n"
                          "namespace zel::memory {\nZEL_ALWAYS_INLINE void count() {}\n"
                          "const char* k = \"__declspec\";\n}\n",
 }
@@ -118,6 +120,8 @@ COMPILER_BREACHES = [
      ["binding/type_identity.h:2: __PRETTY_FUNCTION__"]),
     ("builtin", {"binding/internal/tree.cpp": "void f(int* p) { __builtin_prefetch(p, 1); }\n"},
      ["binding/internal/tree.cpp:1: __builtin_prefetch"]),
+    ("attribute_elsewhere_in_boundary", {"boundary/host_api.h": "#define X __attribute__((packed))\n"},
+     ["boundary/host_api.h:1: __attribute__"]),
     ("declspec_in_host", {"host/loading/entry.h": "\n\n#define X __declspec(dllexport)\n"},
      ["host/loading/entry.h:3: __declspec"]),
     ("intrinsic", {"diagnostics/format.cpp": "void f() { _mm_pause(); }\n"},

@@ -33,6 +33,12 @@ TEST(SdkHeaderTest, APluginNeedsNoOtherInclude) {
             1);
   ASSERT_NE(info.description, nullptr);
   EXPECT_EQ(info.description->functionCount, 1u);
+  // What an author reads and listens to through the plugin base is complete
+  // here too: its names, and the resource event a listener is given.
+  auto& plugin = *static_cast<zel::PluginBase*>(info.plugin);
+  EXPECT_EQ(plugin.names().shortName, "zel-twice");
+  EXPECT_TRUE(plugin.addResourceListener(
+      "/zel-twice/v1/last", [](const zel::PluginResourceEvent& event) { (void)event.uri; }));
   info.entryPoints->shutdown(info.plugin);
 }
 
