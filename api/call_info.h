@@ -7,9 +7,8 @@
 //     ...
 //   }
 //
-// Built by the invocation layer for one call; the texts view the host's
-// request record and the argument vector is the call's own, so nothing of it
-// may be kept beyond the handler's return.
+// Built by the invocation layer for one call; it views the host's request
+// record and the call's arguments, so keep nothing of it past the return.
 #pragma once
 
 #include <cstdint>
@@ -27,14 +26,12 @@ class TypeRegistry;
 struct CallInfo {
   std::uint32_t requestId = 0;
   const TypeRegistry* registry = nullptr;
-  // 100-nanosecond ticks since 1970-01-01 UTC, taken when the record is filled.
-  std::int64_t startTime = 0;
+  std::int64_t startTime = 0;  // 100-nanosecond ticks since 1970-01-01 UTC
   HttpMethod method = HttpMethod::None;
   std::string_view customMethod;  // set when the method is Custom
   std::string_view path;          // with any "?" and query
   std::span<const BindingValue> arguments;
-  // Every request header; a later header of the same name wins.
-  std::unordered_map<std::string_view, std::string_view> headers;
+  std::unordered_map<std::string_view, std::string_view> headers;  // a later duplicate wins
 };
 
 }  // namespace zel

@@ -1,8 +1,6 @@
 // CallResult: what a function call produces for the host: the result value
-// (or an error result with its message), the pass-through fields, status,
-// reason, response headers and an optional body stream. The invocation layer
-// makes one per call; argument binding and the handler fill it, and the
-// response record is written from it.
+// (or error), pass-through fields, status, reason, headers and an optional
+// body stream. Made per call; binding and the handler fill it.
 //
 //   CallResult call;
 //   call.result.setUnsigned(42);
@@ -10,8 +8,7 @@
 //   call.headers.insert_or_assign("location", "/zel-maps/v1/map/42");
 //   call.setError("No map with id 7");   // error result; the body stream is dropped
 //
-// Owns everything it holds. The body stream passes to the response record,
-// whose close function deletes it.
+// Owns all it holds; the body stream passes to the response record, which deletes it.
 #pragma once
 
 #include <cstdint>
@@ -28,11 +25,10 @@ namespace zel {
 class BodyStream {
  public:
   virtual ~BodyStream() = default;
-  // Fills up to *length bytes of buffer and sets *length to the number
-  // written; *more stays nonzero while bytes remain. False on failure.
+  // Fills up to *length bytes, sets *length to the number written and *more
+  // nonzero while bytes remain; false on failure.
   virtual bool read(void* buffer, std::uint32_t* length, std::uint8_t* more) = 0;
-  // The body's size in bytes, as far as known (a hint for the reader).
-  [[nodiscard]] virtual std::uint32_t size() const = 0;
+  [[nodiscard]] virtual std::uint32_t size() const = 0;  // as far as known: a hint
 };
 
 struct CallResult {
@@ -43,10 +39,8 @@ struct CallResult {
   std::string reason;
   std::unordered_map<std::string, std::string> headers;
   std::unique_ptr<BodyStream> stream;
-
   [[nodiscard]] bool ok() const noexcept { return result.ok(); }
-  // Makes the result an error result holding message and deletes the stream.
-  void setError(std::string_view message);
+  void setError(std::string_view message);  // an error result; deletes the stream
 };
 
 }  // namespace zel

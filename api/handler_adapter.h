@@ -7,15 +7,10 @@
 //                                      // call-info form that writes the CallResult itself
 //
 // A result may be a value, an Outcome<T>, or nothing (void, Outcome<void>).
-// RouteDeclarer makes the adapters and the invocation layer calls them:
-//
-//   PendingToken pending = handler.invoke(call, arguments, requestId);
-//   if (call.ok()) handler.complete(call, nullptr, pending, requestId);
-//
-// The templates only fit a signature to FunctionHandler, compiled once. An
-// adapter owns its callable and refers to its function descriptor, which the
-// registry owns and which outlives it; its route descriptor owns the adapter;
-// a token (move-only) destroys the pending parameters however the call ends.
+// RouteDeclarer makes the adapters; the invocation layer calls invoke, then
+// complete while the call is ok. An adapter owns its callable and refers to
+// its function descriptor (the registry's, which outlives it); its route owns
+// it; a move-only token destroys the pending parameters however the call ends.
 #pragma once
 
 #include <cstddef>
@@ -41,17 +36,14 @@ namespace api::internal {
 class PendingToken {
  public:
   PendingToken() noexcept = default;  // for a call that keeps nothing
-
   template <typename T>
   [[nodiscard]] static PendingToken of(std::unique_ptr<T> object) noexcept {
     PendingToken token;
     if (object) token.object_ = Owned(object.release(), &destroy<T>);
     return token;
   }
-
   [[nodiscard]] bool empty() const noexcept { return object_ == nullptr; }
-  // Null unless the object was made as a T: a token handed to the wrong
-  // handler is refused rather than misread.
+  // Null unless made as a T: a token handed to the wrong handler is refused.
   template <typename T>
   [[nodiscard]] T* get() const noexcept {
     return object_.get_deleter() == &destroy<T> ? static_cast<T*>(object_.get()) : nullptr;
@@ -73,10 +65,9 @@ enum class HandlerForm : std::uint8_t {
   CallInfoResult,  // void handler(const CallInfo&, CallResult&, Args...)
 };
 
+// The result and parameter types of a callable.
 template <typename... A>
 struct TypeList {};
-
-// The result and parameter types of a callable.
 template <typename F>
 struct CallableSignature : CallableSignature<decltype(&F::operator())> {};
 template <typename R, bool E, typename... A>
@@ -88,7 +79,6 @@ template <typename C, typename R, bool E, typename... A>
 struct CallableSignature<R (C::*)(A...) noexcept(E)> : CallableSignature<R (*)(A...)> {};
 template <typename C, typename R, bool E, typename... A>
 struct CallableSignature<R (C::*)(A...) const noexcept(E)> : CallableSignature<R (*)(A...)> {};
-
 template <typename Callable>
 using SignatureOf = CallableSignature<
     std::conditional_t<std::is_function_v<Callable>, std::add_pointer_t<Callable>, Callable>>;
@@ -101,49 +91,43 @@ struct OutcomeValue<Outcome<T>> : std::type_identity<T> {};
 template <typename R>
 using ResultValue = std::remove_cvref_t<typename OutcomeValue<std::remove_cvref_t<R>>::type>;
 
-// The handler's form and its native parameters (those after the CallInfo and
-// CallResult of the call-info forms).
-template <typename Parameters>
-struct FormOf {
-  static constexpr HandlerForm kForm = HandlerForm::Plain;
-  using Native = Parameters;
+// The handler's form and its native parameters (after any CallInfo, CallResult).
+template <HandlerForm F, typename N>
+struct FormFacts {
+  static constexpr HandlerForm kForm = F;
+  using Native = N;
 };
+template <typename Parameters>
+struct FormOf : FormFacts<HandlerForm::Plain, Parameters> {};
 template <typename First, typename... Rest>
 requires std::is_same_v<std::remove_cvref_t<First>, CallInfo>
-struct FormOf<TypeList<First, Rest...>> {
-  static constexpr HandlerForm kForm = HandlerForm::CallInfo;
-  using Native = TypeList<Rest...>;
+struct FormOf<TypeList<First, Rest...>> : FormFacts<HandlerForm::CallInfo, TypeList<Rest...>> {
 };
 template <typename First, typename Second, typename... Rest>
 requires(std::is_same_v<std::remove_cvref_t<First>, CallInfo>&&
-             std::is_same_v<Second, CallResult&>) struct FormOf<TypeList<First, Second, Rest...>> {
-  static constexpr HandlerForm kForm = HandlerForm::CallInfoResult;
-  using Native = TypeList<Rest...>;
+             std::is_same_v<Second, CallResult&>) struct FormOf<TypeList<First, Second, Rest...>>
+    : FormFacts<HandlerForm::CallInfoResult, TypeList<Rest...>> {
 };
 
-// The parameters a handler receives from the function's arguments, and the
-// native type of its result value (void when it has none).
+// A handler's native parameters and result value type (void when none).
 template <typename Callable>
 using HandlerArguments =
     typename FormOf<typename SignatureOf<std::decay_t<Callable>>::Parameters>::Native;
 template <typename Callable>
 using HandlerResultValue = ResultValue<typename SignatureOf<std::decay_t<Callable>>::Result>;
 
-// The handler of one function; HandlerAdapter is its only kind, and these
-// members are what every adapter does whatever its signature.
+// The handler of one function: what every HandlerAdapter does whatever its signature.
 class FunctionHandler {
  public:
   virtual ~FunctionHandler() = default;
-  // Converts the arguments (one per argument of the function, in order) into
-  // native parameters, each named by its argument as the conversion's path; a
-  // failure is stored in call. The token owns the parameters (empty when
-  // there are none), also when a conversion failed.
+  // Converts the arguments (in order) into native parameters, each named by
+  // its argument as the conversion's path; a failure is stored in call. The
+  // token owns the parameters (empty when none), even after a failure.
   [[nodiscard]] virtual PendingToken invoke(CallResult& call,
                                             std::span<const BindingValue> arguments,
                                             std::uint32_t requestId) = 0;
-  // Runs the operation with the parameters invoke returned and copies its
-  // outcome into call (a value converted with the function's result type);
-  // info is given to the call-info forms only.
+  // Runs the operation with invoke's parameters and copies its outcome into
+  // call; info is given to the call-info forms only.
   virtual void complete(CallResult& call, const CallInfo* info, PendingToken& token,
                         std::uint32_t requestId) = 0;
   [[nodiscard]] virtual HandlerForm form() const noexcept = 0;
@@ -151,18 +135,13 @@ class FunctionHandler {
  protected:
   // Without a function, named types are looked up in registry.
   FunctionHandler(const FunctionDescriptor* function, const TypeRegistry* registry) noexcept;
-
-  // The argument's name, the path of its conversion ("" when there is none).
+  // The argument's name as conversion path ("" when none); the declared types
+  // (null when none: the native type is looked up); info or an empty CallInfo.
   [[nodiscard]] const char* argumentPath(std::size_t index) const noexcept;
-  // The declared types; null when the function has none, so the adapter
-  // looks the native type up (it may have been registered later).
   [[nodiscard]] const TypeDescriptor* argumentType(std::size_t index) const noexcept;
   [[nodiscard]] const TypeDescriptor* resultType() const noexcept;
-  // info, or an empty CallInfo.
   [[nodiscard]] static const CallInfo& callInfoOr(const CallInfo* info) noexcept;
-  // The message as the error result, then pass-through fields, status,
-  // reason and headers.
-  static void deliverError(CallResult& call, ErrorOutcome&& error);
+  static void deliverError(CallResult& call, ErrorOutcome&& error);  // message, status, headers...
   static void deliverSuccess(CallResult& call);  // status 0, no reason or headers
 
   const TypeRegistry* registry_;
@@ -173,7 +152,6 @@ class FunctionHandler {
 
 template <typename Callable, typename Result, HandlerForm kForm, typename Native>
 class HandlerAdapter;
-
 template <typename Callable, typename Result, HandlerForm kForm, typename... Args>
 class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public FunctionHandler {
  public:
@@ -206,7 +184,6 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
       run(call, info, *parameters, std::index_sequence_for<Args...>{});
     }
   }
-
   HandlerForm form() const noexcept override { return kForm; }
 
  private:
@@ -257,8 +234,7 @@ class HandlerAdapter<Callable, Result, kForm, TypeList<Args...>> final : public 
   Callable callable_;
 };
 
-// The adapter of a callable. function gives the argument names, their types
-// and the result type; without it, named types are looked up in registry.
+// The adapter of a callable; without function, named types are looked up in registry.
 template <typename Callable>
 [[nodiscard]] std::unique_ptr<FunctionHandler> makeFunctionHandler(
     Callable callable, const FunctionDescriptor* function, const TypeRegistry* registry = nullptr) {

@@ -12,6 +12,11 @@ namespace zel {
 
 using api::internal::RouteTable;
 
+FunctionBuilder::FunctionBuilder(FunctionDescriptor& function,
+                                 api::internal::RouteDescriptor& route,
+                                 bool alreadyDeclared) noexcept
+    : function_(&function), route_(&route), alreadyDeclared_(alreadyDeclared) {}
+
 FunctionBuilder& FunctionBuilder::pathArgument(std::string_view name,
                                                std::string_view description) {
   return nextArgument(ArgumentLocation::Path, name, description);
@@ -81,6 +86,9 @@ FunctionBuilder& FunctionBuilder::errors(std::initializer_list<StatusMeaning> st
 }
 
 namespace api::internal {
+
+RouteDeclarations::RouteDeclarations(TypeRegistry& registry, std::vector<std::string> tags)
+    : registry_(&registry), tags_(std::move(tags)) {}
 
 void RouteDeclarations::setPluginVersion(std::string_view version) {
   binding::internal::RegistryAccess::attachment<RouteTable>(*registry_).setPluginVersion(version);

@@ -1,9 +1,7 @@
-// Route declaration: binding a plugin's operations to HTTP methods and URL
-// templates. Each declaration registers a function named after the method
-// and template (GET "/zel-maps/v1/map/{id}" declares GetZelMapsV1MapById),
-// whose arguments and result come from the handler's signature, and records
-// its route; the FunctionBuilder returned names the arguments in order and
-// says where requests give them (api/argument_location.h).
+// Route declaration: each declaration registers a function named after the
+// HTTP method and URL template (GET "/zel-maps/v1/map/{id}" declares
+// GetZelMapsV1MapById), typed by the handler's signature, and records its
+// route; the FunctionBuilder returned names the arguments and their sources.
 //
 //   RouteDeclarer routes(*this);   // a plugin object: its registry and tags
 //   routes.declare(HttpMethod::Get, "/zel-maps/v1/map/{id}", &MapsService::getMapById)
@@ -12,11 +10,9 @@
 //       .bodyArgument("map", "The variant to add or replace");
 //
 // The first declaration of a function name wins: declaring it again changes
-// nothing (not the handler, template, method, tags, argument names or
-// locations), and every step of the builder returned for it does nothing.
-// A member function handler is called on the declarer's owner, which must
-// outlive the registry. Declarations happen while the plugin registers its
-// API, on one thread.
+// nothing, nor does any step of the builder returned for it. A member
+// function handler is called on the declarer's owner, which must outlive the
+// registry. Declarations happen on one thread while the plugin registers its API.
 #pragma once
 
 #include <cstddef>
@@ -44,15 +40,13 @@ namespace api::internal {
 class RouteDeclarations;
 class RouteDescriptor;
 
-// What a declaration records of one parameter, or of the result, of a
-// handler: its type, the structure or enum it names (itself, or its
-// elements'; null when none) and whether it may be absent (std::optional).
+// A handler parameter's or result's type, the structure or enum it (or its
+// elements) names, and whether it may be absent (std::optional).
 struct NativeFacts {
   TypeRef type;
   const TypeIdentity* namedIdentity = nullptr;
   bool optional = false;
 };
-
 template <typename T>
 [[nodiscard]] NativeFacts nativeFactsOf(const TypeRegistry& registry) {
   using U = std::remove_cvref_t<T>;
@@ -77,9 +71,8 @@ struct StatusMeaning {
 // Names the arguments of a declared function one by one, from index 0 up.
 class FunctionBuilder {
  public:
-  // The next argument, given by a placeholder of the URL template, the
-  // request body, the query string, a request header (named in lower case by
-  // the host), or any source.
+  // The next argument, from a URL placeholder, the body, the query, a request
+  // header (lower case), or any source.
   FunctionBuilder& pathArgument(std::string_view name, std::string_view description = {});
   FunctionBuilder& bodyArgument(std::string_view name, std::string_view description = {});
   FunctionBuilder& queryArgument(std::string_view name, std::string_view description = {});
@@ -88,10 +81,8 @@ class FunctionBuilder {
   FunctionBuilder& description(std::string_view text);
   FunctionBuilder& help(std::string_view text);
 
-  // For the API's documentation: the status of a success and its meaning
-  // ("Created"). A handler that writes its CallResult itself names the type
-  // of the value it answers as T; a handler with a result of its own keeps
-  // that result's type.
+  // For the documentation: a success's status and meaning ("Created"); T names
+  // the answer's type for a handler that writes its CallResult itself.
   template <typename T>
   FunctionBuilder& returns(std::uint32_t status, std::string_view meaning) {
     return returnsType(&api::internal::nativeFactsOf<T>, status, meaning);
@@ -108,8 +99,7 @@ class FunctionBuilder {
   using FactsOf = api::internal::NativeFacts (*)(const TypeRegistry&);
 
   FunctionBuilder(FunctionDescriptor& function, api::internal::RouteDescriptor& route,
-                  bool alreadyDeclared) noexcept
-      : function_(&function), route_(&route), alreadyDeclared_(alreadyDeclared) {}
+                  bool alreadyDeclared) noexcept;
   FunctionBuilder& nextArgument(ArgumentLocation location, std::string_view name,
                                 std::string_view description);
   FunctionBuilder& returnsType(FactsOf result, std::uint32_t status, std::string_view meaning);
@@ -125,8 +115,7 @@ namespace api::internal {
 // The registry side of a declaration, compiled once for every handler type.
 class RouteDeclarations {
  public:
-  RouteDeclarations(TypeRegistry& registry, std::vector<std::string> tags)
-      : registry_(&registry), tags_(std::move(tags)) {}
+  RouteDeclarations(TypeRegistry& registry, std::vector<std::string> tags);
 
   template <typename Handler>
   FunctionBuilder declareHandler(HttpMethod method, std::string_view urlTemplate,
@@ -139,7 +128,6 @@ class RouteDeclarations {
                      callable);
     }
   }
-
   [[nodiscard]] TypeRegistry& registry() const noexcept { return *registry_; }
   void setPluginVersion(std::string_view version);
 
@@ -147,8 +135,7 @@ class RouteDeclarations {
   using Describe = void (*)(FunctionDescriptor& function, const TypeRegistry& registry);
   using Make = std::unique_ptr<FunctionHandler> (*)(void* handler, FunctionDescriptor& function);
 
-  // Registers the function (described by describe when it is new) and
-  // creates its route with the handler make returns, unless it exists.
+  // Registers the function and its route with make's handler, unless it exists.
   FunctionBuilder declare(HttpMethod method, std::string_view urlTemplate, Describe describe,
                           Make make, void* handler);
   static void describeFunction(FunctionDescriptor& function, std::span<const NativeFacts> arguments,
@@ -174,8 +161,7 @@ class RouteDeclarations {
 
 }  // namespace api::internal
 
-// Declares the routes of one plugin. Owner is the plugin object's class:
-// member functions of it (or of a base) are called on the owner given.
+// Declares one plugin's routes; member functions of Owner (or a base) are called on the owner.
 template <typename Owner = void>
 class RouteDeclarer {
  public:
@@ -186,20 +172,18 @@ class RouteDeclarer {
   RouteDeclarer(TypeRegistry& registry, std::vector<std::string> tags)
       : declarations_(registry, std::move(tags)) {}
 
-  // A callable handler: a lambda, a function object or a function pointer.
+  // A lambda, function object or function pointer; or a member function,
+  // called on the owner or on object.
   template <typename Handler>
   requires(!std::is_member_function_pointer_v<std::decay_t<Handler>>) FunctionBuilder
       declare(HttpMethod method, std::string_view urlTemplate, Handler&& handler) {
     return declarations_.declareHandler(method, urlTemplate, std::forward<Handler>(handler));
   }
-
-  // A member function, called on the owner or on object.
   template <typename Member>
   requires(std::is_member_function_pointer_v<Member> && !std::is_void_v<Owner>) FunctionBuilder
       declare(HttpMethod method, std::string_view urlTemplate, Member member) {
     return declare(method, urlTemplate, *owner_, member);
   }
-
   template <typename Object, typename Member>
   requires std::is_member_function_pointer_v<Member> FunctionBuilder
   declare(HttpMethod method, std::string_view urlTemplate, Object& object, Member member) {
@@ -212,9 +196,7 @@ class RouteDeclarer {
   }
 
   [[nodiscard]] TypeRegistry& registry() const noexcept { return declarations_.registry(); }
-
-  // The plugin's own version ("1.2.0"), which the API's documentation shows;
-  // 1.0.0 when never set.
+  // The plugin's own version ("1.2.0") for the documentation; 1.0.0 when never set.
   void setPluginVersion(std::string_view version) { declarations_.setPluginVersion(version); }
 
  private:
@@ -224,6 +206,5 @@ class RouteDeclarer {
 
 template <typename O>
 RouteDeclarer(O&) -> RouteDeclarer<O>;
-RouteDeclarer(TypeRegistry&, std::vector<std::string>)->RouteDeclarer<void>;
 
 }  // namespace zel

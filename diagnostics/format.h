@@ -1,8 +1,7 @@
-// The message formatter: every message text of the library is produced here.
-// Templates use numbered placeholders ("%1" renders argument 1 with its
-// type's default conversion), the POSIX form ("%2$08x") and plain printf
-// directives ("%lld"); arguments are typed, so a directive can never read an
-// argument at the wrong width.
+// The message formatter of every library text. Templates use numbered
+// placeholders ("%1": argument 1 in its type's default form), the POSIX form
+// ("%2$08x") and printf directives ("%lld"); arguments are typed, so a
+// directive never reads one at the wrong width.
 //
 //   std::string text = zel::formatPositional("No map with id %1", id);
 //   std::string pair = zel::formatPositional("%2 %1", "a", std::string("b"));  // "b a"
@@ -10,9 +9,8 @@
 // Arguments: texts (const char*, std::string, std::string_view, char arrays),
 // char (a character), integers of any width (std::uint8_t is a number), bool,
 // enumerations, float and double, and any object with a member
-// `std::string toString() const`. The result is an owned string of at most
-// 4095 characters; a malformed or unserved directive ends the text there
-// instead of failing.
+// `std::string toString() const`. The result has at most 4095 characters; a
+// malformed or unserved directive ends the text there instead of failing.
 #pragma once
 
 #include <cstddef>
@@ -22,12 +20,12 @@
 #include <string_view>
 #include <type_traits>
 
-// What formatPositional's template needs: per argument type a renderer
-// {render, toInt}, and one constant table of them per
-// combination of types; formatArguments is the compiled core.
+// Per argument type a renderer, one table of them per combination of types,
+// and formatArguments, the compiled core.
 namespace zel::diagnostics::internal {
 
-// One directive handed to a renderer, and the space left for its output.
+// One directive handed to a renderer with the space left for its output, what
+// the renderer reports, and the renderer of one argument type.
 struct RenderRequest {
   const char* directive;        // "%" ... conversion, as the template wrote it
   std::size_t directiveLength;  // 1: the bare placeholder "%N"
@@ -36,12 +34,10 @@ struct RenderRequest {
   char* out;
   std::size_t space;  // bytes left, including the terminator; at least 1
 };
-
 struct RenderResult {
   std::size_t written;  // characters written (the terminator not counted)
   bool complete;        // false: the text did not fit, so the output is full
 };
-
 struct ArgumentRenderer {
   RenderResult (*render)(const void* value, const RenderRequest& request);
   std::int32_t (*toInt)(const void* value);  // null: cannot serve a "*" field
@@ -52,13 +48,10 @@ RenderResult renderCharacter(char value, const RenderRequest& request) noexcept;
 RenderResult renderSigned(std::int64_t value, bool wide, const RenderRequest& request) noexcept;
 RenderResult renderUnsigned(std::uint64_t value, bool wide, const RenderRequest& request) noexcept;
 RenderResult renderDouble(double value, const RenderRequest& request) noexcept;
-
-// Formats into a 4096-byte stack buffer; returns the text as an owned string.
 std::string formatArguments(const char* tmpl, const ArgumentRenderer* renderers,
                             const void* const* values, std::size_t count);
 
-// Reads the value as T only. Integers go by width and sign (bool and signed
-// or unsigned char are numbers; long is 32-bit where the platform says so).
+// Integers go by width and sign (bool and signed or unsigned char are numbers).
 template <typename T>
 RenderResult renderArgument(const void* value, const RenderRequest& request) noexcept {
   const T& v = *static_cast<const T*>(value);
@@ -67,11 +60,10 @@ RenderResult renderArgument(const void* value, const RenderRequest& request) noe
   } else if constexpr (std::is_integral_v<T> || std::is_enum_v<T>) {
     using Integer = typename std::conditional_t<std::is_enum_v<T>, std::underlying_type<T>,
                                                 std::type_identity<T>>::type;
-    if constexpr (std::is_signed_v<Integer> || std::is_same_v<Integer, bool>) {
+    if constexpr (std::is_signed_v<Integer> || std::is_same_v<Integer, bool>)
       return renderSigned(static_cast<std::int64_t>(v), sizeof(T) == 8, request);
-    } else {
+    else
       return renderUnsigned(static_cast<std::uint64_t>(v), sizeof(T) == 8, request);
-    }
   } else if constexpr (std::is_floating_point_v<T>) {
     return renderDouble(static_cast<double>(v), request);
   } else if constexpr (std::is_same_v<T, const char*> || std::is_same_v<T, char*>) {
@@ -101,7 +93,6 @@ constexpr ArgumentRenderer rendererFor() {
   }
   return {&renderArgument<T>, nullptr};
 }
-
 template <typename... Args>
 inline constexpr ArgumentRenderer kRendererTable[] = {rendererFor<Args>()...};
 

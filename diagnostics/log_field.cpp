@@ -2,6 +2,10 @@
 
 namespace zel {
 
+std::uint64_t LogField::asUnsigned() const {
+  return kind_ == LogFieldKind::kUnsigned ? bits_.unsignedValue : 0;
+}
+
 bool LogField::isEmpty() const {
   switch (kind_) {
     case LogFieldKind::kBool:

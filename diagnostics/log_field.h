@@ -1,6 +1,5 @@
-// A typed log-field value (bool, signed or unsigned 64-bit integer, double or
-// text) and the map of named fields that a compiled brace template fills. The
-// error results of outgoing requests keep both their text and such a map.
+// A typed log-field value (bool, 64-bit integer, double or text) and the map
+// of named fields a brace template fills, as outgoing requests' errors keep.
 //
 //   zel::FieldMap fields;
 //   fields["status"] = zel::LogField(std::int64_t{404});
@@ -42,15 +41,10 @@ class LogField {
   LogFieldKind kind() const { return kind_; }
   bool asBool() const { return kind_ == LogFieldKind::kBool && bits_.boolean; }
   std::int64_t asSigned() const { return kind_ == LogFieldKind::kSigned ? bits_.signedValue : 0; }
-  std::uint64_t asUnsigned() const {
-    return kind_ == LogFieldKind::kUnsigned ? bits_.unsignedValue : 0;
-  }
+  std::uint64_t asUnsigned() const;
   double asDouble() const { return kind_ == LogFieldKind::kDouble ? bits_.doubleValue : 0.0; }
   const std::string& text() const { return text_; }
-
-  // False, 0, 0.0 or the empty text: what a "?" alternative stands in for.
-  bool isEmpty() const;
-
+  bool isEmpty() const;  // false, 0, 0.0 or "": what a "?" alternative stands in for
   friend bool operator==(const LogField& a, const LogField& b);
 
  private:
