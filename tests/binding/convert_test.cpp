@@ -535,6 +535,7 @@ struct Omitting {
   double ratio = 0.0;
   std::vector<std::int32_t> list;
   bool flag = false;
+  bool shown = false;  // omitted while false
 };
 
 class ConvertStructureTest : public ::testing::Test {
@@ -558,7 +559,8 @@ class ConvertStructureTest : public ::testing::Test {
         .field("count", &Omitting::count, omit)
         .field("ratio", &Omitting::ratio, omit)
         .field("list", &Omitting::list, omit)
-        .field("flag", &Omitting::flag);
+        .field("flag", &Omitting::flag)
+        .field("shown", &Omitting::shown, omit);
     // Required does not apply to an optional field.
     registry_.registerStruct<Sparse>("Sparse")
         .field("count", &Sparse::count, FieldFlags::Required)
@@ -750,6 +752,7 @@ TEST_F(ConvertStructureTest, OmitWhenZero) {
       {__LINE__, {"", 0, -0.0, {}, false}, {"flag"}},
       {__LINE__, {"x", 0, 0.0, {}, false}, {"flag", "label"}},
       {__LINE__, {"", 2, 0.5, {0}, true}, {"count", "flag", "list", "ratio"}},
+      {__LINE__, {"", 0, 0.0, {}, false, true}, {"flag", "shown"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);
