@@ -11,6 +11,10 @@
 
 namespace zel {
 
+TypeBuilder::TypeBuilder(TypeRegistry& registry, TypeDescriptor& descriptor,
+                         bool alreadyRegistered) noexcept
+    : registry_(&registry), descriptor_(&descriptor), alreadyRegistered_(alreadyRegistered) {}
+
 TypeBuilder& TypeBuilder::addField(std::string_view name, std::string_view description,
                                    std::uint32_t offset, const TypeIdentity& identity, TypeRef type,
                                    TypeRef elementType, FieldFlags flags,

@@ -1,18 +1,16 @@
-// The builders that registration returns. registerStruct<T> gives a
-// StructBuilder<T>, whose steps add fields by member pointer; registerEnum<E>
-// an EnumBuilder<E>, whose steps add enumerators; both describe and tag the
-// type, and untyped() reaches the TypeBuilder beneath them, whose steps take
-// offsets and converters.
+// The builders that registration returns. registerStruct<T> gives a StructBuilder<T>, whose steps
+// add fields by member pointer; registerEnum<E> an EnumBuilder<E>, whose steps add enumerators;
+// both describe and tag the type, and untyped() reaches the TypeBuilder beneath them, whose steps
+// take offsets and converters.
 //
 //   registry.registerStruct<MapsResource>("ZelMapsMaps")
 //       .field("id", &MapsResource::id)
 //       .field("name", &MapsResource::name, "Display name", FieldFlags::Required);
 //   registry.registerEnum<State>("State").enumerator("None", State::None, "Invalid state");
 //
-// When the type was registered before, every step does nothing: the
-// first definition stays. A builder refers to a descriptor the registry owns
-// and is used during registration only. A field's named structure or enum
-// (its type, or its elements') must be registered before the field.
+// When the type was registered before, every step does nothing: the first definition stays. A
+// builder refers to a descriptor the registry owns and is used during registration only. A field's
+// named structure or enum (its type, or its elements') must be registered before the field.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +19,6 @@
 #include <type_traits>
 
 #include "binding/convert_native.h"
-#include "binding/type_identity.h"
 
 namespace zel {
 
@@ -40,9 +37,7 @@ constexpr bool hasFlag(FieldFlags flags, FieldFlags flag) noexcept {
   return (static_cast<std::uint32_t>(flags) & static_cast<std::uint32_t>(flag)) != 0;
 }
 
-// Converts one field's native type in both directions (as toNative and
-// toValue of convert_native.h do); the field owns its converter.
-// makeConverter<T>() gives the one of native type T.
+// Converts a field's native type both ways, as convert_native.h does; makeConverter<T>() makes T's.
 class FieldConverter {
  public:
   virtual void toNative(ConversionStatus& status, void* native, const ValueNode& input,
@@ -71,11 +66,8 @@ class NativeConverter final : public FieldConverter {
     NativeType<T>::toValue(output, *static_cast<const T*>(native), type, registry, status);
   }
   bool holdsValue(const void* native) const noexcept override {
-    if constexpr (isOptionalNative<T>) {
-      return static_cast<const T*>(native)->has_value();
-    } else {
-      return true;
-    }
+    if constexpr (isOptionalNative<T>) return static_cast<const T*>(native)->has_value();
+    return true;
   }
 };
 
@@ -89,16 +81,14 @@ template <typename T>
 // The steps beneath the typed builders, by offset and converter.
 class TypeBuilder {
  public:
-  TypeBuilder(TypeRegistry& registry, TypeDescriptor& descriptor, bool alreadyRegistered) noexcept
-      : registry_(&registry), descriptor_(&descriptor), alreadyRegistered_(alreadyRegistered) {}
+  TypeBuilder(TypeRegistry& registry, TypeDescriptor& descriptor, bool alreadyRegistered) noexcept;
 
   // Appends a field. The element type is kept only when its kind is not None.
   TypeBuilder& addField(std::string_view name, std::string_view description, std::uint32_t offset,
                         const TypeIdentity& identity, TypeRef type, TypeRef elementType,
                         FieldFlags flags, std::unique_ptr<FieldConverter> converter,
                         bool optional = false);
-  // Inserts the enumerator, or replaces value and description of an existing
-  // enumerator of that name.
+  // Inserts the enumerator, or replaces the value and description of the one of that name.
   TypeBuilder& addEnumerator(std::string_view name, std::int32_t value,
                              std::string_view description);
   TypeBuilder& setDescription(std::string_view description);
@@ -122,8 +112,7 @@ class TypeBuilder {
   bool alreadyRegistered_;
 };
 
-// The byte offset of a data member, for the untyped field steps (offsetof is
-// not defined for records holding a BindingValue), read from unconstructed storage.
+// A data member's byte offset, read from unconstructed storage (offsetof fails on BindingValue).
 template <typename T, typename M>
 std::uint32_t memberOffset(M T::*member) noexcept {
   union Storage {
@@ -168,9 +157,9 @@ class StructBuilder : public TypedBuilder<StructBuilder<T>> {
  public:
   using TypedBuilder<StructBuilder<T>>::TypedBuilder;
 
-  // Adds the data member as a field with the converter of its native type. A
-  // std::optional member is an optional field: it is never missing (Required
-  // does not apply), and left out of the structure's value while empty.
+  // Adds the member as a field with its native type's converter. A std::optional member is
+  // optional: never missing (Required does not apply), and left out of the structure's value while
+  // empty.
   template <typename M>
   StructBuilder& field(std::string_view name, M T::*member, std::string_view description = {},
                        FieldFlags flags = FieldFlags::None) {

@@ -1,7 +1,6 @@
-// Conversion between native objects and binding values by native type, with
-// TypeKind, the kind code of a field, argument or result (those of
-// boundary/type_kind_codes.h), and TypeRef, its full type. NativeType<T> gives
-// T's kinds and named structure or enum and moves a T both ways; the rules are
+// Conversion between native objects and binding values by native type, with TypeKind, the kind code
+// of a field, argument or result (those of boundary/type_kind_codes.h), and TypeRef, its full type.
+// NativeType<T> gives T's kinds and named structure or enum and moves a T both ways; the rules are
 // compiled once per kind of target (binding/convert_*.cpp).
 //
 //   ConversionStatus status;
@@ -9,24 +8,20 @@
 //   toNative(status, map, input, "<value>", &registry);   // status.errorMessage() on failure
 //   BindingValue value = toValue(map, &registry);          // an error result on failure
 //
-// Native types and their kinds: bool; 8/16/32/64-bit signed and unsigned
-// integers; float; double; std::string (string); BindingValue (object, any
-// value); Blob (blob); BindingCallback (callback); a 32-bit enum (enum);
-// std::vector<E> of these but bytes (vector); std::unordered_map from
-// std::string to E (map); any other class (struct); std::optional<E> (E's
-// kinds, may be absent). Structures and enums are found in the registry by
-// their TypeIdentity; another native type does not compile. Nothing here
-// keeps references.
+// Native types and their kinds: bool; 8/16/32/64-bit signed and unsigned integers; float; double;
+// std::string (string); BindingValue (object, any value); Blob (blob); BindingCallback (callback);
+// a 32-bit enum (enum); std::vector<E> of these but bytes (vector); std::unordered_map from
+// std::string to E (map); any other class (struct); std::optional<E> (E's kinds, may be absent).
+// Structures and enums are found in the registry by their TypeIdentity; another native type does
+// not compile. Nothing here keeps references.
 #pragma once
 
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "binding/type_identity.h"
@@ -35,9 +30,8 @@
 
 namespace zel {
 
-// The descriptor of a registered structure or enum type, owned by the
-// registry: the handle that TypeRegistry::findType and namedTypeOf return and
-// that the conversions take (null: the type is not registered).
+// A registered structure or enum type, owned by the registry: what TypeRegistry::findType and
+// namedTypeOf return and the conversions take (null: the type is not registered).
 class TypeDescriptor;
 class TypeRegistry;
 
@@ -72,24 +66,21 @@ static_assert(static_cast<std::uint32_t>(TypeKind::Map) + 1 == kTypeKindCount);
   return typeKindCodeName(static_cast<std::uint32_t>(kind));
 }
 
-// The type of a field, argument or result. For vectors and maps elementKind
-// is the kind of the elements; type is the structure or enum involved (the
-// type itself, or the element's), or null.
+// The type of a field, argument or result. For vectors and maps elementKind is the kind of the
+// elements; type is the structure or enum involved (the type itself, or the element's), or null.
 struct TypeRef {
   TypeKind kind = TypeKind::None;
   TypeKind elementKind = TypeKind::None;
   const TypeDescriptor* type = nullptr;
 };
 
-// A value-to-native conversion reports through a status value: while its ok
-// flag is set the chain goes on; the first failure stores its message there.
+// A value-to-native chain's status: it goes on while ok; the first failure stores its message.
 using ConversionStatus = BindingValue;
 
 // The native form of a blob.
 using Blob = std::vector<std::uint8_t>;
 
-// The native form of a callback argument: the id by which the caller knows
-// the callback; calls to it are reported with the OnCallback event.
+// A callback argument: the id the caller knows it by; its calls come as OnCallback events.
 struct BindingCallback {
   std::uint32_t id = 0;
   friend bool operator==(const BindingCallback&, const BindingCallback&) = default;
@@ -97,10 +88,8 @@ struct BindingCallback {
 
 namespace binding::internal {
 
-// The rules the templates below call, compiled once (binding/convert_*.cpp,
-// binding/native_scalars.cpp for the scalars, one instance per type). A
-// value-to-native rule does nothing once status has failed; its own failure
-// is stored in status, and the target keeps its value.
+// The rules the templates below call, compiled once (binding/convert_*.cpp, native_scalars.cpp).
+// A value-to-native rule does nothing once status failed; its failure goes to status, target kept.
 template <typename T>
 void scalarToNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
                     const TypeRegistry* registry);
@@ -111,29 +100,25 @@ void scalarToValue(ValueNode& output, const T& native);
 [[nodiscard]] bool toEnum(ConversionStatus& status, const ValueNode& input, const char* path,
                           const TypeDescriptor* type, std::int32_t& out);
 
-// The fields of the structure type at record, in registration order; each
-// field's name is the path of its conversion. fromStructure leaves out
-// omit-when-zero fields holding the zero of their kind.
+// The fields of the structure type at record, in registration order; each field's name is the path
+// of its conversion. fromStructure leaves out omit-when-zero fields holding the zero of their kind.
 void toStructure(ConversionStatus& status, void* record, const ValueNode& input, const char* path,
                  const TypeDescriptor* type, const TypeRegistry* registry);
 void fromStructure(ValueNode& output, const void* record, const TypeDescriptor* type,
                    const TypeRegistry* registry, ConversionStatus& status);
 
-// True when input is a collection (a structure for maps); otherwise the
-// failure is stored in status.
+// True when input is a collection (a structure for maps); else the failure is stored in status.
 [[nodiscard]] bool checkCollection(ConversionStatus& status, const ValueNode& input,
                                    const char* path);
 [[nodiscard]] bool checkMapStructure(ConversionStatus& status, const ValueNode& input,
                                      const char* path);
 
-// The type registered for identity's native type; null when registry is null
-// or the id belongs to another native type (ids are hashes of names).
+// The type registered for identity; null when registry is null or the id names another type.
 [[nodiscard]] const TypeDescriptor* findRegisteredType(const TypeRegistry* registry,
                                                        const TypeIdentity& identity);
 
 enum class NativeCategory { Unsupported, Scalar, Enum, Vector, Map, Optional, Struct };
 
-// The containers' categories; Unsupported for any other type.
 template <typename T>
 inline constexpr NativeCategory kContainerCategory = NativeCategory::Unsupported;
 template <typename E, typename A>
@@ -308,10 +293,9 @@ struct NativeType<T, binding::internal::NativeCategory::Map> {
   }
 };
 
-// A value that may be absent: the kinds and named type are its value's. An
-// empty input (no source gave it) leaves it empty; any other input converts
-// as for the value, failures included, and a failed conversion leaves an
-// empty optional empty. An empty optional becomes the empty value.
+// A value that may be absent: the kinds and named type are its value's. An empty input (no source
+// gave it) leaves it empty; any other input converts as for the value, failures included, and a
+// failed conversion leaves an empty optional empty. An empty optional becomes the empty value.
 template <typename T>
 struct NativeType<T, binding::internal::NativeCategory::Optional> {
   using Element = typename T::value_type;
@@ -323,38 +307,25 @@ struct NativeType<T, binding::internal::NativeCategory::Optional> {
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     if (!status.ok()) return;
-    if (input.isEmpty()) {
-      target.reset();
-      return;
-    }
-    if (target.has_value()) {
-      ElementType::toNative(status, *target, input, path, type, registry);
-      return;
-    }
-    target.emplace();
+    if (input.isEmpty()) return target.reset();
+    const bool wasEmpty = !target.has_value();
+    if (wasEmpty) target.emplace();
     ElementType::toNative(status, *target, input, path, type, registry);
-    if (!status.ok()) target.reset();
+    if (wasEmpty && !status.ok()) target.reset();
   }
   static void toValue(ValueNode& output, const T& native, const TypeDescriptor* type,
                       const TypeRegistry* registry, ConversionStatus& status) {
-    if (native.has_value()) {
-      ElementType::toValue(output, *native, type, registry, status);
-    } else {
-      output.reset();
-    }
+    if (!native.has_value()) return output.reset();
+    ElementType::toValue(output, *native, type, registry, status);
   }
 };
 
-// The registered structure or enum that T names (T itself, or its elements'),
-// or null.
+// The registered structure or enum that T names (T itself, or its elements'), or null.
 template <typename T>
 [[nodiscard]] const TypeDescriptor* namedTypeOf(const TypeRegistry* registry) {
   using Named = typename NativeType<T>::NamedType;
-  if constexpr (std::is_void_v<Named>) {
-    return nullptr;
-  } else {
-    return binding::internal::findRegisteredType(registry, typeIdentity<Named>());
-  }
+  if constexpr (std::is_void_v<Named>) return nullptr;
+  return binding::internal::findRegisteredType(registry, typeIdentity<Named>());
 }
 
 // The TypeRef of native type T; void gives the no-type reference.
@@ -367,8 +338,7 @@ template <typename T>
   }
 }
 
-// Value to native with the descriptor of the named type: does nothing once
-// status has failed; the first failure is stored in status.
+// Value to native with the named type's descriptor; no-op once status failed, keeping its failure.
 template <typename T>
 void toNative(ConversionStatus& status, T& target, const ValueNode& input, const char* path,
               const TypeDescriptor* type, const TypeRegistry* registry) {
@@ -382,8 +352,7 @@ void toNative(ConversionStatus& status, T& target, const ValueNode& input, const
   NativeType<T>::toNative(status, target, input, path, namedTypeOf<T>(registry), registry);
 }
 
-// Native to value with the descriptor of the named type: output is reset and
-// ok, or on failure an error result with the message.
+// Native to value with the named type's descriptor: output reset and ok, or an error result.
 template <typename T>
 void toValue(BindingValue& output, const T& native, const TypeDescriptor* type,
              const TypeRegistry* registry) {

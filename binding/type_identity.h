@@ -1,20 +1,19 @@
-// TypeIdentity: the one constant identity of every native type that takes
-// part in binding: a 32-bit type id, fixed when the program is built, and a
-// display text "#" followed by the id in eight upper-case hex digits.
+// TypeIdentity: the one constant identity of every native type that takes part in binding: a 32-bit
+// type id, fixed when the program is built, and a display text "#" followed by the id in eight
+// upper-case hex digits.
 //
 //   const TypeIdentity& identity = typeIdentity<MapsResource>();
 //   registry.findType(identity.id());         // the registered descriptor
 //   identity.displayText();                   // e.g. "#1C4A09F3"
 //
-// Identities are constants with static storage; references to them stay
-// valid for the life of the program. typeIdentity<void>() is the reserved
-// no-type identity (id 0): the result type of a handler that returns nothing.
+// Identities are constants with static storage; references to them stay valid for the life of the
+// program. typeIdentity<void>() is the reserved no-type identity (id 0): the result type of a
+// handler that returns nothing.
 //
-// The id is the FNV-1a hash of the readable type name (StaticType<T>::kName),
-// the compiler's spelling of the type: the same in every build with the same
-// compiler, but not across compilers for some types (g++ spells an anonymous
-// namespace "{anonymous}", clang "(anonymous namespace)"). A type that needs
-// one id from every compiler specialises StaticType:
+// The id is the FNV-1a hash of the readable type name (StaticType<T>::kName), the compiler's
+// spelling of the type: the same in every build with the same compiler, but not across compilers
+// for some types (g++ spells an anonymous namespace "{anonymous}", clang "(anonymous namespace)").
+// A type that needs one id from every compiler specialises StaticType:
 //
 //   template <> struct zel::StaticType<CallInfo> {
 //     static constexpr std::string_view kName = "zel::CallInfo";
@@ -37,8 +36,7 @@ inline constexpr std::uint32_t kNoTypeId = 0;
 
 namespace binding::internal {
 
-// FNV-1a, 32 bits: the one hash of texts in the SDK (type ids, interned
-// strings, event and resource names), constant so that ids are fixed at build.
+// FNV-1a, 32 bits: the SDK's one text hash (type ids, interned strings, event and resource names).
 inline constexpr std::uint32_t kFnvOffsetBasis = 0x811c9dc5u;
 inline constexpr std::uint32_t kFnvPrime = 16777619u;
 
@@ -48,15 +46,14 @@ inline constexpr std::uint32_t kFnvPrime = 16777619u;
   return hash;
 }
 
-// The compiler's signature of this function names T: "... [with T = X]"
-// (GCC, Clang) or "...signatureNaming<X>(void)" (MSVC).
+// The compiler's signature of this function names T: "... [with T = X]" (GCC, Clang) or
+// "...signatureNaming<X>(void)" (MSVC).
 template <typename T>
 constexpr std::string_view signatureNaming() noexcept {
   return ZEL_FUNCTION_SIGNATURE;
 }
 
-// T's name in an MSVC signature, without the "struct " or "class " it puts
-// before a class name.
+// T's name in an MSVC signature, without its "struct "/"class " prefix.
 constexpr std::string_view nameInAngles(std::string_view signature) noexcept {
   constexpr std::string_view marker = "signatureNaming<";
   const std::size_t start = signature.find(marker);

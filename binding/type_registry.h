@@ -1,34 +1,27 @@
-// TypeRegistry: the catalogue of everything a plugin exposes: its structure
-// and enum types, its callable functions and its events. Conversions between
-// native records and binding values walk the field lists kept here, and the
-// API description handed to the host is generated from the same records.
+// TypeRegistry: the catalogue of everything a plugin exposes: its structure and enum types, its
+// callable functions and its events. Conversions between native records and binding values walk the
+// field lists kept here, and the API description handed to the host is generated from the same
+// records.
 //
 //   TypeRegistry registry;                       // holds the builtin types
 //   registry.registerStruct<Point>("Point").field("x", &Point::x).field("y", &Point::y);
 //   const TypeDescriptor* point = registry.findType<Point>();
 //
-// Registration rule: the first registration wins. Registering a type,
-// function or event under a name that already exists keeps the existing
-// definition, and every step of the builder returned for it does nothing.
+// Registration rule: the first registration wins. Registering a type, function or event under a
+// name that already exists keeps the existing definition, and every step of the builder returned
+// for it does nothing.
 //
-// Functions are registered by route declarations (api/route_declarer.h);
-// what only the SDK calls goes through binding/registry_access.h.
+// Functions are registered by route declarations (api/route_declarer.h); what only the SDK calls
+// goes through binding/registry_access.h.
 //
-// The registry owns every descriptor and every attachment. Four indexes
-// (functions, events and types by name, types by id) and the change counter
-// are guarded by one lock; descriptors are not changed after registration and
-// are read without it. References returned by the look-ups stay valid until
-// the entry is removed: functions one by one, everything else when the
-// registry is initialised again or destroyed.
+// The registry owns every descriptor and every attachment. Four indexes (functions, events and
+// types by name, types by id) and the change counter are guarded by one lock; descriptors are not
+// changed after registration and are read without it. References returned by the look-ups stay
+// valid until the entry is removed: functions one by one, everything else when the registry is
+// initialised again or destroyed.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <string_view>
-#include <type_traits>
-
-#include "binding/builders.h"
-#include "binding/type_identity.h"
+#include "binding/builders.h"  // with the standard headers and identities used here
 
 namespace zel {
 namespace binding::internal {
@@ -43,13 +36,12 @@ class TypeRegistry {
   TypeRegistry& operator=(const TypeRegistry&) = delete;
   ~TypeRegistry();
 
-  // Clears a registry that was initialised before (attachments, events,
-  // functions, then types), then registers the builtin types and events.
+  // Clears a registry that was initialised before (attachments, events, functions, then types),
+  // then registers the builtin types and events.
   void initialize();
 
-  // Registers a structure or enum type: the size, identity and kind come
-  // from T. Under an existing name the builder refers to the existing
-  // descriptor and ignores its steps.
+  // Registers a structure or enum type: the size, identity and kind come from T. Under an existing
+  // name the builder refers to the existing descriptor and ignores its steps.
   template <typename T>
   StructBuilder<T> registerStruct(std::string_view name) {
     static_assert(std::is_class_v<T>, "registerStruct needs a class type");
@@ -76,9 +68,7 @@ class TypeRegistry {
   friend struct binding::internal::RegistryAccess;
   struct State;
 
-  // Under an existing name the builder refers to the existing descriptor and
-  // ignores its steps. A type with the no-type identity is found by name
-  // only; an id already in the id index keeps its first type.
+  // A type with the no-type identity is found by name only; an id already indexed keeps its first.
   TypeBuilder registerType(std::uint32_t size, std::string_view name, const TypeIdentity& identity,
                            bool isEnum);
   void clear();

@@ -58,6 +58,10 @@ const char* valueKindName(std::uint8_t code) noexcept {
   return code < std::size(kKindNames) ? kKindNames[code] : "";
 }
 
+const char* valueKindName(ValueKind kind) noexcept {
+  return valueKindName(static_cast<std::uint8_t>(kind));
+}
+
 const ValueNode& ValueNode::sharedEmpty() noexcept {
   return sharedEmptyNode;
 }
@@ -330,6 +334,10 @@ Field& ValueNode::fieldEntry(std::string_view key) {
   NodeAccess::initField(&fields[at], interned, context_);
   ++record.size;
   return fields[at];
+}
+
+const ValueNode& ValueNode::find(const char* key) const noexcept {
+  return find(std::string_view(key));
 }
 
 const ValueNode& ValueNode::find(std::string_view key) const noexcept {

@@ -1,16 +1,15 @@
-// BindingValue: the SDK's generic, self-describing value, and ValueNode, the
-// storage unit that every element of a collection and every field of a
-// structure is. A BindingValue is a standalone node plus an ok flag; a value
-// whose ok flag is cleared is an error result holding only its message.
+// BindingValue: the SDK's generic, self-describing value, and ValueNode, the storage unit that
+// every element of a collection and every field of a structure is. A BindingValue is a standalone
+// node plus an ok flag; a value whose ok flag is cleared is an error result holding only its
+// message.
 //
 //   BindingValue v;
 //   v.field("name").setString("Summoner's Rift");
 //   v.field("ids").element(2).setUnsigned(11);   // ids = [empty, empty, 11]
 //
-// Ownership: a standalone value owns the whole tree below it and its
-// ValueContext (string intern table and cell pools), made when first needed.
-// Nodes from element/field/at/find stay valid until their container is
-// written to or reset; views from asString/asBlob/Field::key while the node
+// Ownership: a standalone value owns the whole tree below it and its ValueContext (string intern
+// table and cell pools), made when first needed. Nodes from element/field/at/find stay valid until
+// their container is written to or reset; views from asString/asBlob/Field::key while the node
 // holds them. A tree is used by one thread at a time.
 #pragma once
 
@@ -21,8 +20,6 @@
 
 namespace zel {
 
-class ValueNode;
-class BindingValue;
 class Field;
 
 namespace binding::internal {
@@ -49,9 +46,7 @@ enum class ValueKind : std::uint8_t {
 
 // "empty", "bool", ..., "structure"; the empty text for a code above 9.
 [[nodiscard]] const char* valueKindName(std::uint8_t code) noexcept;
-[[nodiscard]] inline const char* valueKindName(ValueKind kind) noexcept {
-  return valueKindName(static_cast<std::uint8_t>(kind));
-}
+[[nodiscard]] const char* valueKindName(ValueKind kind) noexcept;
 
 // The content of an enum value: its number and the type id of its enum type.
 struct EnumValue {
@@ -60,28 +55,24 @@ struct EnumValue {
   friend bool operator==(const EnumValue&, const EnumValue&) = default;
 };
 
-// One node of a value tree. Nodes are never created or copied on their own:
-// they are the storage of a BindingValue or an element or field inside one.
-// Writing accessors may change the kind; reading accessors never do.
+// One node of a value tree: the storage of a BindingValue or of an element or field inside one;
+// nodes are never created or copied alone. Writers may change the kind; readers never do.
 class ValueNode {
  public:
   ValueNode(const ValueNode&) = delete;
 
-  // Deep copy (strings interned again in this node's context); safe onto
-  // itself, an ancestor or a descendant.
+  // Deep copy (strings interned again here); safe onto itself, an ancestor or a descendant.
   ValueNode& operator=(const ValueNode& other);
 
-  // Exchanges the storage of two standalone values; otherwise takes the
-  // content over (within one tree) or deep-copies it (across trees). `other`
-  // is left empty and must not be an ancestor of this node.
+  // Swaps two standalone values' storage, else moves within a tree or deep-copies across trees;
+  // `other` is left empty and must not be an ancestor of this node.
   ValueNode& operator=(ValueNode&& other);
 
   [[nodiscard]] ValueKind kind() const noexcept { return static_cast<ValueKind>(kind_); }
   [[nodiscard]] bool isEmpty() const noexcept { return kind_ == 0; }
   [[nodiscard]] bool isStandalone() const noexcept { return standalone_ != 0; }
 
-  // Empty 0; string the text length in bytes; blob the byte count; collection
-  // the element count; structure the field count; every other kind 1.
+  // Empty 0; string its byte length; blob, collection, structure their item count; other kinds 1.
   [[nodiscard]] std::size_t size() const noexcept;
 
   // Releases the payload and makes the node empty.
@@ -96,14 +87,14 @@ class ValueNode {
   void setString(std::string_view text);  // full length, NUL bytes kept
   void setBlob(const void* bytes, std::size_t count);
   void setBlob(std::span<const std::uint8_t> bytes) { setBlob(bytes.data(), bytes.size()); }
-  // Takes over `block`, which must come from zel::memory::allocate (or be null
-  // when count is 0); the node releases it with zel::memory::release.
+  // Takes over `block`, which must come from zel::memory::allocate (or be null when count is 0);
+  // the node releases it with zel::memory::release.
   void adoptBlob(void* block, std::size_t count);
   void setEnum(std::int32_t number, std::uint32_t typeId);
   void setEnum(EnumValue value) { setEnum(value.number, value.typeId); }
 
-  // Typed readers: the content when the node has exactly that kind, the
-  // default otherwise. None converts between kinds.
+  // Typed readers: the content when the node has exactly that kind, else the fallback (no
+  // conversion).
   [[nodiscard]] bool asBool(bool fallback = false) const noexcept;
   [[nodiscard]] std::int64_t asSigned(std::int64_t fallback = 0) const noexcept;
   [[nodiscard]] std::uint64_t asUnsigned(std::uint64_t fallback = 0) const noexcept;
@@ -115,16 +106,14 @@ class ValueNode {
       std::span<const std::uint8_t> fallback = {}) const noexcept;
   [[nodiscard]] EnumValue asEnum(EnumValue fallback = {}) const noexcept;
 
-  // Collections.
   void makeCollection();            // keeps an existing collection
   void reserve(std::size_t count);  // only when the node is a collection
-  // Makes the node a collection (resetting any other kind) and returns
-  // element `index`, appending empty elements up to it.
+  // Element `index` of the node made a collection (any other kind reset), empties appended up to
+  // it.
   ValueNode& element(std::size_t index);
   // element(size()) of a collection; makes the node a collection first.
   ValueNode& append();
-  // Element `index`, or the shared empty node when this is not a collection or
-  // the index is past its end.
+  // Element `index`, or the shared empty node when this is no collection or index >= size().
   [[nodiscard]] const ValueNode& at(std::size_t index) const noexcept;
   // The elements in order; empty when this is not a collection.
   [[nodiscard]] std::span<const ValueNode> elements() const noexcept;
@@ -132,16 +121,13 @@ class ValueNode {
 
   // Structures; fields are kept in ascending unsigned byte order of the key.
   void makeStructure();  // keeps an existing structure
-  // Makes the node a structure (resetting any other kind) and returns the
-  // field stored under `key`, inserting an empty one when there is none.
+  // The field under `key` of the node made a structure (any other kind reset), inserted empty if
+  // new.
   ValueNode& field(std::string_view key);
   ValueNode& field(const char* key) { return field(std::string_view(key)); }
-  // The field under `key`, or the shared empty node when this is not a
-  // structure or has no such key.
+  // The field under `key`, or the shared empty node when this is no structure or lacks the key.
   [[nodiscard]] const ValueNode& find(std::string_view key) const noexcept;
-  [[nodiscard]] const ValueNode& find(const char* key) const noexcept {
-    return find(std::string_view(key));
-  }
+  [[nodiscard]] const ValueNode& find(const char* key) const noexcept;
   // The fields in key order; empty when this is not a structure.
   [[nodiscard]] std::span<const Field> fields() const noexcept;
   [[nodiscard]] std::span<Field> fields() noexcept;
@@ -153,8 +139,7 @@ class ValueNode {
   constexpr ValueNode() noexcept = default;
   ~ValueNode() = default;
 
-  // context() makes a standalone value's context; destroy() resets and
-  // destroys it.
+  // context() makes a standalone value's context; destroy() resets and destroys it.
   binding::internal::ValueContext& context();
   void swapStorage(ValueNode& other) noexcept;
   void destroy() noexcept;
@@ -211,16 +196,14 @@ class [[nodiscard]] BindingValue : public ValueNode {
   BindingValue() noexcept { standalone_ = 1; }
   ~BindingValue() { destroy(); }
 
-  // Deep copies; copy construction carries the ok flag, so a copied error
-  // result is still one.
+  // Deep copies; copy construction carries the ok flag, so a copied error result is still one.
   BindingValue(const BindingValue& other);
   explicit BindingValue(const ValueNode& node);  // ok
   // Moves carry the ok flag; see ValueNode::operator=(ValueNode&&).
   BindingValue(BindingValue&& other) noexcept;
   explicit BindingValue(ValueNode&& node);  // ok
 
-  // Copy assignment replaces the content and leaves this value's ok flag as it
-  // is; move assignment takes the source's ok flag too.
+  // Copy assignment keeps this value's ok flag; move assignment takes the source's.
   BindingValue& operator=(const BindingValue& other);
   BindingValue& operator=(BindingValue&& other) noexcept;
   BindingValue& operator=(const ValueNode& node);
@@ -229,11 +212,9 @@ class [[nodiscard]] BindingValue : public ValueNode {
   [[nodiscard]] bool ok() const noexcept { return ok_ != 0; }
   void setOk(bool ok) noexcept { ok_ = ok ? 1 : 0; }
 
-  // Empties the value, clears the ok flag and stores `message` as the string
-  // field "error".
+  // Empties the value, clears the ok flag and stores `message` as the string field "error".
   void setError(std::string_view message);
-  // The message of an error result: the empty text while the ok flag is set,
-  // and when the field "error" is missing or not a string.
+  // An error result's message; empty while ok, or when "error" is missing or not a string.
   [[nodiscard]] std::string_view errorMessage() const noexcept;
 
   // An error result holding `message`.
