@@ -61,7 +61,7 @@ enum class TypeKind : std::uint8_t {
 // A kind code added to the boundary needs its enumerator here.
 static_assert(static_cast<std::uint32_t>(TypeKind::Map) + 1 == kTypeKindCount);
 
-// The kind's name; the empty text for None and for codes above Map.
+// The kind's name; "" for None and for codes above Map.
 [[nodiscard]] constexpr const char* typeKindName(TypeKind kind) noexcept {
   return typeKindCodeName(static_cast<std::uint32_t>(kind));
 }
@@ -76,9 +76,7 @@ struct TypeRef {
 
 // A value-to-native chain's status: it goes on while ok; the first failure stores its message.
 using ConversionStatus = BindingValue;
-
-// The native form of a blob.
-using Blob = std::vector<std::uint8_t>;
+using Blob = std::vector<std::uint8_t>;  // the native form of a blob
 
 // A callback argument: the id the caller knows it by; its calls come as OnCallback events.
 struct BindingCallback {
@@ -230,7 +228,6 @@ struct NativeType<T, binding::internal::NativeCategory::Vector> {
   static constexpr TypeKind kKind = TypeKind::Vector;
   static constexpr TypeKind kElementKind = ElementType::kKind;
   using NamedType = typename ElementType::NamedType;
-
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     target.clear();
@@ -267,7 +264,6 @@ struct NativeType<T, binding::internal::NativeCategory::Map> {
   static constexpr TypeKind kKind = TypeKind::Map;
   static constexpr TypeKind kElementKind = ElementType::kKind;
   using NamedType = typename ElementType::NamedType;
-
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     target.clear();
@@ -303,7 +299,6 @@ struct NativeType<T, binding::internal::NativeCategory::Optional> {
   static constexpr TypeKind kKind = ElementType::kKind;
   static constexpr TypeKind kElementKind = ElementType::kElementKind;
   using NamedType = typename ElementType::NamedType;
-
   static void toNative(ConversionStatus& status, T& target, const ValueNode& input,
                        const char* path, const TypeDescriptor* type, const TypeRegistry* registry) {
     if (!status.ok()) return;
@@ -331,11 +326,10 @@ template <typename T>
 // The TypeRef of native type T; void gives the no-type reference.
 template <typename T>
 [[nodiscard]] TypeRef typeRefOf(const TypeRegistry& registry) {
-  if constexpr (std::is_void_v<T>) {
+  if constexpr (std::is_void_v<T>)
     return TypeRef{};
-  } else {
+  else
     return TypeRef{NativeType<T>::kKind, NativeType<T>::kElementKind, namedTypeOf<T>(&registry)};
-  }
 }
 
 // Value to native with the named type's descriptor; no-op once status failed, keeping its failure.

@@ -36,12 +36,10 @@ class TypeRegistry {
   TypeRegistry& operator=(const TypeRegistry&) = delete;
   ~TypeRegistry();
 
-  // Clears a registry that was initialised before (attachments, events, functions, then types),
-  // then registers the builtin types and events.
+  // Clears an initialised registry (attachments, events, functions, types), then adds the builtins.
   void initialize();
 
-  // Registers a structure or enum type: the size, identity and kind come from T. Under an existing
-  // name the builder refers to the existing descriptor and ignores its steps.
+  // Registers a structure or enum type; size, identity and kind come from T (the first one wins).
   template <typename T>
   StructBuilder<T> registerStruct(std::string_view name) {
     static_assert(std::is_class_v<T>, "registerStruct needs a class type");

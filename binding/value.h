@@ -60,10 +60,8 @@ struct EnumValue {
 class ValueNode {
  public:
   ValueNode(const ValueNode&) = delete;
-
   // Deep copy (strings interned again here); safe onto itself, an ancestor or a descendant.
   ValueNode& operator=(const ValueNode& other);
-
   // Swaps two standalone values' storage, else moves within a tree or deep-copies across trees;
   // `other` is left empty and must not be an ancestor of this node.
   ValueNode& operator=(ValueNode&& other);
@@ -75,8 +73,7 @@ class ValueNode {
   // Empty 0; string its byte length; blob, collection, structure their item count; other kinds 1.
   [[nodiscard]] std::size_t size() const noexcept;
 
-  // Releases the payload and makes the node empty.
-  void reset() noexcept;
+  void reset() noexcept;  // releases the payload: the node is empty
 
   // Setters; each one resets the node first.
   void setBool(bool value) noexcept;
@@ -87,14 +84,12 @@ class ValueNode {
   void setString(std::string_view text);  // full length, NUL bytes kept
   void setBlob(const void* bytes, std::size_t count);
   void setBlob(std::span<const std::uint8_t> bytes) { setBlob(bytes.data(), bytes.size()); }
-  // Takes over `block`, which must come from zel::memory::allocate (or be null when count is 0);
-  // the node releases it with zel::memory::release.
+  // Takes over `block` from zel::memory::allocate (null if count is 0); freed by memory::release.
   void adoptBlob(void* block, std::size_t count);
   void setEnum(std::int32_t number, std::uint32_t typeId);
   void setEnum(EnumValue value) { setEnum(value.number, value.typeId); }
 
-  // Typed readers: the content when the node has exactly that kind, else the fallback (no
-  // conversion).
+  // Typed readers: the content when the node has exactly that kind, else the fallback.
   [[nodiscard]] bool asBool(bool fallback = false) const noexcept;
   [[nodiscard]] std::int64_t asSigned(std::int64_t fallback = 0) const noexcept;
   [[nodiscard]] std::uint64_t asUnsigned(std::uint64_t fallback = 0) const noexcept;

@@ -18,11 +18,7 @@
 
 namespace zel {
 
-enum class PluginResourceEventType : std::int32_t {
-  Create = 0,
-  Update = 1,
-  Delete = 2,
-};
+enum class PluginResourceEventType : std::int32_t { Create = 0, Update = 1, Delete = 2 };
 
 // The resource's URI, what happened to it and the resource as a generic value.
 struct PluginResourceEvent {

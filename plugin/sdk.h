@@ -3,16 +3,8 @@
 // information, binding values, the message formatter and logging.
 //
 //   #include "plugin/sdk.h"
-//
-//   class Notes : public zel::PluginBase {
-//     void registerApi() override {
-//       zel::RouteDeclarer routes(*this);
-//       routes.declare(zel::HttpMethod::Get, "/zel-notes/v1/notes/{id}", &Notes::note)
-//           .pathArgument("id", "The note's id");
-//     }
-//     zel::Outcome<Note> note(std::int64_t id);
-//   };
-//   ZEL_PLUGIN_ENTRY(Notes)
+//   class Notes : public zel::PluginBase { ... };   // plugin/plugin_base.h, api/route_declarer.h
+//   ZEL_PLUGIN_ENTRY(Notes)                          // plugin/entry.h
 //
 // Owns nothing; the headers it gathers say who owns what.
 #pragma once
