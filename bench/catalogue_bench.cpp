@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   zel::bench::GoalReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  zel::host::printLinearityRows(reporter);
+  zel::bench::printLinearityRows(reporter);
   benchmark::Shutdown();
   return 0;
 }

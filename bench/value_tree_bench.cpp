@@ -78,13 +78,13 @@ void buildRecords(BindingValue& root) {
 template <void (*kBuild)(BindingValue&)>
 void buildAndDrop(benchmark::State& state) {
   const bool pooled = state.range(0) != 0;
-  zel::ValueContext::setCellPoolsEnabledForTest(pooled);
+  zel::binding::internal::ValueContext::setCellPoolsEnabledForTest(pooled);
   for (auto _ : state) {
     BindingValue root;
     kBuild(root);
     benchmark::DoNotOptimize(root.size());
   }
-  zel::ValueContext::setCellPoolsEnabledForTest(true);
+  zel::binding::internal::ValueContext::setCellPoolsEnabledForTest(true);
   state.SetLabel(pooled ? "cell pools" : "general heap");
 }
 
