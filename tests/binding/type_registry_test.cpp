@@ -90,7 +90,7 @@ TEST(TypeIdentityTest, NamesAreTheCompilersSpelling) {
        "std::vector<zel::(anonymous namespace)::Point>"},
       {__LINE__, StaticType<Color>::kName, "zel::{anonymous}::Color",
        "zel::(anonymous namespace)::Color"},
-      {__LINE__, StaticType<std::int64_t>::kName, "long long int", "long long"},
+      {__LINE__, StaticType<long long>::kName, "long long int", "long long"},
       {__LINE__, StaticType<BindingValue>::kName, "zel::BindingValue", "zel::BindingValue"},
       {__LINE__, StaticType<const char*>::kName, "const char*", "const char *"},
   };
